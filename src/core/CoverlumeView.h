@@ -1,0 +1,108 @@
+#pragma once
+
+#include "core/FrameCycle.h"
+#include "core/NowPlaying.h"
+#include "core/PowerControl.h"
+#include "core/ThemeSettings.h"
+#include "core/ThemeStage.h"
+
+#include <QImage>
+#include <QJsonObject>
+#include <QSizeF>
+#include <memory>
+
+class DefaultsStore;
+class FrameClock;
+class NotificationCenter;
+class Script;
+class ScriptService;
+class ViewHost;
+
+// The services a display view uses and does not own. All must outlive it.
+struct ViewServices
+{
+    DefaultsStore &defaults;
+    ScriptService &scripts;
+    NotificationCenter &localCenter;       // this process's notifications
+    NotificationCenter &distributedCenter; // notifications between applications
+    const FrameClock &clock;
+    ViewHost &host;
+};
+
+// The parts a view owns. Any left empty is built by the view itself; tests
+// put fakes here.
+struct ViewParts
+{
+    std::unique_ptr<NowPlaying> nowPlaying;
+    std::unique_ptr<ThemeStage> stage;
+    std::unique_ptr<PowerControl> power;
+};
+
+// The display: one per window. It owns its theme settings reader, its frame
+// cycle, its now-playing engine and its views, and runs one frame each time
+// the host calls animateOneFrame(). Main thread only.
+class CoverlumeView
+{
+public:
+    CoverlumeView(const QSizeF &frameSize, ViewServices services, ViewParts parts = {});
+    ~CoverlumeView(); // leaves both notification centres
+    CoverlumeView(const CoverlumeView &) = delete;
+    CoverlumeView &operator=(const CoverlumeView &) = delete;
+
+    void startAnimation();
+    void stopAnimation();
+    bool isAnimating() const { return m_animating; }
+
+    // One frame: the current theme's frame step, or nothing when the theme
+    // selects none.
+    void animateOneFrame();
+
+    QImage getArtworkImage() const { return m_artworkImage; }
+    // Stores the artwork and ends the current cycle on the next frame.
+    void setArtworkImage(const QImage &image);
+
+    void paint(QPainter &painter) const;
+    QImage snapshot(const QSize &pixelSize) const;
+
+    // What the view holds now, for --state and tests.
+    QJsonObject state() const;
+
+    QSizeF frameSize() const { return m_frameSize; }
+    ThemeSettings &themeSettings() { return m_themes; }
+    const FrameCycle &cycle() const { return m_cycle; }
+    FrameCycle &cycle() { return m_cycle; }
+    NowPlaying &nowPlaying() { return *m_nowPlaying; }
+    ThemeStage &stage() { return *m_stage; }
+    const QString &osVersion() const { return m_osVersion; }
+
+    // The scripts every player shares, built with the view.
+    const Script *allRunningProcessesScript() const { return m_allRunningProcessesScript.get(); }
+    const Script *volumeUpScript() const { return m_volumeUpScript.get(); }
+    const Script *volumeDownScript() const { return m_volumeDownScript.get(); }
+
+    // Called by the in-process broadcaster notification.
+    void updateTrackInfoFromBroadcaster();
+
+private:
+    int verbosity() const;
+    void runFrameStep(ThemeId theme);
+    void finishFrame(ThemeId theme, int f, float alpha);
+    void drift(int f);
+
+    ViewServices m_services;
+    ThemeSettings m_themes;
+    FrameCycle m_cycle;
+    std::unique_ptr<NowPlaying> m_nowPlaying;
+    std::unique_ptr<ThemeStage> m_stage;
+    std::unique_ptr<PowerControl> m_power;
+
+    QSizeF m_frameSize;
+    QString m_osVersion;
+    bool m_animating = false;
+    bool m_darkBg = true;
+    QImage m_artworkImage;
+    QImage m_blackImage;
+    std::unique_ptr<Script> m_allRunningProcessesScript;
+    std::unique_ptr<Script> m_volumeUpScript;
+    std::unique_ptr<Script> m_volumeDownScript;
+};

@@ -1,0 +1,35 @@
+#pragma once
+
+// The now-playing engine as the frame cycle drives it: player detection and
+// switching, pause and track-change checks, progress polling. All calls run
+// on the main thread inside a frame and may run player scripts.
+class NowPlaying
+{
+public:
+    virtual ~NowPlaying() = default;
+
+    virtual int currentPlayer() const = 0;
+    virtual void determinePlayer() = 0;
+    // True when the current player now differs from oldPlayer (and the
+    // engine has switched to it).
+    virtual bool playerHasChanged(int oldPlayer) = 0;
+    virtual bool trackHasChanged() = 0;
+    virtual void pauseCheck() = 0;
+    virtual void updateProgIndValues() = 0;
+    // The frame cycle forgets the last progress value when it serves a trigger.
+    virtual void resetLastProgressValue() = 0;
+};
+
+// Follows no player: nothing is ever playing. The engine of a display that
+// has no source to ask.
+class SilentNowPlaying final : public NowPlaying
+{
+public:
+    int currentPlayer() const override { return 0; }
+    void determinePlayer() override {}
+    bool playerHasChanged(int oldPlayer) override { return oldPlayer != 0; }
+    bool trackHasChanged() override { return false; }
+    void pauseCheck() override {}
+    void updateProgIndValues() override {}
+    void resetLastProgressValue() override {}
+};

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "core/ThemeId.h"
+
+#include <QPointF>
+#include <QRectF>
+#include <QSizeF>
+
+class QPainter;
+
+// The views the display draws with, as the frame cycle drives them: building
+// the view tree, laying a theme out for a new cycle, and the per-frame
+// opacity, visibility and position changes of the fades. The rendering side
+// implements it; the frame cycle decides what happens when.
+class ThemeStage
+{
+public:
+    enum class Layer { Label, Cover, Reflection };
+
+    virtual ~ThemeStage() = default;
+
+    // View creation.
+    virtual void setUpViews() = 0;
+    virtual void relativeSizes() = 0;
+    virtual void addSubViews() = 0;
+
+    // The theme's layout at the start of a cycle (the Blur theme lays out as
+    // Apple TV).
+    virtual void layout(ThemeId theme) = 0;
+
+    // Frame hooks.
+    virtual void reZonkCoverView() = 0;
+    virtual void reZonkReflectionView() = 0;
+    virtual void setLayerOpacity(Layer layer, float opacity) = 0;
+    virtual void setProgressTransparency(float alpha) = 0;
+    virtual void setLabelHidden(bool hidden) = 0;
+    virtual void setCoverHidden(bool hidden) = 0;
+    virtual void setCoverOrigin(QPointF origin) = 0;
+    virtual bool isMosaicHidden() const = 0;
+    virtual void ageTiles() = 0; // every tile's value + 1.0
+    virtual void setMosaicTransparency(float alpha) = 0;
+    virtual void setLyricTransparency(float alpha) = 0;
+    virtual void placeClock(const QRectF &frame) = 0;
+
+    // Where the moving cover drifts from, and which way (chosen by the layout).
+    virtual QPointF randomPoint() const = 0;
+    virtual QPointF kenBurnsDirection() const = 0;
+
+    // Draws what the views show into a painter sized to the view.
+    virtual void paint(QPainter &painter, const QSizeF &viewSize) const = 0;
+};

@@ -1,0 +1,83 @@
+#pragma once
+
+#include <QString>
+#include <QVariant>
+#include <QVariantList>
+#include <QVariantMap>
+#include <QSet>
+#include <functional>
+
+// The user's settings: three layers read from the top down.
+//
+//   volatile    values given on the command line (--verbosity …); never written
+//   persistent  the user's own values, kept in one JSON file
+//   registered  the built-in defaults registered at launch; never written
+//
+// Values are plain QVariants (bool, integer, double, string, list, map). They
+// are always read with coercion, because the display stores integers under
+// keys registered as booleans and reads booleans as numbers: a number reads
+// as a boolean when non-zero, a boolean as 1 or 0, a float as an integer by
+// truncation toward zero, a string by its leading number ("YES"/"true" are
+// true). An absent key reads as 0, NO, an empty string, list or map.
+//
+// Every set() or remove() is written through at once: the file is re-read,
+// this process's changes are applied over it and the result is written
+// atomically, so two processes writing the same file keep each other's keys.
+// A file that does not parse, or whose top level is not an object, is moved
+// aside under a new name (nothing the user had is deleted), the move is
+// logged in one line and the registered defaults carry on.
+//
+// Main thread only.
+class DefaultsStore
+{
+public:
+    // directory: where "defaults.json" lives; empty means the XDG config
+    // directory's "coverlume" folder.
+    explicit DefaultsStore(const QString &directory = QString());
+
+    static QString standardDirectory();
+    QString filePath() const;
+
+    void registerDefaults(const QVariantMap &defaults);
+    void setVolatile(const QString &key, const QVariant &value);
+
+    bool contains(const QString &key) const;
+    QVariant object(const QString &key) const; // invalid when absent
+
+    bool boolValue(const QString &key) const;
+    qint64 integerValue(const QString &key) const;
+    int intValue(const QString &key) const; // integerValue kept to its low 32 bits
+    float floatValue(const QString &key) const;
+    double doubleValue(const QString &key) const;
+    QString stringValue(const QString &key) const;
+    QVariantList arrayValue(const QString &key) const;
+    QVariantMap dictionaryValue(const QString &key) const;
+
+    // Writes through to the file; false when the write failed (the value is
+    // still held in memory and written with the next successful write).
+    bool set(const QString &key, const QVariant &value);
+    bool remove(const QString &key);
+    // Re-reads the file and writes the pending changes, if any.
+    bool synchronize();
+
+    // The coercions the getters use, for values taken out of dictionaries.
+    static bool toBool(const QVariant &value);
+    static qint64 toInteger(const QVariant &value);
+    static double toDouble(const QVariant &value);
+
+    // Test hook: called after the new file is written and before it replaces
+    // the old one; returning false abandons the write there.
+    void setBeforeCommitHookForTesting(std::function<bool()> hook);
+
+private:
+    QVariantMap readFile();
+    bool write();
+
+    QString m_directory;
+    QVariantMap m_registered;
+    QVariantMap m_persistent;
+    QVariantMap m_volatile;
+    QVariantMap m_pendingSets;
+    QSet<QString> m_pendingRemovals;
+    std::function<bool()> m_beforeCommit;
+};

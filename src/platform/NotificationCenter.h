@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QString>
+#include <QVariantMap>
+#include <QList>
+#include <functional>
+
+struct Notification
+{
+    QString name;
+    QVariantMap userInfo;
+};
+
+// An observer registry for notifications posted inside this process.
+// Observers are identified by an address (usually `this`); an empty name
+// observes every notification. Delivery is synchronous, in registration
+// order; an observer removed while a notification is being delivered is not
+// called afterwards. Main thread only.
+class NotificationCenter
+{
+public:
+    using Handler = std::function<void(const Notification &)>;
+
+    NotificationCenter() = default;
+    virtual ~NotificationCenter() = default;
+    NotificationCenter(const NotificationCenter &) = delete;
+    NotificationCenter &operator=(const NotificationCenter &) = delete;
+
+    // The application's own centre, living for the whole run.
+    static NotificationCenter &defaultCenter();
+
+    void addObserver(const void *observer, const QString &name, Handler handler);
+    void removeObserver(const void *observer);                     // every name
+    void removeObserver(const void *observer, const QString &name);
+    bool hasObserver(const void *observer) const;
+    int observerCount() const;
+
+    virtual void post(const QString &name, const QVariantMap &userInfo = {});
+
+protected:
+    void deliver(const Notification &notification);
+
+private:
+    struct Entry
+    {
+        const void *observer;
+        QString name;
+        Handler handler;
+        quint64 serial;
+    };
+    QList<Entry> m_entries;
+    quint64 m_nextSerial = 1;
+};
