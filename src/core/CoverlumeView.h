@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/FrameCycle.h"
+#include "core/FrameStep.h"
 #include "core/NowPlaying.h"
 #include "core/PowerControl.h"
 #include "core/ThemeSettings.h"
@@ -83,11 +84,28 @@ public:
     // Called by the in-process broadcaster notification.
     void updateTrackInfoFromBroadcaster();
 
+    // The rating and loved marks, and the images the layouts draw with.
+    struct Marks
+    {
+        QString fiveStars;
+        QString twelvePipes;
+        QString filledHeart;
+        QString emptyHeart;
+        QString slashedHeart;
+        QImage thumbsUpImage;            // null when the resource is missing
+        QSizeF thumbsUpSize;             // in points, from the font size
+        QImage thumbsNeitherUpNorDownImage;
+        QSizeF thumbsNeitherUpNorDownSize;
+        QImage defaultArtworkImage;
+        QImage transparentMaskImage;
+    };
+    const Marks &marks() const { return m_marks; }
+    const QImage &blackImage() const { return m_blackImage; }
+    bool darkBg() const { return m_darkBg; }
+
 private:
     int verbosity() const;
-    void runFrameStep(ThemeId theme);
-    void finishFrame(ThemeId theme, int f, float alpha);
-    void drift(int f);
+    void buildMarks();
 
     ViewServices m_services;
     ThemeSettings m_themes;
@@ -95,6 +113,8 @@ private:
     std::unique_ptr<NowPlaying> m_nowPlaying;
     std::unique_ptr<ThemeStage> m_stage;
     std::unique_ptr<PowerControl> m_power;
+    FrameStep m_frameStep;
+    Marks m_marks;
 
     QSizeF m_frameSize;
     QString m_osVersion;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QJsonObject>
+
 // The now-playing engine as the frame cycle drives it: player detection and
 // switching, pause and track-change checks, progress polling. All calls run
 // on the main thread inside a frame and may run player scripts.
@@ -18,6 +20,13 @@ public:
     virtual void updateProgIndValues() = 0;
     // The frame cycle forgets the last progress value when it serves a trigger.
     virtual void resetLastProgressValue() = 0;
+    // The broadcaster reported new data; true when it named a track, so the
+    // broadcaster is now the source and the cycle should fade out.
+    virtual bool acceptBroadcasterReport() = 0;
+
+    // Adds the engine's state to a state report: "preferredPlayer", "track",
+    // "artist", "album", "rating", "loved", "disliked", "progress".
+    virtual void describe(QJsonObject &state) const = 0;
 };
 
 // Follows no player: nothing is ever playing. The engine of a display that
@@ -32,4 +41,6 @@ public:
     void pauseCheck() override {}
     void updateProgIndValues() override {}
     void resetLastProgressValue() override {}
+    bool acceptBroadcasterReport() override { return false; }
+    void describe(QJsonObject &state) const override;
 };

@@ -42,6 +42,11 @@ public:
     virtual void setLyricTransparency(float alpha) = 0;
     virtual void placeClock(const QRectF &frame) = 0;
 
+    // The base sizes of the layout (font size F and artwork size S, in
+    // points), as setUpViews and relativeSizes left them.
+    virtual float fontSizePoints() const = 0;
+    virtual float imageSizePoints() const = 0;
+
     // Where the moving cover drifts from, and which way (chosen by the layout).
     virtual QPointF randomPoint() const = 0;
     virtual QPointF kenBurnsDirection() const = 0;

@@ -1,0 +1,223 @@
+#include "core/CoverlumeView.h"
+
+#include "core/BlankStage.h"
+#include "core/ThemeTable.h"
+#include "core/ViewHost.h"
+#include "platform/DefaultsStore.h"
+#include "platform/FrameClock.h"
+#include "platform/Log.h"
+#include "platform/NotificationCenter.h"
+#include "platform/OsRelease.h"
+#include "platform/ScriptService.h"
+
+#include <QPainter>
+
+namespace {
+
+const QString kBroadcasterPlayerInfo = QStringLiteral("com.quillmoor.Coverlume.BroadcasterPlayerInfo");
+
+const QString kAllRunningProcesses = QStringLiteral(
+    "tell application \"System Events\"\rname of every process\rend tell");
+const QString kVolumeUp = QStringLiteral(
+    "set curVolume to output volume of (get volume settings)\rif curVolume < 90 then\r"
+    "set newVolume to curVolume + 10\relse\rset newVolume to 100\rend if\r"
+    "set volume output volume newVolume");
+const QString kVolumeDown = QStringLiteral(
+    "set curVolume to output volume of (get volume settings)\rif curVolume > 10 then\r"
+    "set newVolume to curVolume - 10\relse\rset newVolume to 1\rend if\r"
+    "set volume output volume newVolume");
+
+// Images are only drawn into when both sides exceed 2^-23.
+bool sizeIsBiggerThanZero(const QSizeF &size)
+{
+    constexpr double epsilon = 1.1920928955078125e-7;
+    return size.width() > epsilon && size.height() > epsilon;
+}
+
+QImage loadResourceImage(const QString &name)
+{
+    return QImage(QStringLiteral(":/%1.png").arg(name));
+}
+
+QImage scaledTo(const QImage &image, const QSizeF &size)
+{
+    if (image.isNull() || !sizeIsBiggerThanZero(size))
+        return image;
+    return image.scaled(size.toSize().expandedTo(QSize(1, 1)), Qt::IgnoreAspectRatio,
+                        Qt::SmoothTransformation);
+}
+
+} // namespace
+
+CoverlumeView::CoverlumeView(const QSizeF &frameSize, ViewServices services, ViewParts parts)
+    : m_services(services)
+    , m_themes(services.defaults)
+    , m_nowPlaying(parts.nowPlaying ? std::move(parts.nowPlaying) : std::make_unique<SilentNowPlaying>())
+    , m_stage(parts.stage ? std::move(parts.stage) : std::make_unique<BlankStage>())
+    , m_power(parts.power ? std::move(parts.power) : std::make_unique<InertPowerControl>())
+    , m_frameStep({m_cycle, m_themes, *m_nowPlaying, *m_stage, *m_power, services.defaults,
+                   services.host, services.clock})
+    , m_frameSize(frameSize)
+{
+    if (verbosity() >= 3)
+        qCInfo(lcCore, "initialising - self is %p - not preview", static_cast<void *>(this));
+    m_cycle.framesCount = 1;
+    m_power->tareSystemIdle();
+
+    // Every new view moves the Random theme on by one.
+    m_themes.nextRandomTheme();
+
+    if (sizeIsBiggerThanZero(frameSize)) {
+        m_blackImage = QImage(frameSize.toSize().expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);
+        m_blackImage.fill(Qt::black);
+    }
+    m_darkBg = true;
+    m_cycle.firstRun = true;
+    m_osVersion = osMinorVersion(QStringLiteral("/etc/os-release"), QStringLiteral("9"));
+
+    m_stage->setUpViews();
+
+    const bool lyrics = m_themes.getTheme() == static_cast<int>(ThemeId::Lyrics);
+    const DefaultsStore &defaults = services.defaults;
+    m_cycle.CYCLE = FrameCycle::cycleLength(defaults.contains(QStringLiteral("cycle")),
+                                            defaults.integerValue(QStringLiteral("cycle")), lyrics);
+
+    m_stage->relativeSizes();
+
+    if (verbosity() >= 3)
+        qCInfo(lcCore, "setting up scripts");
+    m_allRunningProcessesScript = std::make_unique<Script>(services.scripts, kAllRunningProcesses);
+    if (verbosity() >= 3)
+        qCInfo(lcCore, "determinePlayer");
+    m_nowPlaying->determinePlayer();
+    if (verbosity() >= 3)
+        qCInfo(lcCore, "back from determinePlayer");
+    m_volumeUpScript = std::make_unique<Script>(services.scripts, kVolumeUp);
+    m_volumeDownScript = std::make_unique<Script>(services.scripts, kVolumeDown);
+
+    m_cycle.triggerCycle = false;
+    buildMarks();
+
+    if (verbosity() > 0)
+        qCInfo(lcCore, "adding subviews");
+    m_stage->addSubViews();
+    if (verbosity() > 0)
+        qCInfo(lcCore, "Theme is %i", m_themes.getTheme());
+
+    services.localCenter.addObserver(this, kBroadcasterPlayerInfo,
+                                     [this](const Notification &) { updateTrackInfoFromBroadcaster(); });
+
+    if (verbosity() > 0)
+        qCInfo(lcCore, "theme %i ready", m_themes.getTheme());
+}
+
+CoverlumeView::~CoverlumeView()
+{
+    // Observers must not outlive the view: a later post would reach freed memory.
+    m_services.localCenter.removeObserver(this);
+    m_services.distributedCenter.removeObserver(this);
+}
+
+int CoverlumeView::verbosity() const
+{
+    return m_services.defaults.intValue(QStringLiteral("verbosity"));
+}
+
+void CoverlumeView::buildMarks()
+{
+    m_marks.fiveStars = QString(5, QChar(0x2605));
+    m_marks.twelvePipes = QStringLiteral("||||||||||||");
+    m_marks.filledHeart = QString(QChar(0x2665));
+    m_marks.emptyHeart = QString(QChar(0x2661));
+    m_marks.slashedHeart = QString(QChar(0x2661)) + QChar(0x0338);
+
+    const float font = m_stage->fontSizePoints();
+    const float image = m_stage->imageSizePoints();
+
+    m_marks.thumbsUpImage = loadResourceImage(QStringLiteral("thumbsUp"));
+    m_marks.thumbsUpSize = QSizeF(0.8125 * font, font);
+    if (m_marks.thumbsUpImage.isNull())
+        qCInfo(lcCore, "unable to find imageNamed:thumbsUp");
+    else
+        m_marks.thumbsUpImage = scaledTo(m_marks.thumbsUpImage, m_marks.thumbsUpSize);
+
+    m_marks.thumbsNeitherUpNorDownImage = loadResourceImage(QStringLiteral("thumbsNeitherUpNorDown"));
+    m_marks.thumbsNeitherUpNorDownSize = QSizeF(1.875 * font, font);
+    if (m_marks.thumbsNeitherUpNorDownImage.isNull())
+        qCInfo(lcCore, "unable to find imageNamed:thumbsNeitherUpNorDown");
+    else
+        m_marks.thumbsNeitherUpNorDownImage = scaledTo(m_marks.thumbsNeitherUpNorDownImage,
+                                                       m_marks.thumbsNeitherUpNorDownSize);
+
+    m_marks.defaultArtworkImage = scaledTo(loadResourceImage(QStringLiteral("album")), QSizeF(image, image));
+    m_marks.transparentMaskImage = scaledTo(loadResourceImage(QStringLiteral("transparent-mask")),
+                                            QSizeF(image, image));
+}
+
+void CoverlumeView::startAnimation()
+{
+    m_animating = true;
+}
+
+void CoverlumeView::stopAnimation()
+{
+    m_animating = false;
+}
+
+void CoverlumeView::animateOneFrame()
+{
+    const ThemeEntry *theme = themeEntry(m_themes.getTheme());
+    if (!theme)
+        return; // a theme number that selects no frame step: the frame does nothing
+    m_frameStep.run(*theme, m_frameSize);
+}
+
+void CoverlumeView::setArtworkImage(const QImage &image)
+{
+    m_artworkImage = image;
+    m_cycle.framesCount = m_cycle.CYCLE + 1;
+}
+
+void CoverlumeView::updateTrackInfoFromBroadcaster()
+{
+    qCInfo(lcCore, "CoverlumeView updateTrackInfoFromBroadcaster");
+    if (m_nowPlaying->acceptBroadcasterReport()
+        && m_cycle.framesCount < m_cycle.CYCLE - FrameCycle::fadeFrames)
+        m_cycle.framesCount = m_cycle.CYCLE - FrameCycle::holdStart;
+}
+
+void CoverlumeView::paint(QPainter &painter) const
+{
+    m_stage->paint(painter, m_frameSize);
+}
+
+QImage CoverlumeView::snapshot(const QSize &pixelSize) const
+{
+    QImage image(pixelSize.expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::black);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    if (sizeIsBiggerThanZero(m_frameSize))
+        painter.scale(image.width() / m_frameSize.width(), image.height() / m_frameSize.height());
+    paint(painter);
+    return image;
+}
+
+QJsonObject CoverlumeView::state() const
+{
+    QJsonObject state{
+        {QStringLiteral("theme"), m_themes.getTheme()},
+        {QStringLiteral("framesCount"), m_cycle.framesCount},
+        {QStringLiteral("cycle"), m_cycle.CYCLE},
+        {QStringLiteral("fadeValue"), static_cast<double>(m_cycle.alpha)},
+        {QStringLiteral("firstRun"), m_cycle.firstRun},
+        {QStringLiteral("triggerCycle"), m_cycle.triggerCycle},
+        {QStringLiteral("currentPlayer"), m_nowPlaying->currentPlayer()},
+        {QStringLiteral("frameSize"),
+         QJsonObject{{QStringLiteral("width"), m_frameSize.width()},
+                     {QStringLiteral("height"), m_frameSize.height()}}},
+    };
+    m_nowPlaying->describe(state);
+    return state;
+}

@@ -1,0 +1,200 @@
+#include "core/ThemeSettings.h"
+
+#include "platform/DefaultsStore.h"
+#include "platform/Log.h"
+
+#include <cmath>
+#include <cstdint>
+
+namespace {
+
+const QString kTheme = QStringLiteral("theme");
+const QString kCurrentRandomTheme = QStringLiteral("currentRandomTheme");
+constexpr int kRandom = 4;
+constexpr int kAppleTV = 5;
+
+void logNoDefault()
+{
+    qCInfo(lcCore, "NO DEFAULT DEFAULT!!!");
+}
+
+// BOOL and small-int results keep only the low 8 bits, as a signed value.
+int lowSignedByte(double value)
+{
+    const qint64 whole = DefaultsStore::toInteger(QVariant(value));
+    return static_cast<int8_t>(static_cast<uint8_t>(whole & 0xff));
+}
+
+bool isRealTheme(qint64 theme)
+{
+    return theme >= 0 && theme <= 9;
+}
+
+} // namespace
+
+ThemeSettings::ThemeSettings(DefaultsStore &defaults)
+    : m_defaults(defaults)
+{
+}
+
+QString ThemeSettings::dictionaryKey(int theme)
+{
+    switch (theme) {
+    case 0: return QStringLiteral("classicSettings");
+    case 1: return QStringLiteral("textSettings");
+    case 2: return QStringLiteral("mosaicSettings");
+    case 3: return QStringLiteral("fullscreenSettings");
+    case 5: return QStringLiteral("appleTVSettings");
+    case 6: return QStringLiteral("lyricsSettings");
+    case 7: return QStringLiteral("blurSettings");
+    case 8: return QStringLiteral("coverSettings");
+    case 9: return QStringLiteral("kenburnsblurSettings");
+    default: return QString();
+    }
+}
+
+int ThemeSettings::getTheme() const
+{
+    if (!m_defaults.contains(kTheme)) {
+        logNoDefault();
+        return kAppleTV;
+    }
+    const int theme = m_defaults.intValue(kTheme);
+    if (theme != kRandom)
+        return theme;
+    if (!m_defaults.contains(kCurrentRandomTheme)) {
+        m_defaults.set(kCurrentRandomTheme, kAppleTV);
+        return kAppleTV;
+    }
+    const qint64 shown = m_defaults.integerValue(kCurrentRandomTheme);
+    if (!isRealTheme(shown)) {
+        // A value that names no theme would leave Random blank for good.
+        static bool logged = false;
+        if (!logged) {
+            qCWarning(lcCore, "currentRandomTheme %lld names no theme; restarting the rotation",
+                      static_cast<long long>(shown));
+            logged = true;
+        }
+        m_defaults.set(kCurrentRandomTheme, 0);
+        return 0;
+    }
+    return static_cast<int>(shown);
+}
+
+void ThemeSettings::nextRandomTheme()
+{
+    int next = 0;
+    if (m_defaults.contains(kCurrentRandomTheme)) {
+        const qint64 current = m_defaults.integerValue(kCurrentRandomTheme);
+        if (isRealTheme(current)) {
+            next = current == 0 ? 2 : static_cast<int>(current) + 1;
+            if (next == 4)
+                next = 5;
+            if (next == 8)
+                next = 0;
+        }
+    }
+    m_defaults.set(kCurrentRandomTheme, next);
+    m_defaults.synchronize();
+}
+
+std::optional<QVariantMap> ThemeSettings::settingsForCurrentTheme() const
+{
+    const QString key = dictionaryKey(m_defaults.intValue(kTheme));
+    if (key.isEmpty())
+        return std::nullopt;
+    const QVariant value = m_defaults.object(key);
+    if (value.typeId() != QMetaType::QVariantMap)
+        return std::nullopt;
+    return value.toMap();
+}
+
+std::optional<QVariantMap> ThemeSettings::dictionaryOfShownTheme() const
+{
+    const QString key = dictionaryKey(getTheme());
+    if (key.isEmpty())
+        return std::nullopt;
+    const QVariant value = m_defaults.object(key);
+    if (value.typeId() != QMetaType::QVariantMap)
+        return std::nullopt;
+    return value.toMap();
+}
+
+double ThemeSettings::lookUp(const QString &key, Global global, double fallback, Entry entry) const
+{
+    double value = fallback;
+    if (m_defaults.contains(key)) {
+        switch (global) {
+        case Global::Float:
+            value = m_defaults.floatValue(key);
+            break;
+        case Global::TruncatedFloat:
+            value = std::trunc(static_cast<double>(m_defaults.floatValue(key)));
+            break;
+        case Global::Boolean:
+            value = m_defaults.boolValue(key) ? 1 : 0;
+            break;
+        }
+    } else {
+        logNoDefault();
+    }
+
+    const std::optional<QVariantMap> dictionary = dictionaryOfShownTheme();
+    if (!dictionary)
+        return value;
+    const QVariant stored = dictionary->value(key);
+    switch (entry) {
+    case Entry::Float:
+        return static_cast<float>(DefaultsStore::toDouble(stored));
+    case Entry::Boolean:
+        return DefaultsStore::toBool(stored) ? 1 : 0;
+    case Entry::Integer:
+        return static_cast<double>(DefaultsStore::toInteger(stored));
+    }
+    return value;
+}
+
+float ThemeSettings::getArtworkSizeForCurrentTheme() const
+{
+    return static_cast<float>(lookUp(QStringLiteral("imageSize"), Global::Float, 1.2f, Entry::Float));
+}
+
+float ThemeSettings::getFontSizeForCurrentTheme() const
+{
+    return static_cast<float>(lookUp(QStringLiteral("fontSize"), Global::Float, 1.0f, Entry::Float));
+}
+
+float ThemeSettings::get3DeffectForCurrentTheme() const
+{
+    return static_cast<float>(lookUp(QStringLiteral("3Deffect"), Global::Float, 0.3f, Entry::Float));
+}
+
+bool ThemeSettings::getShowRatingForCurrentTheme() const
+{
+    return lowSignedByte(lookUp(QStringLiteral("showRating"), Global::TruncatedFloat, 1, Entry::Boolean)) != 0;
+}
+
+bool ThemeSettings::getShowLovedForCurrentTheme() const
+{
+    return lowSignedByte(lookUp(QStringLiteral("showLoved"), Global::TruncatedFloat, 1, Entry::Boolean)) != 0;
+}
+
+bool ThemeSettings::getShowProgressForCurrentTheme() const
+{
+    return lowSignedByte(lookUp(QStringLiteral("showProgress"), Global::TruncatedFloat, 1, Entry::Boolean)) != 0;
+}
+
+int ThemeSettings::getShowTimeForCurrentTheme() const
+{
+    return lowSignedByte(lookUp(QStringLiteral("showTime"), Global::TruncatedFloat, 0, Entry::Integer));
+}
+
+bool ThemeSettings::getCentredForCurrentTheme() const
+{
+    return lowSignedByte(lookUp(QStringLiteral("centred"), Global::TruncatedFloat, 0, Entry::Boolean)) != 0;
+}
+
+bool ThemeSettings::getStaticForCurrentTheme() const
+{
+    return lowSignedByte(lookUp(QStringLiteral("keepStatic"), Global::Boolean, 0, Entry::Boolean)) != 0;
+}
