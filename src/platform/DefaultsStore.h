@@ -18,14 +18,20 @@
 // keys registered as booleans and reads booleans as numbers: a number reads
 // as a boolean when non-zero, a boolean as 1 or 0, a float as an integer by
 // truncation toward zero, a string by its leading number ("YES"/"true" are
-// true). An absent key reads as 0, NO, an empty string, list or map.
+// true). An absent key reads as 0, NO, an empty string, list or map, and so
+// does a list or map read as a number or a boolean. A JSON null in the file
+// counts as absent, so the layer below shows through. Numbers too large for
+// the type asked for saturate; NaN reads as 0.
 //
 // Every set() or remove() is written through at once: the file is re-read,
 // this process's changes are applied over it and the result is written
 // atomically, so two processes writing the same file keep each other's keys.
 // A file that does not parse, or whose top level is not an object, is moved
 // aside under a new name (nothing the user had is deleted), the move is
-// logged in one line and the registered defaults carry on.
+// logged in one line and the registered defaults carry on. So does a file
+// over 16 MiB. A file that exists but cannot be read is never overwritten:
+// changes are then kept in memory only (and logged). Writers of the same
+// file take turns through a lock file next to it, waiting at most 2 seconds.
 //
 // Main thread only.
 class DefaultsStore
@@ -39,6 +45,7 @@ public:
     QString filePath() const;
 
     void registerDefaults(const QVariantMap &defaults);
+    // Command-line values; an invalid value removes the key from this layer.
     void setVolatile(const QString &key, const QVariant &value);
 
     bool contains(const QString &key) const;
@@ -55,6 +62,7 @@ public:
 
     // Writes through to the file; false when the write failed (the value is
     // still held in memory and written with the next successful write).
+    // Setting an invalid value removes the key.
     bool set(const QString &key, const QVariant &value);
     bool remove(const QString &key);
     // Re-reads the file and writes the pending changes, if any.
@@ -70,14 +78,27 @@ public:
     void setBeforeCommitHookForTesting(std::function<bool()> hook);
 
 private:
-    QVariantMap readFile();
+    enum class FileState { Missing, Loaded, KeptAside, Unreadable };
+    struct FileContents
+    {
+        FileState state = FileState::Missing;
+        QVariantMap values;
+    };
+
+    const QVariant *find(const QString &key) const;
+    FileContents readFile();
+    bool keepAside(const QString &reason);
+    void applyPending(QVariantMap &values) const;
     bool write();
+    bool commit(const QVariantMap &values);
+    void reportOnce(const QString &problem);
 
     QString m_directory;
     QVariantMap m_registered;
-    QVariantMap m_persistent;
+    QVariantMap m_persistent; // the file as last read, with the pending changes over it
     QVariantMap m_volatile;
     QVariantMap m_pendingSets;
     QSet<QString> m_pendingRemovals;
+    QString m_lastProblem;
     std::function<bool()> m_beforeCommit;
 };

@@ -15,7 +15,10 @@ struct Notification
 // Observers are identified by an address (usually `this`); an empty name
 // observes every notification. Delivery is synchronous, in registration
 // order; an observer removed while a notification is being delivered is not
-// called afterwards. Main thread only.
+// called afterwards, one added meanwhile is first called for the next post.
+// Handlers may post again (delivery nests) but must not destroy the centre
+// that is calling them. The centre owns the handlers it holds; observers are
+// only addresses and are never dereferenced. Main thread only.
 class NotificationCenter
 {
 public:
@@ -29,11 +32,13 @@ public:
     // The application's own centre, living for the whole run.
     static NotificationCenter &defaultCenter();
 
+    // A null observer or an empty handler is logged and ignored. Adding the
+    // same observer and name twice calls it twice.
     void addObserver(const void *observer, const QString &name, Handler handler);
     void removeObserver(const void *observer);                     // every name
     void removeObserver(const void *observer, const QString &name);
     bool hasObserver(const void *observer) const;
-    int observerCount() const;
+    int observerCount() const; // registrations, not distinct observers
 
     virtual void post(const QString &name, const QVariantMap &userInfo = {});
 

@@ -1,0 +1,536 @@
+#include "platform/DefaultsStore.h"
+
+#include "platform/Log.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonParseError>
+#include <QLockFile>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <optional>
+#include <string>
+
+namespace {
+
+const QString fileName = QStringLiteral("defaults.json");
+constexpr qint64 maxFileBytes = 16 * 1024 * 1024;
+constexpr int lockWaitMs = 2000;
+constexpr int maxKeepAsideAttempts = 1000;
+
+bool isNullValue(const QVariant &value)
+{
+    return !value.isValid() || value.metaType().id() == QMetaType::Nullptr;
+}
+
+// "YES", "true", "no" and "false" in any case; anything else is a number.
+std::optional<bool> booleanWord(const QString &text)
+{
+    const QString word = text.trimmed();
+    for (const char *yes : {"yes", "true"}) {
+        if (word.compare(QLatin1String(yes), Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    for (const char *no : {"no", "false"}) {
+        if (word.compare(QLatin1String(no), Qt::CaseInsensitive) == 0)
+            return false;
+    }
+    return std::nullopt;
+}
+
+bool isDigit(QChar c)
+{
+    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+}
+
+// The leading number of a text: optional white space and sign, digits and,
+// when fractions are allowed, a decimal part and an exponent. Empty when the
+// text does not start with a number.
+std::string leadingNumber(const QString &text, bool allowFraction)
+{
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    while (i < n && text.at(i).isSpace())
+        ++i;
+    std::string number;
+    if (i < n && (text.at(i) == QLatin1Char('-') || text.at(i) == QLatin1Char('+'))) {
+        if (text.at(i) == QLatin1Char('-'))
+            number.push_back('-');
+        ++i;
+    }
+    bool digits = false;
+    for (; i < n && isDigit(text.at(i)); ++i, digits = true)
+        number.push_back(char(text.at(i).unicode()));
+    if (allowFraction && i < n && text.at(i) == QLatin1Char('.')) {
+        number.push_back('.');
+        for (++i; i < n && isDigit(text.at(i)); ++i, digits = true)
+            number.push_back(char(text.at(i).unicode()));
+    }
+    if (!digits)
+        return std::string();
+    if (allowFraction && i + 1 < n && (text.at(i) == QLatin1Char('e') || text.at(i) == QLatin1Char('E'))) {
+        qsizetype j = i + 1;
+        std::string exponent = "e";
+        if (text.at(j) == QLatin1Char('-') || text.at(j) == QLatin1Char('+'))
+            exponent.push_back(char(text.at(j++).unicode()));
+        if (j < n && isDigit(text.at(j))) {
+            for (; j < n && isDigit(text.at(j)); ++j)
+                exponent.push_back(char(text.at(j).unicode()));
+            number += exponent;
+        }
+    }
+    return number;
+}
+
+qint64 integerFromText(const QString &text)
+{
+    if (const auto word = booleanWord(text))
+        return *word ? 1 : 0;
+    const std::string number = leadingNumber(text, false);
+    if (number.empty())
+        return 0;
+    qint64 value = 0;
+    const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value);
+    if (error == std::errc::result_out_of_range)
+        return number.front() == '-' ? std::numeric_limits<qint64>::min() : std::numeric_limits<qint64>::max();
+    return value;
+}
+
+double doubleFromText(const QString &text)
+{
+    if (const auto word = booleanWord(text))
+        return *word ? 1.0 : 0.0;
+    const std::string number = leadingNumber(text, true);
+    if (number.empty())
+        return 0.0;
+    // Locale-independent, unlike strtod; out of range saturates to infinity
+    // and underflows to zero.
+    double value = 0.0;
+    const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value);
+    if (error == std::errc::result_out_of_range) {
+        const bool negative = number.front() == '-';
+        const auto exponentAt = number.find('e');
+        const bool tiny = exponentAt != std::string::npos && number.size() > exponentAt + 1
+            && number[exponentAt + 1] == '-';
+        const double magnitude = tiny ? 0.0 : std::numeric_limits<double>::infinity();
+        return negative ? -magnitude : magnitude;
+    }
+    return value;
+}
+
+// Truncation toward zero that is defined for every double.
+qint64 saturatedInteger(double value)
+{
+    if (std::isnan(value))
+        return 0;
+    // 2^63 is exactly representable; anything at or beyond it does not fit.
+    constexpr double limit = 9223372036854775808.0;
+    if (value >= limit)
+        return std::numeric_limits<qint64>::max();
+    if (value < -limit)
+        return std::numeric_limits<qint64>::min();
+    return qint64(std::trunc(value));
+}
+
+float saturatedFloat(double value)
+{
+    constexpr double largest = std::numeric_limits<float>::max();
+    if (value > largest)
+        return std::numeric_limits<float>::infinity();
+    if (value < -largest)
+        return -std::numeric_limits<float>::infinity();
+    return float(value); // NaN stays NaN
+}
+
+bool isIntegerType(int type)
+{
+    switch (type) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::Long:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Char:
+    case QMetaType::SChar:
+    case QMetaType::UChar:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool isUnsigned64Type(int type)
+{
+    return type == QMetaType::ULongLong || (type == QMetaType::ULong && sizeof(ulong) == 8);
+}
+
+bool isFloatingType(int type)
+{
+    return type == QMetaType::Double || type == QMetaType::Float;
+}
+
+QString textOf(const QVariant &value)
+{
+    if (value.metaType().id() == QMetaType::QByteArray)
+        return QString::fromUtf8(value.toByteArray());
+    return value.toString();
+}
+
+bool isTextType(int type)
+{
+    return type == QMetaType::QString || type == QMetaType::QByteArray;
+}
+
+} // namespace
+
+DefaultsStore::DefaultsStore(const QString &directory)
+    : m_directory(directory.isEmpty() ? standardDirectory() : directory)
+{
+    m_persistent = readFile().values;
+}
+
+QString DefaultsStore::standardDirectory()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+        + QStringLiteral("/coverlume");
+}
+
+QString DefaultsStore::filePath() const
+{
+    return QDir(m_directory).filePath(fileName);
+}
+
+void DefaultsStore::registerDefaults(const QVariantMap &defaults)
+{
+    for (auto it = defaults.cbegin(); it != defaults.cend(); ++it) {
+        if (!isNullValue(it.value()))
+            m_registered.insert(it.key(), it.value());
+    }
+}
+
+void DefaultsStore::setVolatile(const QString &key, const QVariant &value)
+{
+    if (isNullValue(value))
+        m_volatile.remove(key);
+    else
+        m_volatile.insert(key, value);
+}
+
+const QVariant *DefaultsStore::find(const QString &key) const
+{
+    for (const QVariantMap *layer : {&m_volatile, &m_persistent, &m_registered}) {
+        const auto it = layer->constFind(key);
+        if (it != layer->cend() && !isNullValue(*it))
+            return &*it;
+    }
+    return nullptr;
+}
+
+bool DefaultsStore::contains(const QString &key) const
+{
+    return find(key) != nullptr;
+}
+
+QVariant DefaultsStore::object(const QString &key) const
+{
+    const QVariant *value = find(key);
+    return value ? *value : QVariant();
+}
+
+bool DefaultsStore::boolValue(const QString &key) const
+{
+    return toBool(object(key));
+}
+
+qint64 DefaultsStore::integerValue(const QString &key) const
+{
+    return toInteger(object(key));
+}
+
+int DefaultsStore::intValue(const QString &key) const
+{
+    // Modular in both directions, as a C cast to a 32-bit int would be.
+    return qint32(quint32(quint64(integerValue(key))));
+}
+
+float DefaultsStore::floatValue(const QString &key) const
+{
+    return saturatedFloat(doubleValue(key));
+}
+
+double DefaultsStore::doubleValue(const QString &key) const
+{
+    return toDouble(object(key));
+}
+
+QString DefaultsStore::stringValue(const QString &key) const
+{
+    const QVariant value = object(key);
+    const int type = value.metaType().id();
+    if (isTextType(type))
+        return textOf(value);
+    if (type == QMetaType::Bool)
+        return value.toBool() ? QStringLiteral("1") : QStringLiteral("0");
+    if (isIntegerType(type))
+        return QString::number(value.toLongLong());
+    if (isUnsigned64Type(type))
+        return QString::number(value.toULongLong());
+    if (isFloatingType(type))
+        return QString::number(value.toDouble(), 'g', QLocale::FloatingPointShortest);
+    return QString();
+}
+
+QVariantList DefaultsStore::arrayValue(const QString &key) const
+{
+    const QVariant value = object(key);
+    const int type = value.metaType().id();
+    if (type == QMetaType::QVariantList || type == QMetaType::QStringList)
+        return value.toList();
+    return QVariantList();
+}
+
+QVariantMap DefaultsStore::dictionaryValue(const QString &key) const
+{
+    const QVariant value = object(key);
+    const int type = value.metaType().id();
+    if (type == QMetaType::QVariantMap || type == QMetaType::QVariantHash)
+        return value.toMap();
+    return QVariantMap();
+}
+
+bool DefaultsStore::toBool(const QVariant &value)
+{
+    const int type = value.metaType().id();
+    if (type == QMetaType::Bool)
+        return value.toBool();
+    if (isFloatingType(type)) {
+        const double number = value.toDouble();
+        return number != 0.0 && !std::isnan(number);
+    }
+    if (isTextType(type)) {
+        const QString text = textOf(value);
+        if (const auto word = booleanWord(text))
+            return *word;
+        return doubleFromText(text) != 0.0;
+    }
+    return toInteger(value) != 0;
+}
+
+qint64 DefaultsStore::toInteger(const QVariant &value)
+{
+    const int type = value.metaType().id();
+    if (type == QMetaType::Bool)
+        return value.toBool() ? 1 : 0;
+    if (isIntegerType(type))
+        return value.toLongLong();
+    if (isUnsigned64Type(type)) {
+        const quint64 number = value.toULongLong();
+        return number > quint64(std::numeric_limits<qint64>::max()) ? std::numeric_limits<qint64>::max()
+                                                                     : qint64(number);
+    }
+    if (isFloatingType(type))
+        return saturatedInteger(value.toDouble());
+    if (isTextType(type))
+        return integerFromText(textOf(value));
+    return 0;
+}
+
+double DefaultsStore::toDouble(const QVariant &value)
+{
+    const int type = value.metaType().id();
+    if (type == QMetaType::Bool)
+        return value.toBool() ? 1.0 : 0.0;
+    if (isIntegerType(type))
+        return double(value.toLongLong());
+    if (isUnsigned64Type(type))
+        return double(value.toULongLong());
+    if (isFloatingType(type))
+        return value.toDouble();
+    if (isTextType(type))
+        return doubleFromText(textOf(value));
+    return 0.0;
+}
+
+bool DefaultsStore::set(const QString &key, const QVariant &value)
+{
+    if (isNullValue(value))
+        return remove(key);
+    m_pendingRemovals.remove(key);
+    m_pendingSets.insert(key, value);
+    m_persistent.insert(key, value);
+    return write();
+}
+
+bool DefaultsStore::remove(const QString &key)
+{
+    m_pendingSets.remove(key);
+    m_pendingRemovals.insert(key);
+    m_persistent.remove(key);
+    return write();
+}
+
+bool DefaultsStore::synchronize()
+{
+    if (!m_pendingSets.isEmpty() || !m_pendingRemovals.isEmpty())
+        return write();
+    FileContents current = readFile();
+    if (current.state == FileState::Unreadable)
+        return false;
+    m_persistent = current.values;
+    return true;
+}
+
+void DefaultsStore::setBeforeCommitHookForTesting(std::function<bool()> hook)
+{
+    m_beforeCommit = std::move(hook);
+}
+
+DefaultsStore::FileContents DefaultsStore::readFile()
+{
+    QFile file(filePath());
+    if (!file.exists())
+        return {FileState::Missing, {}};
+    // Only a regular file is opened: a pipe or device there would block or
+    // never end.
+    if (!QFileInfo(file).isFile() || !file.open(QIODevice::ReadOnly)) {
+        reportOnce(QStringLiteral("settings file %1 cannot be read (%2); changes are kept in memory")
+                       .arg(file.fileName(), file.errorString()));
+        return {FileState::Unreadable, {}};
+    }
+    // A file over the cap is not settings this program wrote; read one byte
+    // past it to notice a file that grows while being read.
+    const QByteArray bytes = file.size() > maxFileBytes ? QByteArray() : file.read(maxFileBytes + 1);
+    if (file.size() > maxFileBytes || bytes.size() > maxFileBytes) {
+        file.close();
+        const bool kept = keepAside(QStringLiteral("is over 16 MiB"));
+        return {kept ? FileState::KeptAside : FileState::Unreadable, {}};
+    }
+    if (file.error() != QFileDevice::NoError) {
+        reportOnce(QStringLiteral("settings file %1 cannot be read (%2); changes are kept in memory")
+                       .arg(file.fileName(), file.errorString()));
+        return {FileState::Unreadable, {}};
+    }
+    file.close();
+    // An empty file holds nothing to keep: treat it as no settings yet.
+    if (bytes.trimmed().isEmpty())
+        return {FileState::Loaded, {}};
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
+    QString problem;
+    if (error.error != QJsonParseError::NoError)
+        problem = QStringLiteral("is not valid JSON (%1 at offset %2)").arg(error.errorString()).arg(error.offset);
+    else if (!document.isObject())
+        problem = QStringLiteral("does not hold a JSON object");
+    if (!problem.isEmpty()) {
+        const bool kept = keepAside(problem);
+        return {kept ? FileState::KeptAside : FileState::Unreadable, {}};
+    }
+    return {FileState::Loaded, document.object().toVariantMap()};
+}
+
+bool DefaultsStore::keepAside(const QString &reason)
+{
+    const QString path = filePath();
+    const QString stem = path + QStringLiteral(".corrupt-")
+        + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"));
+    QFile file(path);
+    // rename() never replaces an existing file, so a taken name moves on to
+    // the next counter instead of losing an earlier kept file.
+    for (int attempt = 1; attempt <= maxKeepAsideAttempts; ++attempt) {
+        const QString target = attempt == 1 ? stem : stem + QLatin1Char('-') + QString::number(attempt);
+        if (QFile::exists(target))
+            continue;
+        if (file.rename(target)) {
+            qCWarning(lcPlatform).noquote()
+                << QStringLiteral("settings file %1 %2; kept aside as %3, using the registered defaults")
+                       .arg(path, reason, target);
+            return true;
+        }
+        if (!QFile::exists(path))
+            return true; // another process moved it first
+        if (!QFile::exists(target))
+            break; // not a name clash: the directory refuses
+    }
+    reportOnce(QStringLiteral("settings file %1 %2 and cannot be kept aside (%3); it is left alone and changes are kept in memory")
+                   .arg(path, reason, file.errorString()));
+    return false;
+}
+
+void DefaultsStore::applyPending(QVariantMap &values) const
+{
+    for (const QString &key : m_pendingRemovals)
+        values.remove(key);
+    for (auto it = m_pendingSets.cbegin(); it != m_pendingSets.cend(); ++it)
+        values.insert(it.key(), it.value());
+}
+
+bool DefaultsStore::write()
+{
+    if (!QDir().mkpath(m_directory)) {
+        reportOnce(QStringLiteral("settings directory %1 cannot be created; changes are kept in memory")
+                       .arg(m_directory));
+        return false;
+    }
+    // Re-reading and writing under the lock keeps another process's change
+    // that lands between our read and our rename.
+    QLockFile lock(filePath() + QStringLiteral(".lock"));
+    if (!lock.tryLock(lockWaitMs))
+        qCWarning(lcPlatform).noquote()
+            << QStringLiteral("settings file %1 is locked by another writer; writing without the lock")
+                   .arg(filePath());
+    FileContents current = readFile();
+    if (current.state == FileState::Unreadable)
+        return false;
+    applyPending(current.values);
+    m_persistent = current.values;
+    if (!commit(current.values))
+        return false;
+    m_pendingSets.clear();
+    m_pendingRemovals.clear();
+    m_lastProblem.clear();
+    return true;
+}
+
+bool DefaultsStore::commit(const QVariantMap &values)
+{
+    QSaveFile file(filePath());
+    if (!file.open(QIODevice::WriteOnly)) {
+        reportOnce(QStringLiteral("settings file %1 cannot be written (%2); changes are kept in memory")
+                       .arg(file.fileName(), file.errorString()));
+        return false;
+    }
+    const QByteArray json = QJsonDocument(QJsonObject::fromVariantMap(values)).toJson(QJsonDocument::Indented);
+    if (file.write(json) != json.size()) {
+        reportOnce(QStringLiteral("settings file %1 cannot be written (%2); changes are kept in memory")
+                       .arg(file.fileName(), file.errorString()));
+        file.cancelWriting();
+        return false;
+    }
+    if (m_beforeCommit && !m_beforeCommit()) {
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit()) {
+        reportOnce(QStringLiteral("settings file %1 cannot be replaced (%2); changes are kept in memory")
+                       .arg(file.fileName(), file.errorString()));
+        return false;
+    }
+    return true;
+}
+
+void DefaultsStore::reportOnce(const QString &problem)
+{
+    if (problem == m_lastProblem)
+        return;
+    m_lastProblem = problem;
+    qCWarning(lcPlatform).noquote() << problem;
+}

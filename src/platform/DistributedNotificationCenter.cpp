@@ -1,0 +1,101 @@
+#include "platform/DistributedNotificationCenter.h"
+
+#include "platform/DBusValue.h"
+#include "platform/Log.h"
+
+#include <QDBusMessage>
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+
+const QString busPath = QStringLiteral("/com/quillmoor/Coverlume/Notifications");
+const QString busInterface = QStringLiteral("com.quillmoor.Coverlume.Notifications");
+const QString busSignal = QStringLiteral("Posted");
+
+constexpr qsizetype maxNameLength = 256;
+constexpr qint64 maxUserInfoBytes = 64 * 1024 * 1024;
+
+// The session bus, when one can be reached without side effects. With no
+// address in the environment libdbus would look for the user bus socket and
+// then try to autolaunch a daemon; only the socket is worth trying here.
+QDBusConnection sessionBusIfReachable()
+{
+    if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS")) {
+        const QString runtimeDir = qEnvironmentVariable("XDG_RUNTIME_DIR");
+        if (runtimeDir.isEmpty() || !QFileInfo::exists(QDir(runtimeDir).filePath(QStringLiteral("bus"))))
+            return QDBusConnection(QString());
+    }
+    return QDBusConnection::sessionBus();
+}
+
+} // namespace
+
+DistributedNotificationCenter::DistributedNotificationCenter()
+{
+    attach(sessionBusIfReachable());
+}
+
+DistributedNotificationCenter::DistributedNotificationCenter(const QDBusConnection &connection)
+{
+    attach(connection);
+}
+
+DistributedNotificationCenter::~DistributedNotificationCenter()
+{
+    if (m_connection)
+        m_connection->disconnect(QString(), busPath, busInterface, busSignal, this,
+                                 SLOT(onPosted(QString,QVariantMap)));
+}
+
+void DistributedNotificationCenter::attach(const QDBusConnection &connection)
+{
+    // An empty service matches every sender and spares a blocking name lookup.
+    auto bus = std::make_unique<QDBusConnection>(connection);
+    if (bus->isConnected()
+        && bus->connect(QString(), busPath, busInterface, busSignal, this,
+                        SLOT(onPosted(QString,QVariantMap)))) {
+        m_connection = std::move(bus);
+        return;
+    }
+    qCInfo(lcPlatform, "no session bus: notifications stay in this process");
+}
+
+bool DistributedNotificationCenter::isOnBus() const
+{
+    return m_connection && m_connection->isConnected();
+}
+
+void DistributedNotificationCenter::post(const QString &name, const QVariantMap &userInfo)
+{
+    if (!isOnBus()) {
+        deliver(Notification{name, userInfo});
+        return;
+    }
+    // The bus hands the signal back to us as well, so local observers hear
+    // it from there; only a post that never left is delivered here.
+    QDBusMessage signal = QDBusMessage::createSignal(busPath, busInterface, busSignal);
+    signal << name << QVariant::fromValue(DBusValue::busMap(userInfo));
+    if (!m_connection->send(signal)) {
+        qCWarning(lcPlatform).noquote()
+            << QStringLiteral("notification \"%1\" could not be sent on the session bus (%2); delivered in this process only")
+                   .arg(name, m_connection->lastError().message());
+        deliver(Notification{name, userInfo});
+    }
+}
+
+void DistributedNotificationCenter::onPosted(const QString &name, const QVariantMap &userInfo)
+{
+    if (name.size() > maxNameLength) {
+        qCWarning(lcPlatform, "notification with a name of %lld characters dropped", qlonglong(name.size()));
+        return;
+    }
+    bool withinBudget = true;
+    const QVariantMap plain = DBusValue::plainMap(userInfo, maxUserInfoBytes, &withinBudget);
+    if (!withinBudget) {
+        qCWarning(lcPlatform).noquote()
+            << QStringLiteral("notification \"%1\" dropped: user info over 64 MiB").arg(name);
+        return;
+    }
+    deliver(Notification{name, plain});
+}
