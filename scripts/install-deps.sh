@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs what building, running and testing Coverlume needs on Debian 12.
+# Run as root; packages already present are left alone.
+set -euo pipefail
+packages=(
+  cmake ninja-build g++ pkg-config
+  qt6-base-dev qt6-image-formats-plugins libqt6dbus6 libqt6network6
+  libgl-dev libxkbcommon-dev
+  dbus dbus-x11 xvfb xauth
+  fonts-liberation fonts-dejavu-core
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ "${#missing[@]}" -gt 0 ]; then
+  echo "installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
