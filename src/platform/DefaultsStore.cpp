@@ -401,7 +401,12 @@ DefaultsStore::FileContents DefaultsStore::readFile()
         return {FileState::Missing, {}};
     // Only a regular file is opened: a pipe or device there would block or
     // never end.
-    if (!QFileInfo(file).isFile() || !file.open(QIODevice::ReadOnly)) {
+    if (!QFileInfo(file).isFile()) {
+        reportOnce(QStringLiteral("settings file %1 is not a regular file; changes are kept in memory")
+                       .arg(file.fileName()));
+        return {FileState::Unreadable, {}};
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
         reportOnce(QStringLiteral("settings file %1 cannot be read (%2); changes are kept in memory")
                        .arg(file.fileName(), file.errorString()));
         return {FileState::Unreadable, {}};
