@@ -18,6 +18,17 @@ QDBusConnection privateConnection(const QString &name)
     return QDBusConnection::connectToBus(qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS"), name);
 }
 
+// The bus daemon takes a connection's messages in order, so once a call on it
+// is answered, the match rules it sent before are in force.
+bool roundTrip(const QDBusConnection &connection)
+{
+    const QDBusMessage reply = connection.call(
+        QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+                                       QStringLiteral("org.freedesktop.DBus"), QStringLiteral("GetId")),
+        QDBus::Block, 5000);
+    return reply.type() == QDBusMessage::ReplyMessage;
+}
+
 // Collects what one observer receives.
 struct Inbox
 {
@@ -32,9 +43,17 @@ struct Inbox
         return int(std::count_if(received.cbegin(), received.cend(),
                                  [&name](const Notification &n) { return n.name == name; }));
     }
+    QStringList names() const
+    {
+        QStringList all;
+        for (const Notification &n : received) {
+            if (!n.name.startsWith(QLatin1String("test.barrier.")))
+                all << n.name;
+        }
+        return all;
+    }
 };
 
-const QString barrierName = QStringLiteral("test.barrier");
 
 } // namespace
 
@@ -61,6 +80,7 @@ private:
     void passBarrier(DistributedNotificationCenter &from, DistributedNotificationCenter &to);
 
     int m_connections = 0;
+    int m_barriers = 0;
     QStringList m_connectionNames;
 };
 
@@ -82,9 +102,10 @@ void TestDistributedNotificationCenter::passBarrier(DistributedNotificationCente
 {
     Inbox barrier;
     const int observer = 0;
-    to.addObserver(&observer, barrierName, barrier.handler());
-    from.post(barrierName);
-    QTRY_COMPARE(barrier.count(barrierName), 1);
+    const QString name = QStringLiteral("test.barrier.%1").arg(++m_barriers);
+    to.addObserver(&observer, name, barrier.handler());
+    from.post(name);
+    QTRY_COMPARE(barrier.received.size(), 1);
     to.removeObserver(&observer);
 }
 
@@ -102,6 +123,7 @@ void TestDistributedNotificationCenter::postReachesAnotherConnection()
     DistributedNotificationCenter receiver(busB);
     QVERIFY(sender.isOnBus());
     QVERIFY(receiver.isOnBus());
+    QVERIFY(roundTrip(busB));
 
     Inbox inbox;
     const int observer = 0;
@@ -144,9 +166,7 @@ void TestDistributedNotificationCenter::postReachesAnotherConnection()
 void TestDistributedNotificationCenter::ownPostArrivesOnce()
 {
     CONNECTION(busA);
-    CONNECTION(busB);
     DistributedNotificationCenter center(busA);
-    DistributedNotificationCenter other(busB);
     Inbox inbox;
     const int observer = 0;
     center.addObserver(&observer, QString(), inbox.handler());
@@ -169,6 +189,7 @@ void TestDistributedNotificationCenter::removedObserverHearsNothing()
     Inbox inbox;
     const int observer = 0;
     receiver.addObserver(&observer, QStringLiteral("com.apple.Music.playerInfo"), inbox.handler());
+    QVERIFY(roundTrip(busB));
     sender.post(QStringLiteral("com.apple.Music.playerInfo"));
     QTRY_COMPARE(inbox.received.size(), 1);
 
@@ -183,6 +204,7 @@ void TestDistributedNotificationCenter::signalsFromOtherProgramsArePlain()
     CONNECTION(raw);
     CONNECTION(busB);
     DistributedNotificationCenter receiver(busB);
+    QVERIFY(roundTrip(busB));
     Inbox inbox;
     const int observer = 0;
     receiver.addObserver(&observer, QString(), inbox.handler());
@@ -220,6 +242,7 @@ void TestDistributedNotificationCenter::oversizedNameIsDropped()
     Inbox inbox;
     const int observer = 0;
     receiver.addObserver(&observer, QString(), inbox.handler());
+    QVERIFY(roundTrip(busB));
 
     // Both centres hear it, and both drop it.
     QTest::ignoreMessage(QtWarningMsg, "notification with a name of 257 characters dropped");
@@ -227,8 +250,7 @@ void TestDistributedNotificationCenter::oversizedNameIsDropped()
     sender.post(QString(257, QLatin1Char('n')));
     sender.post(QString(256, QLatin1Char('m')));
     passBarrier(sender, receiver);
-    QCOMPARE(inbox.received.size(), 2);
-    QCOMPARE(inbox.received.first().name, QString(256, QLatin1Char('m')));
+    QCOMPARE(inbox.names(), QStringList{QString(256, QLatin1Char('m'))});
 }
 
 void TestDistributedNotificationCenter::valuesTheBusCannotCarryAreDropped()
