@@ -14,10 +14,13 @@
 //   signal     Posted(s name, a{sv} userInfo)
 //
 // post() broadcasts the signal; signals seen on the bus (our own included)
-// are delivered to the observers registered here. When no session bus can be
-// reached, the centre logs one line and delivers posts in-process instead.
+// are delivered to the observers registered here, once each, from the event
+// loop after post() has returned. When no session bus can be reached, the
+// centre logs one line and delivers posts in-process, synchronously, instead.
 // Names over 256 characters and user-info maps over 64 MiB (as marshalled)
-// coming from the bus are dropped. Main thread only.
+// coming from the bus are dropped. User-info values arrive as plain QVariants
+// (nested maps and lists, never QtDBus wrappers); values the bus cannot carry
+// (invalid or null) are left out. Main thread only.
 class DistributedNotificationCenter : public QObject, public NotificationCenter
 {
     Q_OBJECT
