@@ -1,0 +1,614 @@
+#include "players/Scenario.h"
+
+#include "players/PlayerProfile.h"
+#include "players/ScriptVocabulary.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QHostAddress>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSet>
+#include <QUrl>
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+constexpr qint64 maxJsonInteger = qint64(1) << 53; // exact in a JSON number
+constexpr qint64 int32Min = std::numeric_limits<qint32>::min();
+constexpr qint64 int32Max = std::numeric_limits<qint32>::max();
+
+QString megabytes(qint64 bytes)
+{
+    return QStringLiteral("%1 MiB").arg(bytes / (1024 * 1024));
+}
+
+// Reads one scenario document. Every check names the place in the file;
+// the first failure is kept and ends the reading.
+class Reader
+{
+public:
+    Reader(QString fileName, QDir base) : m_fileName(std::move(fileName)), m_base(std::move(base)) {}
+
+    QString error;
+
+    bool read(const QJsonObject &root, Scenario *out);
+
+private:
+    bool fail(const QString &path, const QString &what)
+    {
+        if (error.isEmpty())
+            error = path.isEmpty() ? QStringLiteral("%1: %2").arg(m_fileName, what)
+                                   : QStringLiteral("%1: %2: %3").arg(m_fileName, path, what);
+        return false;
+    }
+    static QString at(const QString &path, const QString &key)
+    {
+        return path.isEmpty() ? key : path + u'.' + key;
+    }
+    static QString at(const QString &path, qsizetype index)
+    {
+        return QStringLiteral("%1[%2]").arg(path).arg(index);
+    }
+
+    bool onlyKeys(const QJsonObject &object, const QString &path, const QSet<QString> &allowed);
+    bool object(const QJsonValue &value, const QString &path, QJsonObject *out);
+    bool array(const QJsonValue &value, const QString &path, qsizetype maxItems, QJsonArray *out);
+    bool string(const QJsonValue &value, const QString &path, QString *out, int maxLength = -1);
+    bool name(const QJsonValue &value, const QString &path, QString *out);
+    bool boolean(const QJsonValue &value, const QString &path, bool *out);
+    bool integer(const QJsonValue &value, const QString &path, qint64 min, qint64 max, qint64 *out);
+    bool seconds(const QJsonValue &value, const QString &path, qint64 *outMs);
+    bool date(const QJsonValue &value, const QString &path, QDateTime *out);
+    bool state(const QJsonValue &value, const QString &path, PlayState *out);
+    bool artworkUrl(const QJsonValue &value, const QString &path, QString *out);
+    bool imageFile(const QJsonValue &value, const QString &path, QByteArray *out);
+    bool imageList(const QJsonValue &value, const QString &path, int maxItems, QList<QByteArray> *out);
+
+    bool player(const QJsonValue &value, const QString &path, Scenario::Player *out);
+    bool statusAnswers(const QJsonValue &value, const QString &path, QMap<PlayState, ScriptResult> *out);
+    bool track(const QJsonValue &value, const QString &path, const QString &player, Scenario::Track *out);
+    bool event(const QJsonValue &value, const QString &path, const Scenario &scenario, Scenario::Event *out);
+    bool checkEventTracks(Scenario *scenario, const QList<qsizetype> &fileOrder);
+
+    QString m_fileName;
+    QDir m_base;
+    QHash<QString, QByteArray> m_images; // by canonical path: one copy per file
+    qint64 m_imageBytes = 0;
+    int m_trackCount = 0;
+};
+
+bool Reader::onlyKeys(const QJsonObject &object, const QString &path, const QSet<QString> &allowed)
+{
+    for (auto it = object.begin(); it != object.end(); ++it) {
+        if (!allowed.contains(it.key()))
+            return fail(at(path, it.key()), QStringLiteral("unknown key"));
+    }
+    return true;
+}
+
+bool Reader::object(const QJsonValue &value, const QString &path, QJsonObject *out)
+{
+    if (!value.isObject())
+        return fail(path, QStringLiteral("expected an object"));
+    *out = value.toObject();
+    return true;
+}
+
+bool Reader::array(const QJsonValue &value, const QString &path, qsizetype maxItems, QJsonArray *out)
+{
+    if (!value.isArray())
+        return fail(path, QStringLiteral("expected a list"));
+    *out = value.toArray();
+    if (out->size() > maxItems)
+        return fail(path, QStringLiteral("more than %1 items").arg(maxItems));
+    return true;
+}
+
+bool Reader::string(const QJsonValue &value, const QString &path, QString *out, int maxLength)
+{
+    if (!value.isString())
+        return fail(path, QStringLiteral("expected a string"));
+    *out = value.toString();
+    if (maxLength >= 0 && out->size() > maxLength)
+        return fail(path, QStringLiteral("longer than %1 characters").arg(maxLength));
+    return true;
+}
+
+bool Reader::name(const QJsonValue &value, const QString &path, QString *out)
+{
+    if (!string(value, path, out, Scenario::maxNameLength))
+        return false;
+    if (out->isEmpty())
+        return fail(path, QStringLiteral("must not be empty"));
+    return true;
+}
+
+bool Reader::boolean(const QJsonValue &value, const QString &path, bool *out)
+{
+    if (!value.isBool())
+        return fail(path, QStringLiteral("expected true or false"));
+    *out = value.toBool();
+    return true;
+}
+
+bool Reader::integer(const QJsonValue &value, const QString &path, qint64 min, qint64 max, qint64 *out)
+{
+    if (!value.isDouble())
+        return fail(path, QStringLiteral("expected a number"));
+    const double number = value.toDouble();
+    if (std::trunc(number) != number)
+        return fail(path, QStringLiteral("expected a whole number"));
+    if (number < double(min) || number > double(max))
+        return fail(path, QStringLiteral("must be between %1 and %2").arg(min).arg(max));
+    *out = qint64(number);
+    return true;
+}
+
+bool Reader::seconds(const QJsonValue &value, const QString &path, qint64 *outMs)
+{
+    if (!value.isDouble())
+        return fail(path, QStringLiteral("expected a number"));
+    const double number = value.toDouble();
+    if (!(number >= 0 && number <= Scenario::maxSeconds))
+        return fail(path, QStringLiteral("must be between 0 and %1 seconds").arg(Scenario::maxSeconds));
+    *outMs = qint64(std::llround(number * 1000));
+    return true;
+}
+
+bool Reader::date(const QJsonValue &value, const QString &path, QDateTime *out)
+{
+    QString text;
+    if (!string(value, path, &text))
+        return false;
+    *out = QDateTime::fromString(text, Qt::ISODateWithMs);
+    if (!out->isValid())
+        return fail(path, QStringLiteral("expected a date such as \"2019-05-17T21:30:00Z\""));
+    return true;
+}
+
+bool Reader::state(const QJsonValue &value, const QString &path, PlayState *out)
+{
+    QString word;
+    if (!string(value, path, &word))
+        return false;
+    const std::optional<PlayState> parsed = PlayStates::fromWord(word);
+    if (!parsed)
+        return fail(path, QStringLiteral("expected \"playing\", \"paused\" or \"stopped\""));
+    *out = *parsed;
+    return true;
+}
+
+// Artwork addresses are fetched by the display, so they must stay on this
+// machine: http or https to a loopback host.
+bool Reader::artworkUrl(const QJsonValue &value, const QString &path, QString *out)
+{
+    if (!string(value, path, out, 2048))
+        return false;
+    QString probe = *out;
+    probe.replace(Scenario::serverPlaceholder, QStringLiteral("127.0.0.1"));
+    const QUrl url(probe, QUrl::StrictMode);
+    const QString host = url.host();
+    const bool loopback = host.compare(u"localhost", Qt::CaseInsensitive) == 0
+        || QHostAddress(host).isLoopback();
+    if (!url.isValid() || (url.scheme() != u"http" && url.scheme() != u"https") || !loopback)
+        return fail(path, QStringLiteral("expected an http address on this machine (127.0.0.1, localhost or {server})"));
+    return true;
+}
+
+bool Reader::imageFile(const QJsonValue &value, const QString &path, QByteArray *out)
+{
+    QString relative;
+    if (!string(value, path, &relative, 4096))
+        return false;
+    if (relative.isEmpty())
+        return fail(path, QStringLiteral("must not be empty"));
+    const QFileInfo info(m_base.filePath(relative));
+    if (!info.exists())
+        return fail(path, QStringLiteral("no such file \"%1\"").arg(relative));
+    if (!info.isFile())
+        return fail(path, QStringLiteral("\"%1\" is not a file").arg(relative));
+    const QString key = info.canonicalFilePath();
+    const auto cached = m_images.constFind(key);
+    if (cached != m_images.constEnd()) {
+        *out = cached.value();
+        return true;
+    }
+    QFile file(key);
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(path, QStringLiteral("cannot read \"%1\": %2").arg(relative, file.errorString()));
+    // Read one byte past the cap rather than trusting the size on disk.
+    *out = file.read(Scenario::maxImageBytes + 1);
+    if (out->size() > Scenario::maxImageBytes)
+        return fail(path, QStringLiteral("\"%1\" is larger than %2").arg(relative, megabytes(Scenario::maxImageBytes)));
+    m_imageBytes += out->size();
+    if (m_imageBytes > Scenario::maxAllImageBytes)
+        return fail(path, QStringLiteral("the images add up to more than %1").arg(megabytes(Scenario::maxAllImageBytes)));
+    m_images.insert(key, *out);
+    return true;
+}
+
+bool Reader::imageList(const QJsonValue &value, const QString &path, int maxItems, QList<QByteArray> *out)
+{
+    QJsonArray items;
+    if (!array(value, path, maxItems, &items))
+        return false;
+    out->clear();
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        QByteArray bytes;
+        if (!imageFile(items.at(i), at(path, i), &bytes))
+            return false;
+        out->append(bytes);
+    }
+    return true;
+}
+
+bool Reader::track(const QJsonValue &value, const QString &path, const QString &player, Scenario::Track *out)
+{
+    QJsonObject o;
+    if (!object(value, path, &o))
+        return false;
+    if (++m_trackCount > Scenario::maxTracks)
+        return fail(path, QStringLiteral("more than %1 tracks in the scenario").arg(Scenario::maxTracks));
+    const QSet<QString> answered = ScriptVocabulary::trackKeys(player);
+    for (auto it = o.begin(); it != o.end(); ++it) {
+        const QString key = it.key();
+        const QString here = at(path, key);
+        if (!answered.contains(key)) {
+            static const QSet<QString> known = [] {
+                QSet<QString> keys;
+                for (const PlayerProfile &profile : PlayerProfile::all())
+                    keys += ScriptVocabulary::trackKeys(profile.name);
+                return keys;
+            }();
+            if (known.contains(key))
+                return fail(here, QStringLiteral("%1 has no script that reads it").arg(player));
+            return fail(here, QStringLiteral("unknown key"));
+        }
+        const QJsonValue v = it.value();
+        bool ok = true;
+        if (key == u"name")
+            ok = string(v, here, &out->name);
+        else if (key == u"artist")
+            ok = string(v, here, &out->artist);
+        else if (key == u"album")
+            ok = string(v, here, &out->album);
+        else if (key == u"duration")
+            ok = seconds(v, here, &out->durationMs);
+        else if (key == u"artwork")
+            ok = imageList(v, here, Scenario::maxArtworksPerTrack, &out->artworks);
+        else if (key == u"artworkUrl")
+            ok = artworkUrl(v, here, &out->artworkUrl);
+        else if (key == u"rating")
+            ok = integer(v, here, int32Min, int32Max, &out->rating);
+        else if (key == u"loved")
+            ok = boolean(v, here, &out->loved);
+        else if (key == u"disliked")
+            ok = boolean(v, here, &out->disliked);
+        else if (key == u"streamTitle")
+            ok = string(v, here, &out->streamTitle.emplace());
+        else if (key == u"lyrics")
+            ok = string(v, here, &out->lyrics);
+        else if (key == u"kind")
+            ok = string(v, here, &out->kind);
+        else if (key == u"url")
+            ok = string(v, here, &out->url);
+        else if (key == u"bitRate")
+            ok = integer(v, here, 0, int32Max, &out->bitRate);
+        else if (key == u"sampleRate")
+            ok = integer(v, here, 0, int32Max, &out->sampleRate);
+        else if (key == u"bitDepth")
+            ok = integer(v, here, 0, int32Max, &out->bitDepth);
+        else if (key == u"year")
+            ok = integer(v, here, 0, 9999, &out->year);
+        else if (key == u"playCount")
+            ok = integer(v, here, 0, maxJsonInteger, &out->playCount);
+        else if (key == u"popularity")
+            ok = integer(v, here, 0, 100, &out->popularity);
+        else if (key == u"dateAdded")
+            ok = date(v, here, &out->dateAdded);
+        else if (key == u"playedDate")
+            ok = date(v, here, &out->playedDate);
+        if (!ok)
+            return false;
+    }
+    return true;
+}
+
+bool Reader::statusAnswers(const QJsonValue &value, const QString &path, QMap<PlayState, ScriptResult> *out)
+{
+    QJsonObject o;
+    if (!object(value, path, &o))
+        return false;
+    for (auto it = o.begin(); it != o.end(); ++it) {
+        const QString here = at(path, it.key());
+        const std::optional<PlayState> state = PlayStates::fromWord(it.key());
+        if (!state)
+            return fail(here, QStringLiteral("expected \"playing\", \"paused\" or \"stopped\""));
+        const QJsonValue v = it.value();
+        if (v.isString()) {
+            out->insert(*state, ScriptResult::text(v.toString()));
+        } else if (v.isBool()) {
+            out->insert(*state, ScriptResult::boolean(v.toBool()));
+        } else if (v.isDouble()) {
+            const double number = v.toDouble();
+            const bool whole = std::trunc(number) == number && std::abs(number) <= double(maxJsonInteger);
+            out->insert(*state, whole ? ScriptResult::integer(qint64(number)) : ScriptResult::real(number));
+        } else if (v.isNull()) {
+            out->insert(*state, ScriptResult()); // the status script fails in that state
+        } else {
+            return fail(here, QStringLiteral("expected a text, a boolean, a number or null"));
+        }
+    }
+    return true;
+}
+
+bool Reader::player(const QJsonValue &value, const QString &path, Scenario::Player *out)
+{
+    QJsonObject o;
+    if (!object(value, path, &o))
+        return false;
+    if (!onlyKeys(o, path, {QStringLiteral("name"), QStringLiteral("processName"), QStringLiteral("running"),
+                            QStringLiteral("state"), QStringLiteral("statusAnswers"), QStringLiteral("track"),
+                            QStringLiteral("position"), QStringLiteral("tracks"), QStringLiteral("library")}))
+        return false;
+    if (!o.contains(u"name"))
+        return fail(at(path, QStringLiteral("name")), QStringLiteral("missing"));
+    if (!string(o.value(u"name"), at(path, QStringLiteral("name")), &out->name))
+        return false;
+    if (!PlayerProfile::find(out->name)) {
+        return fail(at(path, QStringLiteral("name")),
+                    QStringLiteral("unknown player \"%1\" (known: %2)")
+                        .arg(out->name, PlayerProfile::names().join(QStringLiteral(", "))));
+    }
+    out->processName = out->name;
+    if (o.contains(u"processName") && !name(o.value(u"processName"), at(path, QStringLiteral("processName")), &out->processName))
+        return false;
+    if (o.contains(u"running") && !boolean(o.value(u"running"), at(path, QStringLiteral("running")), &out->running))
+        return false;
+    if (o.contains(u"state") && !state(o.value(u"state"), at(path, QStringLiteral("state")), &out->state))
+        return false;
+    if (o.contains(u"statusAnswers")
+        && !statusAnswers(o.value(u"statusAnswers"), at(path, QStringLiteral("statusAnswers")), &out->statusAnswers))
+        return false;
+    if (o.contains(u"tracks")) {
+        const QString here = at(path, QStringLiteral("tracks"));
+        QJsonArray items;
+        if (!array(o.value(u"tracks"), here, Scenario::maxTracks, &items))
+            return false;
+        for (qsizetype i = 0; i < items.size(); ++i) {
+            Scenario::Track t;
+            if (!track(items.at(i), at(here, i), out->name, &t))
+                return false;
+            out->tracks.append(t);
+        }
+    }
+    if (o.contains(u"library")) {
+        const QString here = at(path, QStringLiteral("library"));
+        if (!ScriptVocabulary::understands(out->name, ScriptVocabulary::Operation::RandomArtwork))
+            return fail(here, QStringLiteral("%1 has no library script").arg(out->name));
+        if (!imageList(o.value(u"library"), here, Scenario::maxLibraryCovers, &out->library.emplace()))
+            return false;
+    }
+    if (out->state != PlayState::Stopped && out->tracks.isEmpty())
+        return fail(at(path, QStringLiteral("state")), QStringLiteral("a player without tracks can only be stopped"));
+    if (o.contains(u"track")) {
+        qint64 index = 0;
+        const qint64 last = qMax<qint64>(0, out->tracks.size() - 1);
+        if (!integer(o.value(u"track"), at(path, QStringLiteral("track")), 0, last, &index))
+            return false;
+        out->track = int(index);
+    }
+    if (o.contains(u"position") && !seconds(o.value(u"position"), at(path, QStringLiteral("position")), &out->positionMs))
+        return false;
+    return true;
+}
+
+bool Reader::event(const QJsonValue &value, const QString &path, const Scenario &scenario, Scenario::Event *out)
+{
+    using Action = Scenario::Action;
+    static const QHash<QString, Action> actions{
+        {QStringLiteral("pause"), Action::Pause},   {QStringLiteral("resume"), Action::Resume},
+        {QStringLiteral("stop"), Action::Stop},     {QStringLiteral("next"), Action::Next},
+        {QStringLiteral("previous"), Action::Previous}, {QStringLiteral("seek"), Action::Seek},
+        {QStringLiteral("track"), Action::Track},   {QStringLiteral("quit"), Action::Quit},
+        {QStringLiteral("launch"), Action::Launch}};
+
+    QJsonObject o;
+    if (!object(value, path, &o))
+        return false;
+    for (const char *required : {"frame", "player", "action"}) {
+        if (!o.contains(QLatin1String(required)))
+            return fail(at(path, QString::fromLatin1(required)), QStringLiteral("missing"));
+    }
+    if (!integer(o.value(u"frame"), at(path, QStringLiteral("frame")), 0, Scenario::maxFrame, &out->frame))
+        return false;
+    QString playerName;
+    if (!string(o.value(u"player"), at(path, QStringLiteral("player")), &playerName))
+        return false;
+    out->player = -1;
+    for (qsizetype i = 0; i < scenario.players.size(); ++i) {
+        if (scenario.players.at(i).name == playerName)
+            out->player = int(i);
+    }
+    if (out->player < 0)
+        return fail(at(path, QStringLiteral("player")), QStringLiteral("no player \"%1\" in this scenario").arg(playerName));
+    QString actionWord;
+    if (!string(o.value(u"action"), at(path, QStringLiteral("action")), &actionWord))
+        return false;
+    if (!actions.contains(actionWord)) {
+        return fail(at(path, QStringLiteral("action")),
+                    QStringLiteral("expected one of pause, resume, stop, next, previous, seek, track, quit, launch"));
+    }
+    out->action = actions.value(actionWord);
+
+    QSet<QString> allowed{QStringLiteral("frame"), QStringLiteral("player"), QStringLiteral("action")};
+    if (out->action == Action::Seek) {
+        allowed << QStringLiteral("seconds");
+        if (!o.contains(u"seconds"))
+            return fail(at(path, QStringLiteral("seconds")), QStringLiteral("missing"));
+        if (!seconds(o.value(u"seconds"), at(path, QStringLiteral("seconds")), &out->positionMs))
+            return false;
+    } else if (out->action == Action::Track) {
+        allowed << QStringLiteral("track") << QStringLiteral("position");
+        const QString here = at(path, QStringLiteral("track"));
+        const QJsonValue t = o.value(u"track");
+        if (t.isDouble()) {
+            qint64 index = 0;
+            if (!integer(t, here, 0, Scenario::maxTracks, &index))
+                return false;
+            out->trackIndex = int(index); // checked against the list once the events are in order
+        } else if (t.isObject()) {
+            if (!track(t, here, playerName, &out->track.emplace()))
+                return false;
+        } else {
+            return fail(here, QStringLiteral("expected a track index or a track"));
+        }
+        if (o.contains(u"position") && !seconds(o.value(u"position"), at(path, QStringLiteral("position")), &out->positionMs))
+            return false;
+    } else if (out->action == Action::Launch) {
+        allowed << QStringLiteral("state");
+        if (o.contains(u"state") && !state(o.value(u"state"), at(path, QStringLiteral("state")), &out->launchState))
+            return false;
+    }
+    return onlyKeys(o, path, allowed);
+}
+
+// Track indexes and launch states depend on the inline tracks added by
+// earlier events, so they are checked in the order the events will run.
+bool Reader::checkEventTracks(Scenario *scenario, const QList<qsizetype> &fileOrder)
+{
+    QList<qsizetype> trackCounts;
+    for (const Scenario::Player &p : scenario->players)
+        trackCounts << p.tracks.size();
+    for (qsizetype i = 0; i < scenario->events.size(); ++i) {
+        const Scenario::Event &e = scenario->events.at(i);
+        const QString path = at(QStringLiteral("events"), fileOrder.at(i));
+        qsizetype &count = trackCounts[e.player];
+        if (e.action == Scenario::Action::Track && e.track)
+            ++count;
+        if (e.action == Scenario::Action::Track && !e.track && e.trackIndex >= count) {
+            return fail(at(path, QStringLiteral("track")),
+                        QStringLiteral("no track %1: the player has %2 then").arg(e.trackIndex).arg(count));
+        }
+        if (e.action == Scenario::Action::Launch && e.launchState != PlayState::Stopped && count == 0)
+            return fail(at(path, QStringLiteral("state")), QStringLiteral("a player without tracks can only be stopped"));
+    }
+    return true;
+}
+
+bool Reader::read(const QJsonObject &root, Scenario *out)
+{
+    if (!onlyKeys(root, QString(), {QStringLiteral("description"), QStringLiteral("volume"),
+                                    QStringLiteral("processes"), QStringLiteral("players"),
+                                    QStringLiteral("events")}))
+        return false;
+    if (root.contains(u"description")) {
+        QString ignored;
+        if (!string(root.value(u"description"), QStringLiteral("description"), &ignored))
+            return false;
+    }
+    if (root.contains(u"volume")) {
+        qint64 volume = 0;
+        if (!integer(root.value(u"volume"), QStringLiteral("volume"), 0, 100, &volume))
+            return false;
+        out->volume = int(volume);
+    }
+    if (root.contains(u"processes")) {
+        QJsonArray items;
+        if (!array(root.value(u"processes"), QStringLiteral("processes"), Scenario::maxProcesses, &items))
+            return false;
+        for (qsizetype i = 0; i < items.size(); ++i) {
+            QString process;
+            if (!name(items.at(i), at(QStringLiteral("processes"), i), &process))
+                return false;
+            out->processes << process;
+        }
+    }
+    if (root.contains(u"players")) {
+        QJsonArray items;
+        if (!array(root.value(u"players"), QStringLiteral("players"), PlayerProfile::all().size(), &items))
+            return false;
+        for (qsizetype i = 0; i < items.size(); ++i) {
+            Scenario::Player p;
+            const QString path = at(QStringLiteral("players"), i);
+            if (!player(items.at(i), path, &p))
+                return false;
+            for (const Scenario::Player &earlier : out->players) {
+                if (earlier.name == p.name)
+                    return fail(at(path, QStringLiteral("name")), QStringLiteral("%1 is listed twice").arg(p.name));
+            }
+            out->players << p;
+        }
+    }
+    if (root.contains(u"events")) {
+        QJsonArray items;
+        if (!array(root.value(u"events"), QStringLiteral("events"), Scenario::maxEvents, &items))
+            return false;
+        QList<std::pair<Scenario::Event, qsizetype>> events;
+        for (qsizetype i = 0; i < items.size(); ++i) {
+            Scenario::Event e;
+            if (!event(items.at(i), at(QStringLiteral("events"), i), *out, &e))
+                return false;
+            events.append({e, i});
+        }
+        std::stable_sort(events.begin(), events.end(),
+                         [](const auto &a, const auto &b) { return a.first.frame < b.first.frame; });
+        QList<qsizetype> fileOrder;
+        for (const auto &[e, index] : events) {
+            out->events << e;
+            fileOrder << index;
+        }
+        if (!checkEventTracks(out, fileOrder))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+std::optional<Scenario> Scenario::parse(const QByteArray &json, const QString &fileName, QString *error)
+{
+    const QFileInfo info(fileName);
+    const QString shownName = info.fileName().isEmpty() ? fileName : info.fileName();
+    const auto refuse = [&](const QString &message) {
+        if (error)
+            *error = message;
+        return std::nullopt;
+    };
+    if (json.size() > maxFileBytes)
+        return refuse(QStringLiteral("%1: larger than %2").arg(shownName, megabytes(maxFileBytes)));
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(json, &parseError);
+    if (parseError.error != QJsonParseError::NoError) {
+        return refuse(QStringLiteral("%1: not JSON: %2 at offset %3")
+                          .arg(shownName, parseError.errorString())
+                          .arg(parseError.offset));
+    }
+    if (!document.isObject())
+        return refuse(QStringLiteral("%1: expected an object at the top level").arg(shownName));
+    Reader reader(shownName, info.absoluteDir());
+    Scenario scenario;
+    if (!reader.read(document.object(), &scenario))
+        return refuse(reader.error);
+    return scenario;
+}
+
+std::optional<Scenario> Scenario::load(const QString &path, QString *error)
+{
+    const QString shownName = QFileInfo(path).fileName();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = QStringLiteral("%1: cannot read: %2").arg(shownName, file.errorString());
+        return std::nullopt;
+    }
+    // One byte past the cap tells a file that is too large without reading it all.
+    const QByteArray json = file.read(maxFileBytes + 1);
+    return parse(json, path, error);
+}
