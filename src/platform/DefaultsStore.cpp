@@ -264,7 +264,7 @@ int DefaultsStore::intValue(const QString &key) const
 
 float DefaultsStore::floatValue(const QString &key) const
 {
-    return saturatedFloat(doubleValue(key));
+    return toFloat(object(key));
 }
 
 double DefaultsStore::doubleValue(const QString &key) const
@@ -358,6 +358,11 @@ double DefaultsStore::toDouble(const QVariant &value)
     if (isTextType(type))
         return doubleFromText(textOf(value));
     return 0.0;
+}
+
+float DefaultsStore::toFloat(const QVariant &value)
+{
+    return saturatedFloat(toDouble(value));
 }
 
 bool DefaultsStore::set(const QString &key, const QVariant &value)

@@ -72,6 +72,9 @@ public:
     static bool toBool(const QVariant &value);
     static qint64 toInteger(const QVariant &value);
     static double toDouble(const QVariant &value);
+    // toDouble narrowed without undefined behaviour: beyond float's range
+    // reads as an infinity of the same sign, NaN stays NaN.
+    static float toFloat(const QVariant &value);
 
     // Test hook: called after the new file is written and before it replaces
     // the old one; returning false abandons the write there.

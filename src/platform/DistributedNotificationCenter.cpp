@@ -2,10 +2,9 @@
 
 #include "platform/DBusValue.h"
 #include "platform/Log.h"
+#include "platform/SessionBus.h"
 
 #include <QDBusMessage>
-#include <QDir>
-#include <QFileInfo>
 
 namespace {
 
@@ -15,19 +14,6 @@ const QString busSignal = QStringLiteral("Posted");
 
 constexpr qsizetype maxNameLength = 256;
 constexpr qint64 maxUserInfoBytes = 64 * 1024 * 1024;
-
-// The session bus, when one can be reached without side effects. With no
-// address in the environment libdbus would look for the user bus socket and
-// then try to autolaunch a daemon; only the socket is worth trying here.
-QDBusConnection sessionBusIfReachable()
-{
-    if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS")) {
-        const QString runtimeDir = qEnvironmentVariable("XDG_RUNTIME_DIR");
-        if (runtimeDir.isEmpty() || !QFileInfo::exists(QDir(runtimeDir).filePath(QStringLiteral("bus"))))
-            return QDBusConnection(QString());
-    }
-    return QDBusConnection::sessionBus();
-}
 
 } // namespace
 

@@ -25,7 +25,7 @@ class DistributedNotificationCenter : public QObject, public NotificationCenter
 {
     Q_OBJECT
 public:
-    // Connects to the session bus (DBUS_SESSION_BUS_ADDRESS).
+    // Connects to the session bus, if one is reachable (sessionBusIfReachable()).
     DistributedNotificationCenter();
     explicit DistributedNotificationCenter(const QDBusConnection &connection);
     ~DistributedNotificationCenter() override;
