@@ -1,0 +1,233 @@
+#include "app/AppDelegate.h"
+
+#include "app/ConsoleWindow.h"
+#include "app/DisplayWidget.h"
+#include "app/MainWindow.h"
+#include "app/StatusItem.h"
+#include "platform/DefaultsStore.h"
+#include "platform/Log.h"
+#include "platform/ScreenSleepWatcher.h"
+#include "session/DisplaySession.h"
+#include "session/FramePump.h"
+#include "session/QuitOnSignal.h"
+#include "session/RunOutputs.h"
+
+#include <QApplication>
+#include <QDBusConnection>
+#include <QScreen>
+#include <QSystemTrayIcon>
+#include <cmath>
+#include <cstdio>
+
+namespace {
+
+const QString kHideDockIcon = QStringLiteral("hideDockIcon");
+
+// The window's width before it is shaped to the screen, in points.
+constexpr int kInitialContentWidth = 640;
+
+} // namespace
+
+AppDelegate::AppDelegate(const CommandLine &commandLine, QObject *parent)
+    : QObject(parent), m_commandLine(commandLine)
+{
+    m_dockIconTimer.setSingleShot(true);
+    m_dockIconTimer.setInterval(300);
+    connect(&m_dockIconTimer, &QTimer::timeout, this, &AppDelegate::toggleActivationPolicy);
+}
+
+AppDelegate::~AppDelegate()
+{
+    m_capture.stop();
+    // Windows paint the session's view, so they go before it.
+    m_statusItem.reset();
+    m_console.reset();
+    m_window.reset();
+}
+
+int AppDelegate::exec()
+{
+    // From the start, so that an early SIGINT or SIGTERM still quits in order.
+    m_quitOnSignal = new QuitOnSignal(this);
+    connect(m_quitOnSignal, &QuitOnSignal::quitRequested, this, &AppDelegate::terminate);
+
+    QString error;
+    m_session = DisplaySession::create(SessionOptions::fromCommandLine(m_commandLine), &error);
+    if (!m_session) {
+        std::fprintf(stderr, "coverlume: %s\n", qUtf8Printable(error));
+        return 2;
+    }
+    // Quitting is ours: the window's close button goes through terminate().
+    QApplication::setQuitOnLastWindowClosed(false);
+    // The rest of the start-up runs inside the event loop, like every later
+    // event, so that a run of --frames 0 can already quit from there.
+    QTimer::singleShot(0, this, &AppDelegate::applicationDidFinishLaunching);
+    QApplication::exec();
+    return applicationWillTerminate();
+}
+
+void AppDelegate::applicationDidFinishLaunching()
+{
+    m_window = std::make_unique<MainWindow>(*m_session);
+    MainWindow *window = m_window.get();
+    m_session->setFullScreenSource([window] { return window->isFullScreen(); });
+    connect(window, &MainWindow::quitRequested, this, &AppDelegate::terminate);
+    connect(window, &MainWindow::consoleRequested, this, &AppDelegate::showConsole);
+    connect(window, &MainWindow::hideTaskbarEntryToggled, this,
+            &AppDelegate::onHideTaskbarEntryToggled);
+
+    // X11 window managers draw the title bar and decide which desktops a
+    // window shows on, so there is no transparent title bar or all-desktops
+    // flag to set here.
+    shapeWindowToScreen();
+    window->show();
+
+    addNewCoverlumeView();
+    m_pump = new FramePump([this] { m_session->runFrame(); },
+                           [window] { window->display()->update(); }, this);
+    if (m_commandLine.frames) {
+        m_pump->setFrameLimit(*m_commandLine.frames);
+        connect(m_pump, &FramePump::finished, this, &AppDelegate::terminate);
+    }
+    m_pump->start();
+
+    startConsoleCapture();
+    qCInfo(lcApp, "Coverlume Standalone version: %s", qUtf8Printable(CommandLine::versionText()));
+
+    m_sleepWatcher = new ScreenSleepWatcher(QDBusConnection::sessionBus(),
+                                            QDBusConnection::systemBus(), this);
+    toggleActivationPolicy();
+    m_dockIconTimer.stop();
+}
+
+void AppDelegate::shapeWindowToScreen()
+{
+    MainWindow &window = *m_window;
+    if (m_commandLine.size) {
+        // A size asked for is kept, and so is its shape.
+        window.resizeContent(*m_commandLine.size);
+        window.setContentAspectRatio(float(m_commandLine.size->width())
+                                     / float(m_commandLine.size->height()));
+        return;
+    }
+
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    const QRect visible = screen ? screen->availableGeometry() : QRect();
+    const int width = kInitialContentWidth;
+    if (visible.width() <= 0 || visible.height() <= 0) {
+        // No screen to take a shape from: a common display shape will do.
+        window.resizeContent(QSize(width, width * 10 / 16));
+        return;
+    }
+    const float aspect = float(visible.width()) / float(visible.height());
+    window.resizeContent(QSize(width, int(std::lround(float(width) / aspect))));
+    window.setContentAspectRatio(aspect);
+}
+
+void AppDelegate::addNewCoverlumeView()
+{
+    if (m_window)
+        m_session->setFrameSize(QSizeF(m_window->contentSize()));
+    m_session->addNewCoverlumeView();
+    if (m_window)
+        m_window->display()->update();
+}
+
+void AppDelegate::startConsoleCapture()
+{
+    m_console = std::make_unique<ConsoleWindow>();
+    connect(&m_capture, &ConsoleCapture::bytesRead, this, [this](const QByteArray &chunk) {
+        m_console->appendLines(m_consoleLines.feed(chunk));
+    });
+    QString error;
+    if (!m_capture.start(2, &error))
+        qCWarning(lcApp, "console: %s; log lines only reach the terminal", qUtf8Printable(error));
+}
+
+void AppDelegate::showConsole()
+{
+    if (m_console)
+        m_console->showAndRaise();
+}
+
+void AppDelegate::toggleWindowShown()
+{
+    if (m_window->isVisible()) {
+        m_window->hide();
+        return;
+    }
+    m_window->show();
+    m_window->raise();
+    m_window->activateWindow();
+}
+
+void AppDelegate::onHideTaskbarEntryToggled(bool hidden)
+{
+    m_session->defaults().set(kHideDockIcon, hidden);
+    showDockIconClicked();
+}
+
+void AppDelegate::showDockIconClicked()
+{
+    m_dockIconTimer.start();
+}
+
+void AppDelegate::toggleActivationPolicy()
+{
+    if (!m_window)
+        return;
+    const bool hide = m_session->defaults().boolValue(kHideDockIcon);
+    m_window->setHideTaskbarEntryChecked(hide);
+
+    if (hide && !QSystemTrayIcon::isSystemTrayAvailable()) {
+        if (!m_trayMissingTold) {
+            m_trayMissingTold = true;
+            qCInfo(lcApp, "no system tray: keeping the taskbar entry");
+        }
+    }
+    if (!hide || !QSystemTrayIcon::isSystemTrayAvailable()) {
+        m_statusItem.reset();
+        m_window->setClosingHides(false);
+        setTaskbarEntryShown(true);
+        return;
+    }
+
+    if (!m_statusItem) {
+        m_statusItem = std::make_unique<StatusItem>();
+        connect(m_statusItem.get(), &StatusItem::toggleWindowRequested, this,
+                &AppDelegate::toggleWindowShown);
+        connect(m_statusItem.get(), &StatusItem::consoleRequested, this, &AppDelegate::showConsole);
+        connect(m_statusItem.get(), &StatusItem::quitRequested, this, &AppDelegate::terminate);
+        connect(m_window.get(), &MainWindow::shownChanged, m_statusItem.get(),
+                &StatusItem::setWindowShown);
+        m_statusItem->setWindowShown(m_window->isVisible());
+    }
+    m_window->setClosingHides(true);
+    setTaskbarEntryShown(false);
+}
+
+void AppDelegate::setTaskbarEntryShown(bool shown)
+{
+    const bool isTool = m_window->windowFlags().testFlag(Qt::Tool);
+    if (isTool == !shown)
+        return;
+    // Changing the flags unmaps the window; map it again as it was.
+    const bool visible = m_window->isVisible();
+    m_window->setWindowFlag(Qt::Tool, !shown);
+    if (visible)
+        m_window->show();
+}
+
+void AppDelegate::terminate()
+{
+    QCoreApplication::quit();
+}
+
+int AppDelegate::applicationWillTerminate()
+{
+    if (m_pump)
+        m_pump->stop();
+    m_session->leaveDistributedCenter();
+    m_capture.stop();
+    return RunOutputs::write(m_commandLine, *m_session);
+}

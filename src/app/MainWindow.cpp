@@ -1,0 +1,122 @@
+#include "app/MainWindow.h"
+
+#include "app/DisplayWidget.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QMenuBar>
+#include <cmath>
+
+MainWindow::MainWindow(const DisplaySession &session, QWidget *parent)
+    : QMainWindow(parent), m_display(new DisplayWidget(session, this))
+{
+    setWindowTitle(QStringLiteral("Coverlume"));
+    setCentralWidget(m_display);
+    buildMenus();
+}
+
+void MainWindow::buildMenus()
+{
+    QMenu *app = menuBar()->addMenu(tr("&Coverlume"));
+    m_hideTaskbarAction = app->addAction(tr("Hide Taskbar Entry"));
+    m_hideTaskbarAction->setCheckable(true);
+    connect(m_hideTaskbarAction, &QAction::toggled, this, &MainWindow::hideTaskbarEntryToggled);
+    app->addSeparator();
+    QAction *quit = app->addAction(tr("&Quit"));
+    quit->setShortcut(QKeySequence::Quit);
+    quit->setMenuRole(QAction::QuitRole);
+    connect(quit, &QAction::triggered, this, &MainWindow::quitRequested);
+
+    QMenu *view = menuBar()->addMenu(tr("&View"));
+    m_fullScreenAction = view->addAction(tr("Enter Full Screen"));
+    m_fullScreenAction->setShortcuts({QKeySequence(Qt::Key_F11), QKeySequence::FullScreen});
+    connect(m_fullScreenAction, &QAction::triggered, this, &MainWindow::toggleFullScreen);
+    QAction *console = view->addAction(tr("Console"));
+    console->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C));
+    connect(console, &QAction::triggered, this, &MainWindow::consoleRequested);
+
+    // The menu bar hides in full screen; the window keeps the shortcuts.
+    addActions({quit, m_fullScreenAction, console});
+}
+
+void MainWindow::setHideTaskbarEntryChecked(bool checked)
+{
+    const QSignalBlocker quiet(m_hideTaskbarAction);
+    m_hideTaskbarAction->setChecked(checked);
+}
+
+QSize MainWindow::contentSize() const
+{
+    return m_display->size();
+}
+
+void MainWindow::resizeContent(const QSize &size)
+{
+    // Whatever the menu bar takes comes on top of the display area. Before
+    // the first show the layout has not run, so ask the menu bar itself.
+    const QSize extra = isVisible()
+        ? this->size() - m_display->size()
+        : QSize(0, menuBar()->isHidden() ? 0 : menuBar()->sizeHint().height());
+    const bool adjusting = m_adjusting;
+    m_adjusting = true;
+    resize(size + extra.expandedTo(QSize(0, 0)));
+    m_adjusting = adjusting;
+}
+
+void MainWindow::toggleFullScreen()
+{
+    if (isFullScreen())
+        showNormal();
+    else
+        showFullScreen();
+}
+
+void MainWindow::keepAspectRatio()
+{
+    if (m_aspectRatio <= 0 || m_adjusting || isFullScreen() || isMaximized() || !isVisible())
+        return;
+    const QSize content = m_display->size();
+    const int wanted = int(std::lround(content.width() / m_aspectRatio));
+    if (std::abs(wanted - content.height()) <= 1)
+        return;
+    resizeContent(QSize(content.width(), wanted));
+}
+
+void MainWindow::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    keepAspectRatio();
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    if (m_closingHides) {
+        hide();
+        event->ignore();
+        return;
+    }
+    event->ignore(); // the application quits in its own order
+    Q_EMIT quitRequested();
+}
+
+void MainWindow::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange)
+        return;
+    const bool fullScreen = isFullScreen();
+    menuBar()->setVisible(!fullScreen);
+    m_fullScreenAction->setText(fullScreen ? tr("Exit Full Screen") : tr("Enter Full Screen"));
+}
+
+void MainWindow::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    Q_EMIT shownChanged(true);
+}
+
+void MainWindow::hideEvent(QHideEvent *event)
+{
+    QMainWindow::hideEvent(event);
+    Q_EMIT shownChanged(false);
+}

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QMainWindow>
+
+class DisplaySession;
+class DisplayWidget;
+class QAction;
+
+// The window that hosts the display. Its display area keeps the shape it
+// was given (width / height = contentAspectRatio()) while the user resizes
+// the window; full screen and maximised windows fill the screen instead and
+// the display is letterboxed. The menu bar hides in full screen; its
+// shortcuts keep working.
+//
+// Closing the window quits the application, unless the taskbar entry is
+// hidden (the tray then brings the window back) and closing only hides it.
+// Main thread only; the session must outlive the window.
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+public:
+    explicit MainWindow(const DisplaySession &session, QWidget *parent = nullptr);
+
+    DisplayWidget *display() const { return m_display; }
+
+    // The display area's size; resizeContent() keeps the window's position.
+    QSize contentSize() const;
+    void resizeContent(const QSize &size);
+
+    // 0 (or less) lets the display area take any shape.
+    void setContentAspectRatio(float ratio) { m_aspectRatio = ratio; }
+    float contentAspectRatio() const { return m_aspectRatio; }
+
+    void setClosingHides(bool hides) { m_closingHides = hides; }
+    void setHideTaskbarEntryChecked(bool checked);
+
+public Q_SLOTS:
+    void toggleFullScreen();
+
+Q_SIGNALS:
+    void consoleRequested();
+    void quitRequested();
+    void hideTaskbarEntryToggled(bool hidden);
+    void shownChanged(bool shown);
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+
+private:
+    void buildMenus();
+    void keepAspectRatio();
+
+    DisplayWidget *m_display;
+    QAction *m_fullScreenAction = nullptr;
+    QAction *m_hideTaskbarAction = nullptr;
+    float m_aspectRatio = 0;
+    bool m_closingHides = false;
+    bool m_adjusting = false;
+};

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QObject>
+
+class QAction;
+class QMenu;
+class QSystemTrayIcon;
+
+// The tray icon shown while the taskbar entry is hidden: the "status_icon"
+// glyph at 18x18 points, with a menu to show or hide the window, open the
+// console and quit. Owns its icon and menu. Main thread only.
+class StatusItem : public QObject
+{
+    Q_OBJECT
+public:
+    explicit StatusItem(QObject *parent = nullptr);
+    ~StatusItem() override;
+
+    // Keeps the first menu entry's text in step with the window.
+    void setWindowShown(bool shown);
+
+Q_SIGNALS:
+    void toggleWindowRequested();
+    void consoleRequested();
+    void quitRequested();
+
+private:
+    QMenu *m_menu;
+    QAction *m_toggleWindow;
+    QSystemTrayIcon *m_icon;
+};

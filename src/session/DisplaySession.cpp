@@ -1,0 +1,193 @@
+#include "session/DisplaySession.h"
+
+#include "core/CoverlumeView.h"
+#include "core/RegisteredDefaults.h"
+#include "platform/DefaultsStore.h"
+#include "platform/DistributedNotificationCenter.h"
+#include "platform/FrameClock.h"
+#include "platform/NotificationCenter.h"
+#include "players/SimulatedPlayers.h"
+#include "session/NoPlayerScripts.h"
+
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QJsonDocument>
+#include <QSaveFile>
+#include <cstdlib>
+#include <unistd.h>
+
+namespace {
+
+quint32 seedFromTime()
+{
+    return quint32(QDateTime::currentMSecsSinceEpoch()) ^ (quint32(::getpid()) << 16);
+}
+
+bool commit(QSaveFile &file, const QString &what, QString *error)
+{
+    if (file.commit())
+        return true;
+    if (error)
+        *error = QStringLiteral("cannot write %1 to '%2': %3")
+                     .arg(what, file.fileName(), file.errorString());
+    return false;
+}
+
+bool open(QSaveFile &file, const QString &what, QString *error)
+{
+    if (file.open(QIODevice::WriteOnly))
+        return true;
+    if (error)
+        *error = QStringLiteral("cannot write %1 to '%2': %3")
+                     .arg(what, file.fileName(), file.errorString());
+    return false;
+}
+
+} // namespace
+
+DisplaySession::DisplaySession(const SessionOptions &options)
+    : m_options(options),
+      m_defaults(std::make_unique<DefaultsStore>(options.configDir)),
+      m_clock(options.clockStart ? std::make_unique<FrameClock>(*options.clockStart)
+                                 : std::make_unique<FrameClock>()),
+      m_localCenter(&NotificationCenter::defaultCenter()),
+      m_frameSize(options.frameSize)
+{
+    if (options.distributedInProcess)
+        m_distributedCenter = std::make_unique<NotificationCenter>();
+    else
+        m_distributedCenter = std::make_unique<DistributedNotificationCenter>();
+}
+
+std::unique_ptr<DisplaySession> DisplaySession::create(const SessionOptions &options,
+                                                       QString *error)
+{
+    ::srandom(options.seed ? *options.seed : seedFromTime());
+
+    std::unique_ptr<DisplaySession> session(new DisplaySession(options));
+    if (options.verbosity)
+        session->m_defaults->setVolatile(QStringLiteral("verbosity"), *options.verbosity);
+    registerAppDefaults(*session->m_defaults);
+
+    if (!session->loadScripts(options.playersFile, error))
+        return nullptr;
+    return session;
+}
+
+DisplaySession::~DisplaySession()
+{
+    // The view refers to every service; it must go before any of them.
+    m_view.reset();
+}
+
+bool DisplaySession::loadScripts(const QString &playersFile, QString *error)
+{
+    if (playersFile.isEmpty()) {
+        m_scripts = std::make_unique<NoPlayerScripts>();
+        return true;
+    }
+    QString loadError;
+    std::unique_ptr<SimulatedPlayers> players = SimulatedPlayers::load(playersFile, *m_clock, &loadError);
+    if (!players) {
+        if (error)
+            *error = loadError.isEmpty()
+                ? QStringLiteral("cannot load the players scenario '%1'").arg(playersFile)
+                : loadError;
+        return false;
+    }
+    players->setNotificationCenter(m_distributedCenter.get());
+    m_players = players.get();
+    m_scripts = std::move(players);
+    return true;
+}
+
+bool DisplaySession::isFullScreen() const
+{
+    return m_fullScreenSource ? m_fullScreenSource() : m_options.fullScreen;
+}
+
+void DisplaySession::addNewCoverlumeView()
+{
+    // A first view has nothing to carry over and starts without artwork.
+    const QImage heldArtwork = m_view ? m_view->getArtworkImage() : QImage();
+    leaveDistributedCenter();
+
+    auto next = std::make_unique<CoverlumeView>(
+        m_frameSize,
+        ViewServices{*m_defaults, *m_scripts, *m_localCenter, *m_distributedCenter, *m_clock, *this});
+    m_view = std::move(next); // the old view is dropped here
+    m_view->startAnimation();
+    m_view->setArtworkImage(heldArtwork);
+}
+
+void DisplaySession::runFrame()
+{
+    if (!m_view)
+        return;
+    QElapsedTimer timer;
+    timer.start();
+    m_clock->beginFrame();
+    m_view->animateOneFrame();
+    m_timings.record(timer.nsecsElapsed());
+}
+
+void DisplaySession::leaveDistributedCenter()
+{
+    if (m_view)
+        m_distributedCenter->removeObserver(m_view.get());
+}
+
+bool DisplaySession::writeState(const QString &path, QString *error) const
+{
+    if (!m_view) {
+        if (error)
+            *error = QStringLiteral("no display view to write the state of");
+        return false;
+    }
+    QSaveFile file(path);
+    if (!open(file, QStringLiteral("the state"), error))
+        return false;
+    file.write(QJsonDocument(m_view->state()).toJson(QJsonDocument::Indented));
+    return commit(file, QStringLiteral("the state"), error);
+}
+
+bool DisplaySession::writeSnapshot(const QString &path, QString *error) const
+{
+    if (!m_view) {
+        if (error)
+            *error = QStringLiteral("no display view to take a snapshot of");
+        return false;
+    }
+    const QImage image = m_view->snapshot(m_view->frameSize().toSize());
+    if (image.isNull()) {
+        if (error)
+            *error = QStringLiteral("the display gave no picture for '%1'").arg(path);
+        return false;
+    }
+    QSaveFile file(path);
+    if (!open(file, QStringLiteral("the snapshot"), error))
+        return false;
+    if (!image.save(&file, "PNG")) {
+        file.cancelWriting();
+        if (error)
+            *error = QStringLiteral("cannot encode the snapshot for '%1'").arg(path);
+        return false;
+    }
+    return commit(file, QStringLiteral("the snapshot"), error);
+}
+
+bool DisplaySession::writeScriptLog(const QString &path, QString *error) const
+{
+    if (!m_players) {
+        if (error)
+            *error = QStringLiteral("no simulated players, so no script log for '%1'").arg(path);
+        return false;
+    }
+    QString logError;
+    if (m_players->writeExecutionLog(path, &logError))
+        return true;
+    if (error)
+        *error = logError.isEmpty() ? QStringLiteral("cannot write the script log to '%1'").arg(path)
+                                    : logError;
+    return false;
+}

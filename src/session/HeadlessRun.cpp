@@ -1,0 +1,50 @@
+#include "session/HeadlessRun.h"
+
+#include "platform/Log.h"
+#include "session/CommandLine.h"
+#include "session/DisplaySession.h"
+#include "session/FramePump.h"
+#include "session/QuitOnSignal.h"
+#include "session/RunOutputs.h"
+
+#include <QCoreApplication>
+#include <cstdio>
+
+int HeadlessRun::exec(const CommandLine &commandLine)
+{
+    // Watch for SIGINT and SIGTERM from the start, so that a stop request
+    // that comes early still ends the run in order.
+    QuitOnSignal quitOnSignal;
+    bool quitRequested = false;
+    QObject::connect(&quitOnSignal, &QuitOnSignal::quitRequested, [&quitRequested] {
+        quitRequested = true;
+        QCoreApplication::quit();
+    });
+
+    QString error;
+    std::unique_ptr<DisplaySession> session =
+        DisplaySession::create(SessionOptions::fromCommandLine(commandLine), &error);
+    if (!session) {
+        std::fprintf(stderr, "coverlume: %s\n", qUtf8Printable(error));
+        return 2;
+    }
+    qCInfo(lcApp, "Coverlume Standalone version: %s", qUtf8Printable(CommandLine::versionText()));
+
+    session->addNewCoverlumeView();
+
+    FramePump pump([&session] { session->runFrame(); }, {});
+    QObject::connect(&quitOnSignal, &QuitOnSignal::quitRequested, &pump, &FramePump::stop);
+
+    // A quit request may already have come while the view was being built.
+    QCoreApplication::processEvents();
+    if (!quitRequested && commandLine.frames) {
+        pump.runBackToBack(*commandLine.frames);
+    } else if (!quitRequested) {
+        pump.start();
+        QCoreApplication::exec();
+        pump.stop();
+    }
+
+    session->leaveDistributedCenter();
+    return RunOutputs::write(commandLine, *session);
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QDateTime>
+#include <QSizeF>
+#include <QString>
+#include <optional>
+
+class CommandLine;
+
+// How a display session is put together. Empty values read as: the
+// standard settings directory, no simulated players (no player backend),
+// the live clock, the stored "verbosity", a seed from the time.
+struct SessionOptions
+{
+    QString configDir;
+    QString playersFile;
+    std::optional<QDateTime> clockStart; // set: a scripted clock from this time
+    std::optional<int> verbosity;        // the volatile "verbosity", never written
+    std::optional<quint32> seed;
+    QSizeF frameSize{1280, 800};
+    // Headless: the view's host reports this instead of asking a window.
+    bool fullScreen = false;
+    // Distributed notifications stay inside the process instead of going
+    // over the session bus. Headless runs use this so that a notification
+    // reaches the view at the same frame on every run.
+    bool distributedInProcess = false;
+
+    static constexpr double headlessWidth = 1280;
+    static constexpr double headlessHeight = 800;
+
+    // The options of a run as the command line gives them. Headless runs
+    // get a scripted clock (from --now, else the current time).
+    static SessionOptions fromCommandLine(const CommandLine &commandLine);
+};
