@@ -1,3 +1,4 @@
+#include "PrivateBus.h"
 #include "platform/DBusValue.h"
 #include "platform/DistributedNotificationCenter.h"
 
@@ -12,22 +13,6 @@
 #include <memory>
 
 namespace {
-
-QDBusConnection privateConnection(const QString &name)
-{
-    return QDBusConnection::connectToBus(qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS"), name);
-}
-
-// The bus daemon takes a connection's messages in order, so once a call on it
-// is answered, the match rules it sent before are in force.
-bool roundTrip(const QDBusConnection &connection)
-{
-    const QDBusMessage reply = connection.call(
-        QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
-                                       QStringLiteral("org.freedesktop.DBus"), QStringLiteral("GetId")),
-        QDBus::Block, 5000);
-    return reply.type() == QDBusMessage::ReplyMessage;
-}
 
 // Collects what one observer receives.
 struct Inbox

@@ -8,7 +8,6 @@ class TestFrameClock : public QObject
 
 private Q_SLOTS:
     void scriptedClockAdvancesWithFrames();
-    void liveClockFollowsTheWallClock();
 };
 
 void TestFrameClock::scriptedClockAdvancesWithFrames()
@@ -24,18 +23,6 @@ void TestFrameClock::scriptedClockAdvancesWithFrames()
     for (int i = 1; i < 1200; ++i)
         clock.beginFrame();
     QCOMPARE(clock.now(), start.addSecs(60));
-}
-
-void TestFrameClock::liveClockFollowsTheWallClock()
-{
-    FrameClock clock;
-    QVERIFY(!clock.isScripted());
-    const QDateTime before = QDateTime::currentDateTime();
-    clock.beginFrame();
-    const QDateTime now = clock.now();
-    const QDateTime after = QDateTime::currentDateTime();
-    QVERIFY(before <= now && now <= after);
-    QCOMPARE(clock.frame(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestFrameClock)

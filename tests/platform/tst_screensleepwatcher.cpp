@@ -1,3 +1,4 @@
+#include "PrivateBus.h"
 #include "platform/ScreenSleepWatcher.h"
 
 #include <QDBusMessage>
@@ -8,22 +9,6 @@ namespace {
 
 const char sleepLine[] = "CL received NSWorkspaceScreensDidSleepNotification";
 const char wakeLine[] = "CL received NSWorkspaceScreensDidWakeNotification";
-
-QDBusConnection privateConnection(const QString &name)
-{
-    return QDBusConnection::connectToBus(qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS"), name);
-}
-
-// The bus daemon takes a connection's messages in order, so once a call on it
-// is answered, the match rules it sent before are in force.
-bool roundTrip(const QDBusConnection &connection)
-{
-    const QDBusMessage reply = connection.call(
-        QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
-                                       QStringLiteral("org.freedesktop.DBus"), QStringLiteral("GetId")),
-        QDBus::Block, 5000);
-    return reply.type() == QDBusMessage::ReplyMessage;
-}
 
 // Every message logged while it lives, for counting lines.
 class LogCapture
