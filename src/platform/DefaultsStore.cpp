@@ -388,7 +388,7 @@ bool DefaultsStore::synchronize()
     if (!m_pendingSets.isEmpty() || !m_pendingRemovals.isEmpty())
         return write();
     FileContents current = readFile();
-    if (current.state == FileState::Unreadable)
+    if (!current.readable)
         return false;
     m_persistent = current.values;
     return true;
@@ -403,18 +403,18 @@ DefaultsStore::FileContents DefaultsStore::readFile()
 {
     QFile file(filePath());
     if (!file.exists())
-        return {FileState::Missing, {}};
+        return {};
     // Only a regular file is opened: a pipe or device there would block or
     // never end.
     if (!QFileInfo(file).isFile()) {
         reportOnce(QStringLiteral("settings file %1 is not a regular file; changes are kept in memory")
                        .arg(file.fileName()));
-        return {FileState::Unreadable, {}};
+        return {false, {}};
     }
     if (!file.open(QIODevice::ReadOnly)) {
         reportOnce(QStringLiteral("settings file %1 cannot be read (%2); changes are kept in memory")
                        .arg(file.fileName(), file.errorString()));
-        return {FileState::Unreadable, {}};
+        return {false, {}};
     }
     // A file over the cap is not settings this program wrote; read one byte
     // past it to notice a file that grows while being read.
@@ -422,17 +422,17 @@ DefaultsStore::FileContents DefaultsStore::readFile()
     if (file.size() > maxFileBytes || bytes.size() > maxFileBytes) {
         file.close();
         const bool kept = keepAside(QStringLiteral("is over 16 MiB"));
-        return {kept ? FileState::KeptAside : FileState::Unreadable, {}};
+        return {kept, {}};
     }
     if (file.error() != QFileDevice::NoError) {
         reportOnce(QStringLiteral("settings file %1 cannot be read (%2); changes are kept in memory")
                        .arg(file.fileName(), file.errorString()));
-        return {FileState::Unreadable, {}};
+        return {false, {}};
     }
     file.close();
     // An empty file holds nothing to keep: treat it as no settings yet.
     if (bytes.trimmed().isEmpty())
-        return {FileState::Loaded, {}};
+        return {};
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
     QString problem;
@@ -442,9 +442,9 @@ DefaultsStore::FileContents DefaultsStore::readFile()
         problem = QStringLiteral("does not hold a JSON object");
     if (!problem.isEmpty()) {
         const bool kept = keepAside(problem);
-        return {kept ? FileState::KeptAside : FileState::Unreadable, {}};
+        return {kept, {}};
     }
-    return {FileState::Loaded, document.object().toVariantMap()};
+    return {true, document.object().toVariantMap()};
 }
 
 bool DefaultsStore::keepAside(const QString &reason)
@@ -498,7 +498,7 @@ bool DefaultsStore::write()
             << QStringLiteral("settings file %1 is locked by another writer; writing without the lock")
                    .arg(filePath());
     FileContents current = readFile();
-    if (current.state == FileState::Unreadable)
+    if (!current.readable)
         return false;
     applyPending(current.values);
     m_persistent = current.values;

@@ -81,10 +81,11 @@ public:
     void setBeforeCommitHookForTesting(std::function<bool()> hook);
 
 private:
-    enum class FileState { Missing, Loaded, KeptAside, Unreadable };
+    // What the file holds; a missing or kept-aside file reads as empty.
+    // Unreadable means it is there but must not be overwritten.
     struct FileContents
     {
-        FileState state = FileState::Missing;
+        bool readable = true;
         QVariantMap values;
     };
 
