@@ -77,6 +77,10 @@ QRectF FrameCycle::positionOfClock(const QSizeF &bounds, const QTime &localTime)
 
 bool FrameCycle::thisRectClashesWith(const QRectF &a, const QRectF &b)
 {
+    // Overlap with positive area: an empty rectangle clashes with nothing,
+    // even when it lies inside the other.
+    if (!(a.width() > 0 && a.height() > 0 && b.width() > 0 && b.height() > 0))
+        return false;
     return a.y() + a.height() > b.y() && b.y() + b.height() > a.y()
         && a.x() + a.width() > b.x() && b.x() + b.width() > a.x();
 }

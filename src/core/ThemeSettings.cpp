@@ -145,7 +145,7 @@ double ThemeSettings::lookUp(const QString &key, Global global, double fallback,
     const QVariant stored = dictionary->value(key);
     switch (entry) {
     case Entry::Float:
-        return static_cast<float>(DefaultsStore::toDouble(stored));
+        return DefaultsStore::toFloat(stored);
     case Entry::Boolean:
         return DefaultsStore::toBool(stored) ? 1 : 0;
     case Entry::Integer:

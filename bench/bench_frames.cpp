@@ -1,0 +1,74 @@
+// Frame benchmark: runs a scenario headless, frame after frame, and reports
+// the per-frame time of the frame step (p50, p99, maximum).
+//
+//   bench_frames [--frames N] [--players FILE] [--theme N]
+//
+// The run uses a scripted clock, a fixed seed and a settings directory of its
+// own, so two runs of the same build do the same work.
+#include "core/CoverlumeView.h"
+#include "platform/DefaultsStore.h"
+#include "session/DisplaySession.h"
+
+#include <QCommandLineParser>
+#include <QGuiApplication>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+double percentileMs(QList<qint64> sorted, double p)
+{
+    if (sorted.isEmpty())
+        return 0;
+    const qsizetype index = std::min<qsizetype>(sorted.size() - 1,
+                                                static_cast<qsizetype>(p * static_cast<double>(sorted.size())));
+    return static_cast<double>(sorted[index]) / 1e6;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    QCommandLineParser parser;
+    parser.addOption({QStringLiteral("frames"), QStringLiteral("frames to run"), QStringLiteral("N"),
+                      QStringLiteral("6000")});
+    parser.addOption({QStringLiteral("players"), QStringLiteral("scenario file"), QStringLiteral("FILE"),
+                      QStringLiteral(COVERLUME_SOURCE_DIR "/scenarios/demo.json")});
+    parser.addOption({QStringLiteral("theme"), QStringLiteral("theme number"), QStringLiteral("N"),
+                      QStringLiteral("0")});
+    parser.process(app);
+
+    QTemporaryDir config;
+    SessionOptions options;
+    options.configDir = config.path();
+    options.playersFile = parser.value(QStringLiteral("players"));
+    options.clockStart = QDateTime(QDate(2026, 12, 6), QTime(20, 0));
+    options.seed = 1;
+    options.distributedInProcess = true;
+    QString error;
+    std::unique_ptr<DisplaySession> session = DisplaySession::create(options, &error);
+    if (!session) {
+        std::fprintf(stderr, "bench_frames: %s\n", qPrintable(error));
+        return 2;
+    }
+    session->defaults().set(QStringLiteral("theme"), parser.value(QStringLiteral("theme")).toInt());
+    session->addNewCoverlumeView();
+
+    const int frames = parser.value(QStringLiteral("frames")).toInt();
+    for (int i = 0; i < frames; ++i)
+        session->runFrame();
+
+    QList<qint64> figures = session->frameTimings().recentNs();
+    std::sort(figures.begin(), figures.end());
+    const double meanMs = session->frameTimings().count()
+        ? static_cast<double>(session->frameTimings().totalNs()) / 1e6 / static_cast<double>(session->frameTimings().count())
+        : 0;
+    std::printf("frames %lld  theme %d  mean %.4f ms  p50 %.4f ms  p99 %.4f ms  max %.4f ms\n",
+                static_cast<long long>(session->frameTimings().count()),
+                session->view()->themeSettings().getTheme(), meanMs, percentileMs(figures, 0.50),
+                percentileMs(figures, 0.99), static_cast<double>(session->frameTimings().maxNs()) / 1e6);
+    return 0;
+}
