@@ -7,6 +7,7 @@
 #include "platform/DefaultsStore.h"
 #include "platform/Log.h"
 #include "platform/ScreenSleepWatcher.h"
+#include "platform/SessionBus.h"
 #include "session/DisplaySession.h"
 #include "session/FramePump.h"
 #include "session/QuitOnSignal.h"
@@ -51,6 +52,13 @@ int AppDelegate::exec()
     m_quitOnSignal = new QuitOnSignal(this);
     connect(m_quitOnSignal, &QuitOnSignal::quitRequested, this, &AppDelegate::terminate);
 
+    // Qt cannot make a window without a screen and would abort.
+    if (QGuiApplication::screens().isEmpty()) {
+        std::fprintf(stderr, "coverlume: no screen to show the window on "
+                             "(--offscreen runs without one)\n");
+        return 1;
+    }
+
     QString error;
     m_session = DisplaySession::create(SessionOptions::fromCommandLine(m_commandLine), &error);
     if (!m_session) {
@@ -80,7 +88,10 @@ void AppDelegate::applicationDidFinishLaunching()
     // window shows on, so there is no transparent title bar or all-desktops
     // flag to set here.
     shapeWindowToScreen();
-    window->show();
+    if (m_commandLine.fullscreen)
+        window->showFullScreen();
+    else
+        window->show();
 
     addNewCoverlumeView();
     m_pump = new FramePump([this] { m_session->runFrame(); },
@@ -94,7 +105,7 @@ void AppDelegate::applicationDidFinishLaunching()
     startConsoleCapture();
     qCInfo(lcApp, "Coverlume Standalone version: %s", qUtf8Printable(CommandLine::versionText()));
 
-    m_sleepWatcher = new ScreenSleepWatcher(QDBusConnection::sessionBus(),
+    m_sleepWatcher = new ScreenSleepWatcher(sessionBusIfReachable(),
                                             QDBusConnection::systemBus(), this);
     toggleActivationPolicy();
     m_dockIconTimer.stop();

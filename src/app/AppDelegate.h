@@ -29,8 +29,8 @@ public:
     ~AppDelegate() override;
 
     // Start-up, the event loop and the orderly end. Returns the exit status:
-    // 0, 1 when an output could not be written, 2 when the players scenario
-    // could not be loaded.
+    // 0; 1 when an output could not be written or there is no screen to show
+    // the window on; 2 when the players scenario could not be loaded.
     int exec();
 
     MainWindow *window() const { return m_window.get(); }

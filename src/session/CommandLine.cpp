@@ -257,11 +257,13 @@ QString CommandLine::helpText()
         "  --seed N             seed the random draws (default: from the time)\n"
         "  --now TIME           the clock at frame 0, like 2026-12-06T15:30:00;\n"
         "                       the clock then moves 50 ms a frame\n"
-        "  --fullscreen         without a window: act as if shown full screen\n"
+        "  --fullscreen         start full screen (without a window: act as if\n"
+        "                       shown full screen)\n"
         "  --config-dir DIR     keep the settings in DIR/defaults.json\n"
         "  --verbosity N        the diagnostic level for this run only\n"
         "\n"
         "Outputs are written when the run ends: after the last of --frames, or\n"
-        "when the application quits. Exit status: 0 done, 1 an output could not\n"
-        "be written, 2 a bad argument or scenario.\n");
+        "when the application quits (SIGINT and SIGTERM quit in order too).\n"
+        "Exit status: 0 done, 1 an output could not be written or there is no\n"
+        "screen for the window, 2 a bad argument or scenario.\n");
 }
