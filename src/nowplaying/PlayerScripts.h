@@ -1,0 +1,63 @@
+#pragma once
+
+#include "nowplaying/ScriptSlots.h"
+
+#include <QString>
+#include <functional>
+
+class NotificationCenter;
+class ScriptService;
+
+// The player catalogue's scripts: builds each player's status, transport and
+// track-data scripts into the slots, and registers for the notifications of
+// the players that send them (Spotify, iTunes, Music).
+//
+// The observer address is the display view's, so that removing the view
+// from the distributed centre removes these registrations too. Every
+// registered player notification calls onPlayerNotification with the
+// notification's name. Main thread only.
+class PlayerScripts
+{
+public:
+    PlayerScripts(ScriptService &service, NotificationCenter &distributedCenter,
+                  const void *observer, std::function<void(const QString &)> onPlayerNotification);
+
+    ScriptSlots slots;
+    // Whose track-data set the slots hold; 0 = none.
+    int scriptsSetUpFor = 0;
+    // Which of a track's artworks to show next; the iTunes and Music sets
+    // start it at 1.
+    quint64 artworkNumber = 0;
+
+    // Status (if empty), extra "if empty" slots, and always the transport
+    // slots of a player. Does nothing for 0, 8 or ids above 12.
+    void setUpSomePlayerSpecificScriptsForPlayer(int player);
+
+    // The track-data set of one player; free when it is already built.
+    void setUpSpotifyScripts();
+    void setUpiTunesScripts();
+    void setUpMusicScripts();
+    void setUpSnowtapeScripts();
+    void setUpEcouteScripts();
+    void setUpRdioScripts();
+    void setUpRadiumScripts();
+    void setUpSwinsianScripts();
+    void setUpHermesScripts();
+    void setUpAirfoilScripts();
+    void setUpAudirvanaScripts();
+    // The set operation of a player id; does nothing for 0, 8 or unknown ids.
+    void setUpScriptsForPlayer(int player);
+
+    // The process name a player id is matched by ("Spotify", "iTunes", …);
+    // empty for 0, 8 and unknown ids.
+    static QString processName(int player);
+
+private:
+    ScriptSlot make(const QString &source);
+    void observe(const QString &notificationName);
+
+    ScriptService &m_service;
+    NotificationCenter &m_distributed;
+    const void *m_observer;
+    std::function<void(const QString &)> m_onPlayerNotification;
+};

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "platform/ScriptService.h"
+
+#include <memory>
+
+// One compiled script per slot, or nothing. An empty slot gives no result
+// without running anything (see run()).
+using ScriptSlot = std::unique_ptr<Script>;
+
+// Every script slot the display keeps for the players. The status slots and
+// the slots built "if empty" live as long as the view; the track-data slots
+// are replaced wholesale whenever another player's set is built; the
+// transport slots belong to the last player they were built for. The iTunes
+// and Music sets share the slots whose names begin with "iTunes".
+struct ScriptSlots
+{
+    // Playing state, one per player, kept across player switches.
+    ScriptSlot spotifyStatusScript, itunesStatusScript, musicStatusScript, snowtapeStatusScript,
+        ecouteStatusScript, rdioStatusScript, radiumStatusScript, swinsianStatusScript,
+        hermesStatusScript, airfoilStatusScript, audirvanaStatusScript;
+
+    // Track data of the current player.
+    ScriptSlot trackScript, artistScript, albumScript, artScript;
+    ScriptSlot durationScript, bookmarkScript;
+
+    // Transport.
+    ScriptSlot PPScript, prevScript, nextScript;
+    ScriptSlot snowtapePauseScript, rdioPauseScript, hermesPauseScript;
+
+    // Extended details.
+    ScriptSlot bitRateScript, bitDepthScript, sampleRateScript, kindScript;
+
+    // Ratings and marks.
+    ScriptSlot iTunesRatingScript, ecouteRatingScript, swinsianRatingScript, hermesRatingScript;
+    ScriptSlot iTunesLovedScript, iTunesDislikedScript;
+    ScriptSlot iTunesSetRating0Script, iTunesSetRating1Script, iTunesSetRating2Script,
+        iTunesSetRating3Script, iTunesSetRating4Script, iTunesSetRating5Script;
+    ScriptSlot iTunesSetLovedScript, iTunesResetLovedScript, iTunesSetDislikedScript,
+        iTunesResetDislikedScript;
+    ScriptSlot hermesThumbsUpScript, hermesThumbsDownScript;
+
+    // Radio, lyrics and more artwork.
+    ScriptSlot iTunesRadioScript, iTunesLyricsScript;
+    ScriptSlot iTunesArtScript2, iTunesArtScript3, iTunesArtScript4, iTunesArtScript5,
+        iTunesArtScript6;
+    ScriptSlot iTunesRandomArtworkScript, musicRandomArtworkScript;
+
+    // Library details.
+    ScriptSlot iTunesReleaseDateScript, iTunesDateAddedScript, iTunesLastPlayedScript,
+        iTunesPlayCountScript;
+    ScriptSlot swinsianReleaseDateScript, swinsianDateAddedScript, swinsianLastPlayedScript,
+        swinsianPlayCountScript;
+
+    // Spotify's own.
+    ScriptSlot spotifyPopularityScript, spotifyURIScript, spotifyArtURLScript,
+        SpotifyPlayCountScript;
+
+    // The status slot of a player id; null for 0, 8 and unknown ids.
+    ScriptSlot *statusSlot(int player);
+};
+
+// Runs a slot: an empty slot gives no result and runs nothing.
+ScriptResult run(const ScriptSlot &slot);
