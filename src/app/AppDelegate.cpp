@@ -140,15 +140,20 @@ void AppDelegate::addNewCoverlumeView()
     if (m_window)
         m_session->setFrameSize(QSizeF(m_window->contentSize()));
     m_session->addNewCoverlumeView();
-    if (m_window)
+    if (m_window) {
+        // The display takes the keys, as the view it shows would.
+        m_window->display()->setFocus();
         m_window->display()->update();
+    }
 }
 
 void AppDelegate::startConsoleCapture()
 {
     m_console = std::make_unique<ConsoleWindow>();
     connect(&m_capture, &ConsoleCapture::bytesRead, this, [this](const QByteArray &chunk) {
-        m_console->appendLines(m_consoleLines.feed(chunk));
+        const QStringList lines = m_consoleLines.feed(chunk);
+        if (m_console)
+            m_console->appendLines(lines);
     });
     QString error;
     if (!m_capture.start(2, &error))

@@ -12,6 +12,7 @@ DisplayWidget::DisplayWidget(const DisplaySession &session, QWidget *parent)
     // Everything is painted here; nothing behind needs drawing first.
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMinimumSize(160, 100);
+    setFocusPolicy(Qt::StrongFocus);
 }
 
 QRectF DisplayWidget::placement(const QSizeF &viewSize, const QSizeF &widgetSize)

@@ -138,13 +138,6 @@ private Q_SLOTS:
         QCOMPARE(c.exitStatus(), 2);
     }
 
-    void aLaterValueReplacesAnEarlierOne()
-    {
-        const CommandLine c = parse({QStringLiteral("--frames"), QStringLiteral("5"),
-                                     QStringLiteral("--frames"), QStringLiteral("7")});
-        QCOMPARE(c.frames.value_or(-1), 7);
-    }
-
     void headlessSessionsGetAScriptedClockAndAFixedSize()
     {
         const SessionOptions headless = SessionOptions::fromCommandLine(

@@ -189,7 +189,7 @@ private Q_SLOTS:
         QCOMPARE(chunks.count(), before);
     }
 
-    void largeOutputArrivesWholeInChunksOfAtMost4096Bytes()
+    void largeOutputArrivesWholeOnBothSides()
     {
         Pipe terminal;
         ConsoleCapture capture;
@@ -208,8 +208,6 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(joined(chunks).size(), big.size(), 10000);
         QCOMPARE(joined(chunks), big);
         QCOMPARE(echoed, big);
-        for (const QList<QVariant> &call : chunks)
-            QVERIFY(call.at(0).toByteArray().size() <= ConsoleCapture::chunkBytes);
     }
 
     void stopDoesNotWaitForAChildHoldingThePipe()

@@ -11,6 +11,7 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 
 namespace {
 
@@ -164,6 +165,24 @@ private Q_SLOTS:
         QCOMPARE(session->frameTimings().recentNs().size(), 20);
         QVERIFY(session->frameTimings().maxNs() >= session->frameTimings().lastNs());
         QVERIFY(session->view()->cycle().framesCount != session->view()->cycle().CYCLE + 1);
+    }
+
+    void timingsKeepTheLatestFiguresInOrder()
+    {
+        FrameTimings timings;
+        QCOMPARE(timings.lastNs(), 0);
+        const qint64 total = FrameTimings::capacity + 5;
+        for (qint64 i = 0; i < total; ++i)
+            timings.record(i);
+        QCOMPARE(timings.count(), total);
+        QCOMPARE(timings.maxNs(), total - 1);
+        QCOMPARE(timings.lastNs(), total - 1);
+        QCOMPARE(timings.totalNs(), total * (total - 1) / 2);
+        const QList<qint64> kept = timings.recentNs();
+        QCOMPARE(kept.size(), FrameTimings::capacity);
+        QCOMPARE(kept.first(), 5);
+        QCOMPARE(kept.last(), total - 1);
+        QVERIFY(std::is_sorted(kept.begin(), kept.end()));
     }
 
     void fullScreenComesFromTheWindowOrTheOption()

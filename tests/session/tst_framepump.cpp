@@ -71,18 +71,6 @@ private Q_SLOTS:
         QVERIFY(!pump.isTimerArmed());
     }
 
-    void theTimerKeepsTheFramesComing()
-    {
-        int frames = 0;
-        FramePump pump([&] { ++frames; }, {});
-        pump.start();
-        QTRY_VERIFY_WITH_TIMEOUT(frames >= 4, 5000);
-        pump.stop();
-        const int stoppedAt = frames;
-        QTest::qWait(150);
-        QCOMPARE(frames, stoppedAt);
-    }
-
     void aTickInsideATickIsRefused()
     {
         int frames = 0;
