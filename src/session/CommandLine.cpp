@@ -51,7 +51,7 @@ std::optional<QDateTime> parseLocalTime(const QString &text)
     return time;
 }
 
-struct OptionSpec
+struct OptionEntry
 {
     const char *name;
     bool takesValue;
@@ -70,9 +70,9 @@ QString needsPath(const QString &option)
     return QStringLiteral("%1 needs a file name").arg(option);
 }
 
-const QList<OptionSpec> &optionTable()
+const QList<OptionEntry> &optionTable()
 {
-    static const QList<OptionSpec> table = {
+    static const QList<OptionEntry> table = {
         {"--help", false, [](CommandLine &c, const QString &) {
              c.action = CommandLine::Action::ShowHelp;
              return QString();
@@ -151,11 +151,11 @@ const QList<OptionSpec> &optionTable()
     return table;
 }
 
-const OptionSpec *findOption(const QString &name)
+const OptionEntry *findOption(const QString &name)
 {
-    for (const OptionSpec &spec : optionTable()) {
-        if (name == QLatin1String(spec.name))
-            return &spec;
+    for (const OptionEntry &entry : optionTable()) {
+        if (name == QLatin1String(entry.name))
+            return &entry;
     }
     return nullptr;
 }
@@ -189,15 +189,15 @@ CommandLine CommandLine::parse(const QStringList &arguments)
             inlineValue = argument.mid(equals + 1);
         }
 
-        const OptionSpec *spec = findOption(name);
-        if (!spec) {
+        const OptionEntry *entry = findOption(name);
+        if (!entry) {
             if (!argument.startsWith(QLatin1Char('-')))
                 return failWith(QStringLiteral("unexpected argument '%1' (see --help)").arg(argument));
             return failWith(QStringLiteral("unknown option '%1' (see --help)").arg(name));
         }
 
         QString value;
-        if (spec->takesValue) {
+        if (entry->takesValue) {
             if (inlineValue) {
                 value = *inlineValue;
             } else if (i + 1 < arguments.size()) {
@@ -209,7 +209,7 @@ CommandLine CommandLine::parse(const QStringList &arguments)
             return failWith(QStringLiteral("%1 takes no value").arg(name));
         }
 
-        const QString error = spec->apply(result, value);
+        const QString error = entry->apply(result, value);
         if (!error.isEmpty())
             return failWith(error);
         // --help and --version win over whatever follows.
