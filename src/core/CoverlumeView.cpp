@@ -1,6 +1,9 @@
 #include "core/CoverlumeView.h"
 
+#include "broadcaster/BroadcasterClient.h"
 #include "core/BlankStage.h"
+#include "nowplaying/ArtworkSteps.h"
+#include "nowplaying/NowPlayingEngine.h"
 #include "core/ThemeTable.h"
 #include "core/ViewHost.h"
 #include "platform/DefaultsStore.h"
@@ -49,10 +52,19 @@ QImage scaledTo(const QImage &image, const QSizeF &size)
 
 } // namespace
 
+std::unique_ptr<NowPlaying> CoverlumeView::makeEngine(const ViewServices &services)
+{
+    static NoBroadcaster noBroadcaster;
+    BroadcasterClient &broadcaster = services.broadcaster ? *services.broadcaster : noBroadcaster;
+    return std::make_unique<NowPlayingEngine>(NowPlayingEngine::Services{
+        services.scripts, services.defaults, services.distributedCenter, this, m_cycle, m_themes,
+        broadcaster, m_allRunningProcessesScript, m_artworkImage});
+}
+
 CoverlumeView::CoverlumeView(const QSizeF &frameSize, ViewServices services, ViewParts parts)
     : m_services(services)
     , m_themes(services.defaults)
-    , m_nowPlaying(parts.nowPlaying ? std::move(parts.nowPlaying) : std::make_unique<SilentNowPlaying>())
+    , m_nowPlaying(parts.nowPlaying ? std::move(parts.nowPlaying) : makeEngine(services))
     , m_stage(parts.stage ? std::move(parts.stage) : std::make_unique<BlankStage>())
     , m_power(parts.power ? std::move(parts.power) : std::make_unique<InertPowerControl>())
     , m_frameStep({m_cycle, m_themes, *m_nowPlaying, *m_stage, *m_power, services.defaults,

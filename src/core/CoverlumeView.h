@@ -12,6 +12,7 @@
 #include <QSizeF>
 #include <memory>
 
+class BroadcasterClient;
 class DefaultsStore;
 class FrameClock;
 class NotificationCenter;
@@ -28,10 +29,13 @@ struct ViewServices
     NotificationCenter &distributedCenter; // notifications between applications
     const FrameClock &clock;
     ViewHost &host;
+    // The process-wide broadcaster client; null: the display reaches no
+    // broadcaster.
+    BroadcasterClient *broadcaster = nullptr;
 };
 
-// The parts a view owns. Any left empty is built by the view itself; tests
-// put fakes here.
+// The parts a view owns. Any left empty is built by the view itself (the
+// now-playing engine on the view's script service); tests put fakes here.
 struct ViewParts
 {
     std::unique_ptr<NowPlaying> nowPlaying;
@@ -104,12 +108,18 @@ public:
     bool darkBg() const { return m_darkBg; }
 
 private:
+    std::unique_ptr<NowPlaying> makeEngine(const ViewServices &services);
     int verbosity() const;
     void buildMarks();
 
     ViewServices m_services;
     ThemeSettings m_themes;
     FrameCycle m_cycle;
+    // Declared before the engine, which keeps references to them.
+    QImage m_artworkImage;
+    std::unique_ptr<Script> m_allRunningProcessesScript;
+    std::unique_ptr<Script> m_volumeUpScript;
+    std::unique_ptr<Script> m_volumeDownScript;
     std::unique_ptr<NowPlaying> m_nowPlaying;
     std::unique_ptr<ThemeStage> m_stage;
     std::unique_ptr<PowerControl> m_power;
@@ -120,9 +130,5 @@ private:
     QString m_osVersion;
     bool m_animating = false;
     bool m_darkBg = true;
-    QImage m_artworkImage;
     QImage m_blackImage;
-    std::unique_ptr<Script> m_allRunningProcessesScript;
-    std::unique_ptr<Script> m_volumeUpScript;
-    std::unique_ptr<Script> m_volumeDownScript;
 };

@@ -34,8 +34,11 @@ void FrameStep::run(const ThemeEntry &theme, const QSizeF &bounds)
     // 3. Count the frame; lay the theme out when a new cycle begins.
     const int before = c.framesCount;
     ++c.framesCount;
-    if (before == 0)
+    if (before == 0) {
+        // Every layout reads the source first, then lays itself out.
+        m.nowPlaying.refresh(theme.layoutAs);
         m.stage.layout(theme.layoutAs);
+    }
 
     // 4. The fade value, computed once.
     float alpha = FrameCycle::fadeValue(c.framesCount, L);

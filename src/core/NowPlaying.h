@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/ThemeId.h"
+
 #include <QJsonObject>
 
 // The now-playing engine as the frame cycle drives it: player detection and
@@ -18,6 +20,9 @@ public:
     virtual bool trackHasChanged() = 0;
     virtual void pauseCheck() = 0;
     virtual void updateProgIndValues() = 0;
+    // The now-playing refresh a theme's layout runs first, at the start of
+    // every cycle: title, artist, album, marks, details and artwork.
+    virtual void refresh(ThemeId layout) = 0;
     // The frame cycle forgets the last progress value when it serves a trigger.
     virtual void resetLastProgressValue() = 0;
     // The broadcaster reported new data; true when it named a track, so the
@@ -27,20 +32,4 @@ public:
     // Adds the engine's state to a state report: "preferredPlayer", "track",
     // "artist", "album", "rating", "loved", "disliked", "progress".
     virtual void describe(QJsonObject &state) const = 0;
-};
-
-// Follows no player: nothing is ever playing. The engine of a display that
-// has no source to ask.
-class SilentNowPlaying final : public NowPlaying
-{
-public:
-    int currentPlayer() const override { return 0; }
-    void determinePlayer() override {}
-    bool playerHasChanged(int oldPlayer) override { return oldPlayer != 0; }
-    bool trackHasChanged() override { return false; }
-    void pauseCheck() override {}
-    void updateProgIndValues() override {}
-    void resetLastProgressValue() override {}
-    bool acceptBroadcasterReport() override { return false; }
-    void describe(QJsonObject &state) const override;
 };

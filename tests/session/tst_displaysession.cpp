@@ -106,8 +106,7 @@ private Q_SLOTS:
         session->addNewCoverlumeView();
         const QImage cover = artwork(Qt::red);
         session->view()->setArtworkImage(cover);
-        session->runFrame();
-        session->runFrame();
+        session->runFrame(); // ends the cycle; the next frame's layout would read the (absent) player
 
         session->setFrameSize(QSizeF(640, 400));
         session->addNewCoverlumeView();

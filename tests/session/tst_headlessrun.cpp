@@ -89,7 +89,10 @@ private Q_SLOTS:
 
         const QJsonObject json = readJson(state);
         QCOMPARE(json.value(QStringLiteral("theme")).toInt(-1), 0); // Classic
+        // Two whole cycles: the frame that ends a cycle, then 600 frames, twice.
         QCOMPARE(json.value(QStringLiteral("framesCount")).toInt(-1), 0);
+        QCOMPARE(json.value(QStringLiteral("currentPlayer")).toInt(-1), 2);
+        QCOMPARE(json.value(QStringLiteral("track")).toString(), QStringLiteral("First Light"));
 
         const QImage image(shot);
         QCOMPARE(image.size(), QSize(1280, 800));
@@ -107,6 +110,9 @@ private Q_SLOTS:
             QVERIFY(frame >= lastFrame && frame <= 1203);
             lastFrame = frame;
         }
+        // The view asked the players from its creation (frame 0) to the last frame.
+        QVERIFY(lines.first().startsWith("{\"frame\":0,"));
+        QVERIFY(lastFrame > 1190);
 
         // The run started unpaused and left that in the settings.
         const QJsonObject settings = readJson(dir.filePath(QStringLiteral("defaults.json")));

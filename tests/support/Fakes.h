@@ -32,6 +32,7 @@ public:
     bool trackHasChanged() override;
     void pauseCheck() override { calls << QStringLiteral("pauseCheck"); }
     void updateProgIndValues() override { calls << QStringLiteral("updateProgIndValues"); }
+    void refresh(ThemeId layout) override { calls << QStringLiteral("refresh(%1)").arg(int(layout)); }
     void resetLastProgressValue() override { calls << QStringLiteral("resetLastProgressValue"); }
     bool acceptBroadcasterReport() override;
     void describe(QJsonObject &state) const override;

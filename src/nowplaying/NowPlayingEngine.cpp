@@ -1,0 +1,57 @@
+#include "nowplaying/NowPlayingEngine.h"
+
+#include "core/FrameCycle.h"
+#include "nowplaying/ArtworkSteps.h"
+
+#include <QJsonArray>
+
+namespace {
+
+QJsonValue lineValue(const std::optional<AttributedString> &line)
+{
+    return line ? QJsonValue(line->string()) : QJsonValue(QJsonValue::Null);
+}
+
+} // namespace
+
+NowPlayingEngine::NowPlayingEngine(Services s, std::unique_ptr<ArtworkSteps> artwork)
+    : m_artwork(artwork ? std::move(artwork) : std::make_unique<UnchangedArtwork>())
+    , m_scripts(s.scripts, s.distributedCenter, s.observer,
+                // A player's own notification only ends the cycle early; the
+                // next layout reads the new data.
+                [&cycle = s.cycle](const QString &) { cycle.triggerCycle = true; })
+    , m_detection(m_state, m_scripts, s.defaults, s.broadcaster, s.processList)
+    , m_details({m_state, m_scripts, s.themes, s.cycle, s.broadcaster})
+    , m_polling({m_state, m_scripts, m_detection, m_details, s.defaults, s.cycle, s.broadcaster,
+                 *m_artwork, s.artworkImage})
+{
+}
+
+NowPlayingEngine::~NowPlayingEngine() = default;
+
+void NowPlayingEngine::describe(QJsonObject &state) const
+{
+    const TrackRecord &t = m_state.track;
+    state.insert(QStringLiteral("preferredPlayer"), m_state.preferredPlayer);
+    state.insert(QStringLiteral("noPlayer"), m_state.noPlayer);
+    state.insert(QStringLiteral("track"), lineValue(t.trackString));
+    state.insert(QStringLiteral("artist"), lineValue(t.artistString));
+    state.insert(QStringLiteral("album"), lineValue(t.albumString));
+    state.insert(QStringLiteral("rating"), t.rating);
+    state.insert(QStringLiteral("loved"), t.loved);
+    state.insert(QStringLiteral("disliked"), t.disliked);
+    state.insert(QStringLiteral("radio"), t.iTunesRadio);
+    state.insert(QStringLiteral("scriptsSetUpFor"), m_scripts.scriptsSetUpFor);
+    QJsonArray details;
+    for (const AttributedString *line : {&t.releaseYearString, &t.kindString, &t.bitrateString,
+                                         &t.samplerateString, &t.bitdepthString, &t.dateAddedString,
+                                         &t.lastPlayedString, &t.playCountString}) {
+        if (!line->isEmpty())
+            details.append(line->string());
+    }
+    state.insert(QStringLiteral("details"), details);
+    state.insert(QStringLiteral("progress"),
+                 QJsonObject{{QStringLiteral("maximum"), m_state.progress.maximum},
+                             {QStringLiteral("value"), m_state.progress.value},
+                             {QStringLiteral("shown"), !m_state.progress.hidden}});
+}

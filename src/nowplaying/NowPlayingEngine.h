@@ -1,0 +1,73 @@
+#pragma once
+
+#include "core/NowPlaying.h"
+#include "nowplaying/ArtworkSteps.h"
+#include "core/ThemeId.h"
+#include "nowplaying/NowPlayingState.h"
+#include "nowplaying/PlayerDetection.h"
+#include "nowplaying/PlayerScripts.h"
+#include "nowplaying/ProgressDetails.h"
+#include "nowplaying/TrackPolling.h"
+
+#include <memory>
+
+class BroadcasterClient;
+class DefaultsStore;
+class FrameCycle;
+class NotificationCenter;
+class ScriptService;
+class ThemeSettings;
+
+// The now-playing engine of a display view: the player scripts, detection,
+// pause and track polling, the refresh, progress and details, all through
+// the script service, so it works the same on simulated and real players.
+//
+// It works on parts the view owns (settings, cycle, theme settings) and on
+// the process-wide broadcaster client; it owns its scripts, its state and
+// its artwork steps. Main thread only.
+class NowPlayingEngine final : public NowPlaying
+{
+public:
+    struct Services
+    {
+        ScriptService &scripts;
+        DefaultsStore &defaults;
+        NotificationCenter &distributedCenter;
+        const void *observer; // the view, as the player notifications' observer
+        FrameCycle &cycle;
+        ThemeSettings &themes;
+        BroadcasterClient &broadcaster;
+        const ScriptSlot &processList; // built by the view
+        QImage &artworkImage;          // the view's artwork
+    };
+
+    explicit NowPlayingEngine(Services services, std::unique_ptr<ArtworkSteps> artwork = {});
+    ~NowPlayingEngine() override;
+
+    // NowPlaying
+    int currentPlayer() const override { return m_state.currentPlayer; }
+    void determinePlayer() override { m_detection.determinePlayer(); }
+    bool playerHasChanged(int oldPlayer) override { return m_detection.playerHasChanged(oldPlayer); }
+    bool trackHasChanged() override { return m_polling.trackHasChanged(); }
+    void pauseCheck() override { m_polling.pauseCheck(); }
+    void updateProgIndValues() override { m_details.updateProgIndValues(); }
+    void resetLastProgressValue() override { m_state.track.lastProgressIndValue = 0; }
+    bool acceptBroadcasterReport() override { return m_polling.acceptBroadcasterReport(); }
+    void describe(QJsonObject &state) const override;
+
+    void refresh(ThemeId layout) override { m_polling.refresh(layout); }
+
+    NowPlayingState &state() { return m_state; }
+    const NowPlayingState &state() const { return m_state; }
+    PlayerScripts &scripts() { return m_scripts; }
+    PlayerDetection &detection() { return m_detection; }
+    ProgressDetails &details() { return m_details; }
+
+private:
+    NowPlayingState m_state;
+    std::unique_ptr<ArtworkSteps> m_artwork;
+    PlayerScripts m_scripts;
+    PlayerDetection m_detection;
+    ProgressDetails m_details;
+    TrackPolling m_polling;
+};

@@ -1,0 +1,232 @@
+#include "nowplaying/ProgressDetails.h"
+
+#include "broadcaster/BroadcasterClient.h"
+#include "core/FrameCycle.h"
+#include "core/ThemeId.h"
+#include "core/ThemeSettings.h"
+#include "nowplaying/NowPlayingState.h"
+#include "nowplaying/PlayerScripts.h"
+#include "platform/DefaultsStore.h"
+#include "platform/AttributedString.h"
+#include "platform/Log.h"
+
+#include <QLocale>
+#include <cmath>
+
+namespace {
+
+constexpr quint32 kLongestTrackSeconds = 86399;
+
+bool isOn(const std::optional<QVariantMap> &switches, const char *key)
+{
+    return switches && DefaultsStore::toBool(switches->value(QLatin1String(key)));
+}
+
+// The text of a script answer, or an empty string.
+QString textOf(const ScriptSlot &slot)
+{
+    const QString text = run(slot).stringValue();
+    return text.isNull() ? QString() : text;
+}
+
+AttributedString formatted(const QString &format, const QString &value)
+{
+    return AttributedString(value.isEmpty() ? QString() : format.arg(value));
+}
+
+AttributedString dateLine(const QString &format, const ScriptSlot &slot)
+{
+    const std::optional<QDateTime> when = run(slot).dateValue();
+    if (!when || !when->isValid())
+        return AttributedString();
+    return AttributedString(format.arg(ProgressDetails::mediumDate(when->toLocalTime().date())));
+}
+
+AttributedString yearLine(const ScriptSlot &slot)
+{
+    const QString year = textOf(slot);
+    return AttributedString(year == QLatin1String("0") ? QString() : year);
+}
+
+} // namespace
+
+QString ProgressDetails::mediumDate(const QDate &date)
+{
+    return QLocale().toString(date, QStringLiteral("d MMM yyyy"));
+}
+
+void ProgressDetails::updateProgIndValues()
+{
+    NowPlayingState &s = m.state;
+    ProgressModel &bar = s.progress;
+    if (!m.themes.getShowProgressForCurrentTheme() || !bar.inTree)
+        return;
+    if (s.track.iTunesRadio) {
+        // A stream has no length: the last track's times would be wrong.
+        if (!bar.hidden) {
+            bar.hidden = true;
+            bar.needsDisplay = true;
+        }
+        return;
+    }
+
+    const int player = s.currentPlayer;
+    switch (player) {
+    case 1: case 2: case 4: case 5: case 7: case 9: case 11: case 12:
+        setPlayerProgress(player);
+        bar.hidden = false;
+        bar.needsDisplay = true;
+        return;
+    case 8:
+        if (!m.cycle.firstRun) {
+            setBroadcasterProgress();
+            return;
+        }
+        break;
+    default:
+        break;
+    }
+    bar.hidden = true;
+}
+
+bool ProgressDetails::setPlayerProgress(int player)
+{
+    ScriptSlots &slots = m.scripts.slots;
+    qint32 duration = run(slots.durationScript).int32Value();
+    const qint32 position = run(slots.bookmarkScript).int32Value();
+    if (player == 1)
+        duration /= 1000; // Spotify counts milliseconds
+    const quint32 durationSeconds = static_cast<quint32>(duration);
+    if (durationSeconds > kLongestTrackSeconds || static_cast<quint32>(position) > durationSeconds)
+        return false;
+    m.state.progress.maximum = duration;
+    m.state.progress.value = position;
+    return true;
+}
+
+void ProgressDetails::setBroadcasterProgress()
+{
+    static const QStringList withProgress = {
+        QStringLiteral("itunes"), QStringLiteral("music"), QStringLiteral("spotify"),
+        QStringLiteral("ecoute"), QStringLiteral("swinsian"), QStringLiteral("hermes")};
+    if (!withProgress.contains(m.broadcaster.getPlayer()))
+        return;
+    const double duration = m.broadcaster.getDuration();
+    const double position = m.broadcaster.getBookmark();
+    if (!std::isfinite(duration) || !std::isfinite(position)) {
+        qCWarning(lcPlayers, "caught exception during updateProgIndValues (related to Broadcaster)");
+        return;
+    }
+    ProgressModel &bar = m.state.progress;
+    bar.maximum = duration;
+    bar.value = position;
+    bar.hidden = false;
+    bar.needsDisplay = true;
+}
+
+void ProgressDetails::setUpProStrings()
+{
+    NowPlayingState &s = m.state;
+    TrackRecord &t = s.track;
+    const std::optional<QVariantMap> switches = m.themes.settingsForCurrentTheme();
+
+    if (s.currentPlayer == 8) {
+        auto fromBroadcaster = [&](const char *key, const QVariant &value, bool number) {
+            if (!isOn(switches, key) || !value.isValid() || value.isNull())
+                return AttributedString();
+            if (number && DefaultsStore::toInteger(value) <= 0)
+                return AttributedString();
+            return AttributedString(value.toString());
+        };
+        t.bitrateString = fromBroadcaster("bitRate", m.broadcaster.getBitrate(), true);
+        t.bitdepthString = fromBroadcaster("bitDepth", m.broadcaster.getBitdepth(), true);
+        t.samplerateString = fromBroadcaster("sampleRate", m.broadcaster.getSamplerate(), true);
+        t.kindString = fromBroadcaster("fileKind", m.broadcaster.getKind(), false);
+        // The broadcaster reports no library details: none are left over.
+        t.releaseYearString = t.dateAddedString = t.lastPlayedString = t.playCountString = AttributedString();
+        return;
+    }
+
+    ScriptSlots &slots = m.scripts.slots;
+    auto positiveNumber = [](const ScriptSlot &slot, const QString &format) {
+        const ScriptResult answer = run(slot);
+        return answer.int32Value() > 0 ? AttributedString(format.arg(answer.stringValue()))
+                                       : AttributedString();
+    };
+    // Players report an unknown bit rate as 0, which is no rate to show.
+    t.bitrateString = isOn(switches, "bitRate")
+        ? positiveNumber(slots.bitRateScript, QStringLiteral("%1 kbps")) : AttributedString();
+    t.bitdepthString = isOn(switches, "bitDepth")
+        ? positiveNumber(slots.bitDepthScript, QStringLiteral("%1-bit")) : AttributedString();
+    t.samplerateString = isOn(switches, "sampleRate")
+        ? positiveNumber(slots.sampleRateScript, QStringLiteral("%1 Hz")) : AttributedString();
+    t.kindString = isOn(switches, "fileKind") ? AttributedString(textOf(slots.kindScript)) : AttributedString();
+
+    const ScriptSlot *year = nullptr, *added = nullptr, *played = nullptr, *count = nullptr;
+    if (s.currentPlayer == 7) {
+        year = &slots.swinsianReleaseDateScript;
+        added = &slots.swinsianDateAddedScript;
+        played = &slots.swinsianLastPlayedScript;
+        count = &slots.swinsianPlayCountScript;
+    } else if (s.currentPlayer == 2 || s.currentPlayer == 12) {
+        year = &slots.iTunesReleaseDateScript;
+        added = &slots.iTunesDateAddedScript;
+        played = &slots.iTunesLastPlayedScript;
+        count = &slots.iTunesPlayCountScript;
+    } else {
+        qCInfo(lcPlayers, "nullifying srings");
+        t.releaseYearString = t.dateAddedString = t.lastPlayedString = t.playCountString = AttributedString();
+        return;
+    }
+    t.releaseYearString = isOn(switches, "releaseYear") ? yearLine(*year) : AttributedString();
+    t.dateAddedString = isOn(switches, "dateAdded") ? dateLine(QStringLiteral("Added: %1"), *added) : AttributedString();
+    t.lastPlayedString = isOn(switches, "lastPlayed")
+        ? dateLine(QStringLiteral("Last played: %1"), *played) : AttributedString();
+    t.playCountString = isOn(switches, "playCount")
+        ? formatted(QStringLiteral("Play count: %1"), textOf(*count)) : AttributedString();
+}
+
+void ProgressDetails::appendProStuffToAttrString(AttributedString &label,
+                                                 const AttributedStyle::Paragraph &paragraph,
+                                                 bool darkBackground, int theme,
+                                                 float fontSizePoints) const
+{
+    if (m.state.currentPlayer == 0)
+        return;
+    const TrackRecord &t = m.state.track;
+    const double level = darkBackground || theme != static_cast<int>(ThemeId::Blur) ? 1.0 : 0.0;
+    AttributedStyle style;
+    style.withForeground(AttributedStyle::white(level, 0.75))
+        .withFont(AttributedFont::system(0.6 * static_cast<double>(fontSizePoints)))
+        .withParagraph(paragraph);
+    auto styled = [&style](const AttributedString &detail) {
+        AttributedString copy = detail;
+        copy.setAttributes(style);
+        return copy;
+    };
+    const AttributedString lineBreak(QStringLiteral("\r"));
+
+    const bool hasYear = !t.releaseYearString.isEmpty();
+    if (hasYear) {
+        label.append(lineBreak);
+        label.append(styled(t.releaseYearString));
+    }
+    const AttributedString *technical[] = {&t.bitrateString, &t.samplerateString, &t.bitdepthString,
+                                           &t.dateAddedString, &t.lastPlayedString, &t.playCountString};
+    bool anyTechnical = !t.kindString.isEmpty();
+    for (const AttributedString *detail : technical)
+        anyTechnical = anyTechnical || !detail->isEmpty();
+    if (anyTechnical)
+        label.append(lineBreak); // a blank line before the technical block
+    if (!t.kindString.isEmpty()) {
+        if (hasYear)
+            label.append(lineBreak);
+        label.append(styled(t.kindString));
+    }
+    for (const AttributedString *detail : technical) {
+        if (detail->isEmpty())
+            continue;
+        label.append(lineBreak);
+        label.append(styled(*detail));
+    }
+}

@@ -1,0 +1,231 @@
+// Progress values per source with their range checks, and the extended
+// details: which lines appear, how they read, and in what order.
+#include "support/EngineHarness.h"
+
+#include <QtTest>
+
+QByteArray scenario(const char *name);
+
+namespace {
+
+QStringList detailLines(EngineHarness &h)
+{
+    AttributedString label(QStringLiteral("Title"));
+    h.engine().details().appendProStuffToAttrString(label, {}, true, 0, 20);
+    return label.string().split(QChar(u'\r'));
+}
+
+} // namespace
+
+class TestProgressDetails : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void progressPerSource_data()
+    {
+        QTest::addColumn<QByteArray>("scenario");
+        QTest::addColumn<double>("maximum");
+        QTest::addColumn<double>("value");
+        QTest::addColumn<bool>("shown");
+        QTest::newRow("Spotify counts milliseconds") << scenario("spotify") << 215.0 << 30.0 << true;
+        QTest::newRow("iTunes in seconds") << scenario("itunes") << 245.0 << 12.0 << true;
+        QTest::newRow("a day or longer is ignored, the bar stays") << scenario("itunesDayLong") << 0.0 << 0.0 << true;
+        QTest::newRow("Snowtape has no bar") << scenario("snowtape") << 0.0 << 0.0 << false;
+        QTest::newRow("Airfoil has no bar") << scenario("airfoil") << 0.0 << 0.0 << false;
+        QTest::newRow("nothing plays") << scenario("itunesPaused") << 0.0 << 0.0 << false;
+    }
+    void progressPerSource()
+    {
+        QFETCH(QByteArray, scenario);
+        QFETCH(double, maximum);
+        QFETCH(double, value);
+        QFETCH(bool, shown);
+        EngineHarness h(scenario);
+        h.makeView();
+        h.engine().updateProgIndValues();
+        QCOMPARE(h.state().progress.maximum, maximum);
+        QCOMPARE(h.state().progress.value, value);
+        QCOMPARE(!h.state().progress.hidden, shown);
+    }
+
+    void progressNeedsTheThemesBarAndNoStream()
+    {
+        EngineHarness h(scenario("itunes"), {{QStringLiteral("showProgress"), false}});
+        h.makeView();
+        h.engine().updateProgIndValues();
+        QCOMPARE(h.state().progress.maximum, 0.0);
+
+        EngineHarness stream(scenario("itunesStream"));
+        stream.makeView();
+        stream.state().progress = {100, 50, false, true, false};
+        stream.engine().refresh(ThemeId::Classic);
+        QVERIFY(stream.state().track.iTunesRadio);
+        stream.engine().updateProgIndValues();
+        QVERIFY(stream.state().progress.hidden); // no stale times beside a stream
+        QCOMPARE(stream.state().progress.value, 50.0);
+    }
+
+    void broadcasterProgress_data()
+    {
+        QTest::addColumn<QString>("player");
+        QTest::addColumn<bool>("set");
+        QTest::newRow("itunes") << "itunes" << true;
+        QTest::newRow("music, like itunes") << "music" << true;
+        QTest::newRow("hermes") << "hermes" << true;
+        QTest::newRow("radium: untouched") << "radium" << false;
+    }
+    void broadcasterProgress()
+    {
+        QFETCH(QString, player);
+        QFETCH(bool, set);
+        EngineHarness h(scenario("none"), {{QStringLiteral("listenForBroadcaster"), true}});
+        h.makeView();
+        h.broadcaster.track = QStringLiteral("Far");
+        h.broadcaster.player = player;
+        h.broadcaster.duration = 300;
+        h.broadcaster.bookmark = 42;
+        h.engine().acceptBroadcasterReport();
+        h.engine().updateProgIndValues();
+        QVERIFY(h.state().progress.hidden); // the first cycle shows no bar
+        h.view->cycle().firstRun = false;
+        h.engine().updateProgIndValues();
+        QCOMPARE(h.state().progress.value, set ? 42.0 : 0.0);
+        QCOMPARE(!h.state().progress.hidden, set);
+    }
+
+    void detailsInTheirOrder()
+    {
+        EngineHarness h(scenario("itunesDetailed"), {{QStringLiteral("theme"), 0},
+                                                     {QStringLiteral("classicSettings"), allSwitches()}});
+        h.makeView();
+        h.engine().refresh(ThemeId::Classic);
+        QCOMPARE(detailLines(h), (QStringList{"Title", "1999", "", "MPEG audio file", "256 kbps", "44100 Hz",
+                                              "Added: 17 May 2019", "Last played: 2 Dec 2026",
+                                              "Play count: 7"}));
+    }
+
+    void detailsAreStyledSmallAndTranslucent()
+    {
+        EngineHarness h(scenario("itunesDetailed"), {{QStringLiteral("theme"), 0},
+                                                     {QStringLiteral("classicSettings"), allSwitches()}});
+        h.makeView();
+        h.engine().refresh(ThemeId::Classic);
+        AttributedString label(QStringLiteral("Title"));
+        h.engine().details().appendProStuffToAttrString(label, {}, true, 0, 20);
+        const AttributedStyle year = label.styleAt(label.string().indexOf(QStringLiteral("1999")));
+        QCOMPARE(year.foregroundOrDefault(), AttributedStyle::white(1.0, 0.75));
+        QCOMPARE(year.fontOrDefault().sizePoints(), 12.0);
+        // Blur on a light background writes black.
+        AttributedString blur(QStringLiteral("Title"));
+        h.engine().details().appendProStuffToAttrString(blur, {}, false, 7, 20);
+        QCOMPARE(blur.styleAt(blur.length() - 1).foregroundOrDefault(), AttributedStyle::white(0.0, 0.75));
+    }
+
+    void noDetailsUnderRandomOrWithoutSwitches()
+    {
+        EngineHarness random(scenario("itunesDetailed"), {{QStringLiteral("theme"), 4},
+                                                          {QStringLiteral("currentRandomTheme"), 0},
+                                                          {QStringLiteral("classicSettings"), allSwitches()}});
+        random.makeView();
+        random.engine().refresh(ThemeId::Classic);
+        QCOMPARE(detailLines(random), QStringList{"Title"});
+
+        EngineHarness off(scenario("itunesDetailed"), {{QStringLiteral("theme"), 0}});
+        off.makeView();
+        off.engine().refresh(ThemeId::Classic);
+        QCOMPARE(detailLines(off), QStringList{"Title"});
+    }
+
+    void missingValuesGiveNoLine()
+    {
+        // Year "0", bit rate 0, no dates: kind and the play count remain.
+        EngineHarness h(scenario("itunesSparse"), {{QStringLiteral("theme"), 0},
+                                                   {QStringLiteral("classicSettings"), allSwitches()}});
+        h.makeView();
+        h.engine().refresh(ThemeId::Classic);
+        // Without a year the kind follows the label directly.
+        QCOMPARE(detailLines(h), (QStringList{"Title", "AAC audio file", "Play count: 0"}));
+
+        EngineHarness swinsian(scenario("swinsianNoYear"), {{QStringLiteral("theme"), 0},
+                                                           {QStringLiteral("classicSettings"), allSwitches()}});
+        swinsian.makeView();
+        swinsian.engine().refresh(ThemeId::Classic);
+        QCOMPARE(detailLines(swinsian), (QStringList{"Title", "", "24-bit", "Play count: 0"}));
+    }
+
+    void libraryDetailsDoNotOutliveTheirSource()
+    {
+        EngineHarness h(scenario("itunesThenSpotify"), {{QStringLiteral("theme"), 0},
+                                                        {QStringLiteral("classicSettings"), allSwitches()}});
+        h.makeView();
+        h.engine().refresh(ThemeId::Classic);
+        QVERIFY(detailLines(h).contains(QStringLiteral("1999")));
+        while (h.clock.frame() < 10)
+            h.clock.beginFrame();
+        h.engine().determinePlayer();
+        QCOMPARE(h.state().currentPlayer, 1);
+        h.engine().refresh(ThemeId::Classic);
+        QCOMPARE(detailLines(h), QStringList{"Title"});
+    }
+
+    void broadcasterDetails()
+    {
+        EngineHarness h(scenario("none"), {{QStringLiteral("listenForBroadcaster"), true},
+                                           {QStringLiteral("theme"), 0},
+                                           {QStringLiteral("classicSettings"), allSwitches()}});
+        h.makeView();
+        h.broadcaster.track = QStringLiteral("Far");
+        h.broadcaster.bitrate = 320;
+        h.broadcaster.bitdepth = 0;
+        h.broadcaster.kind = QStringLiteral("FLAC");
+        h.engine().acceptBroadcasterReport();
+        h.engine().refresh(ThemeId::Classic);
+        QCOMPARE(detailLines(h), (QStringList{"Title", "FLAC", "320"}));
+    }
+
+private:
+    static QVariantMap allSwitches()
+    {
+        QVariantMap switches;
+        for (const char *key : {"bitRate", "bitDepth", "sampleRate", "fileKind", "releaseYear", "dateAdded",
+                                "lastPlayed", "playCount"})
+            switches.insert(QLatin1String(key), true);
+        return switches;
+    }
+};
+
+QByteArray scenario(const char *name)
+{
+    static const QHash<QByteArray, QByteArray> scenarios = {
+        {"none", R"({"processes": ["Finder"]})"},
+        {"spotify", R"({"players": [{"name": "Spotify", "state": "playing", "position": 30,
+            "tracks": [{"name": "S", "duration": 215}]}]})"},
+        {"itunes", R"({"players": [{"name": "iTunes", "state": "playing", "position": 12.5,
+            "tracks": [{"name": "I", "duration": 245.3}]}]})"},
+        {"itunesDayLong", R"({"players": [{"name": "iTunes", "state": "playing", "position": 12,
+            "tracks": [{"name": "I", "duration": 86400}]}]})"},
+        {"snowtape", R"({"players": [{"name": "Snowtape", "state": "playing", "tracks": [{"name": "S"}]}]})"},
+        {"airfoil", R"({"players": [{"name": "Airfoil Satellite", "state": "playing", "tracks": [{"name": "A"}]}]})"},
+        {"itunesPaused", R"({"players": [{"name": "iTunes", "state": "paused", "tracks": [{"name": "I"}]}]})"},
+        {"itunesStream", R"({"players": [{"name": "iTunes", "state": "playing",
+            "tracks": [{"name": "Stream", "streamTitle": "Artist - Title"}]}]})"},
+        {"itunesDetailed", R"({"players": [{"name": "iTunes", "state": "playing", "tracks": [
+            {"name": "I", "duration": 200, "year": 1999, "kind": "MPEG audio file", "bitRate": 256,
+             "sampleRate": 44100, "dateAdded": "2019-05-17T12:00:00", "playedDate": "2026-12-02T12:00:00",
+             "playCount": 7}]}]})"},
+        {"itunesSparse", R"({"players": [{"name": "iTunes", "state": "playing", "tracks": [
+            {"name": "I", "duration": 200, "year": 0, "kind": "AAC audio file"}]}]})"},
+        {"swinsianNoYear", R"({"players": [{"name": "Swinsian", "state": "playing", "tracks": [
+            {"name": "S", "duration": 200, "year": 0, "bitDepth": 24}]}]})"},
+        {"itunesThenSpotify", R"({"players": [
+            {"name": "iTunes", "state": "playing", "tracks": [{"name": "I", "duration": 200, "year": 1999}]},
+            {"name": "Spotify", "state": "paused", "tracks": [{"name": "S", "duration": 200}]}],
+            "events": [{"frame": 10, "player": "iTunes", "action": "pause"},
+                       {"frame": 10, "player": "Spotify", "action": "resume"}]})"},
+    };
+    return scenarios.value(name);
+}
+
+QTEST_GUILESS_MAIN(TestProgressDetails)
+#include "tst_progressdetails.moc"

@@ -1,0 +1,76 @@
+#include "support/EngineHarness.h"
+
+#include "core/RegisteredDefaults.h"
+
+#include <QTest>
+
+EngineHarness::EngineHarness(const QByteArray &scenario, const QVariantMap &settings)
+{
+    defaults = std::make_unique<DefaultsStore>(dir.path());
+    registerAppDefaults(*defaults);
+    for (auto it = settings.begin(); it != settings.end(); ++it)
+        defaults->set(it.key(), it.value());
+    QString error;
+    players = SimulatedPlayers::fromJson(scenario, QStringLiteral("test.json"), clock, &error);
+    if (!players)
+        qFatal("bad test scenario: %s", qPrintable(error));
+    players->setNotificationCenter(&distributed);
+}
+
+CoverlumeView &EngineHarness::makeView()
+{
+    view.reset();
+    ViewParts parts;
+    parts.power = std::make_unique<RecordingPower>();
+    view = std::make_unique<CoverlumeView>(
+        QSizeF(1280, 800),
+        ViewServices{*defaults, *players, local, distributed, clock, host, &broadcaster},
+        std::move(parts));
+    view->startAnimation();
+    view->setArtworkImage(QImage());
+    return *view;
+}
+
+void EngineHarness::frames(int n)
+{
+    for (int i = 0; i < n; ++i) {
+        clock.beginFrame();
+        view->animateOneFrame();
+    }
+}
+
+NowPlayingEngine &EngineHarness::engine()
+{
+    auto *engine = dynamic_cast<NowPlayingEngine *>(&view->nowPlaying());
+    if (!engine)
+        qFatal("the view has no now-playing engine");
+    return *engine;
+}
+
+QStringList EngineHarness::executed() const
+{
+    QStringList texts;
+    for (const SimulatedPlayers::Execution &execution : players->executions())
+        texts << execution.script;
+    return texts;
+}
+
+QString ScriptText::processList()
+{
+    return QStringLiteral("tell application \"System Events\"\rname of every process\rend tell");
+}
+
+QString ScriptText::status(const QString &player)
+{
+    if (player == QLatin1String("Snowtape") || player == QLatin1String("Radium"))
+        return QStringLiteral("tell app \"%1\"\rplaying \r end tell").arg(player);
+    if (player == QLatin1String("Hermes"))
+        return QStringLiteral("tell app \"Hermes\"\rplayback state \r end tell");
+    if (player == QLatin1String("Ecoute") || player == QLatin1String("Rdio"))
+        return QStringLiteral("tell app \"%1\"\rplayer state\r end tell").arg(player);
+    if (player == QLatin1String("Airfoil Satellite"))
+        return QStringLiteral("tell application \"Airfoil Satellite\"\rtrack title\r end tell");
+    if (player == QLatin1String("Audirvana"))
+        return QStringLiteral("tell application \"Audirvana\"\rplayer state\r end tell");
+    return QStringLiteral("tell app \"%1\"\rplayer state \r end tell").arg(player);
+}
