@@ -47,10 +47,9 @@ void AttributedString::append(const AttributedString &other)
         if (remaining <= 0)
             break;
         const int take = std::min(span.length, remaining);
-        appendSpan(take, span.style);
+        appendSpan(take, span.style); // merges at the junction; the rest is merged already
         remaining -= take;
     }
-    coalesce();
 }
 
 void AttributedString::append(const QString &text)
@@ -59,7 +58,6 @@ void AttributedString::append(const QString &text)
     const QString added = cappedText(text, kMaxLength - length());
     m_text += added;
     appendSpan(int(added.size()), style);
-    coalesce();
 }
 
 void AttributedString::setAttributes(const AttributedStyle &style)
@@ -75,7 +73,7 @@ void AttributedString::setAttributes(int start, int length, const AttributedStyl
     const int end = splitAt(start + length);
     for (int i = first; i < end; ++i)
         m_spans[i].style = style;
-    coalesce();
+    coalesce(first, end);
 }
 
 void AttributedString::addAttributes(const AttributedStyle &style)
@@ -91,7 +89,7 @@ void AttributedString::addAttributes(int start, int length, const AttributedStyl
     const int end = splitAt(start + length);
     for (int i = first; i < end; ++i)
         m_spans[i].style.merge(style);
-    coalesce();
+    coalesce(first, end);
 }
 
 AttributedStyle AttributedString::styleAt(int index) const
@@ -198,18 +196,18 @@ int AttributedString::splitAt(int offset)
     return int(m_spans.size());
 }
 
-void AttributedString::coalesce()
+void AttributedString::coalesce(int first, int end)
 {
-    for (int i = int(m_spans.size()) - 1; i > 0; --i) {
-        if (m_spans[i].length == 0) {
-            m_spans.removeAt(i);
-        } else if (m_spans[i - 1].style == m_spans[i].style) {
+    // Only spans [first, end) changed: they may now equal each other or
+    // their neighbours on either side.
+    const int from = std::max(first, 1);
+    const int to = std::min(end, int(m_spans.size()) - 1);
+    for (int i = to; i >= from; --i) {
+        if (m_spans[i - 1].style == m_spans[i].style) {
             m_spans[i - 1].length += m_spans[i].length;
             m_spans.removeAt(i);
         }
     }
-    if (!m_spans.isEmpty() && m_spans.first().length == 0)
-        m_spans.removeFirst();
 }
 
 void AttributedString::appendSpan(int length, const AttributedStyle &style)

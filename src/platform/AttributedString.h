@@ -84,7 +84,7 @@ private:
     bool clipRange(int &start, int &length, const char *operation) const;
     // Makes `offset` a span boundary; returns the index of the span starting there.
     int splitAt(int offset);
-    void coalesce();
+    void coalesce(int first, int end); // merges equal neighbours around spans [first, end)
     void appendSpan(int length, const AttributedStyle &style);
 
     QString m_text;

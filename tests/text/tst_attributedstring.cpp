@@ -142,6 +142,9 @@ void TestAttributedString::rangesSetAndAdd()
         QVERIFY(run.length > 0);
         next += run.length;
     }
+    // ...and are maximal: no two neighbours share a style.
+    for (qsizetype i = 1; i < set.runs().size(); ++i)
+        QVERIFY(set.runs().at(i - 1).style != set.runs().at(i).style);
     QCOMPARE(next, set.length());
 }
 

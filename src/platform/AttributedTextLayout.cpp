@@ -1,0 +1,360 @@
+#include "platform/AttributedTextLayout.h"
+
+#include "platform/AttributedRunPainter.h"
+#include "platform/Log.h"
+
+#include <QPainter>
+#include <QTextLayout>
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <vector>
+
+namespace {
+
+// An attachment is laid out as this character, widened (or narrowed) by
+// letter spacing to the image's width. It is not white space, so it counts
+// at the end of a line, and the line breaker may break before and after it,
+// as around the object replacement character it stands for. Its glyph is
+// never drawn.
+constexpr char16_t kAttachmentPlaceholder = u'\u2014';
+
+constexpr double kUnconstrainedWidth = 1.0e6;
+// Text laid out to its own natural width must not wrap again when drawn
+// into a rect of exactly that width; Qt measures in 1/64ths.
+constexpr double kWidthTolerance = 1.0 / 32.0;
+// A line counts as inside the rect if it overshoots by less than this.
+constexpr double kFitTolerance = 0.5;
+
+struct PieceSpan
+{
+    int start = 0; // paragraph-relative
+    int length = 0;
+    AttributedStyle style;
+    bool attachment = false;
+};
+
+struct Paragraph
+{
+    std::unique_ptr<QTextLayout> layout;
+    QList<PieceSpan> pieces;
+    double lineSpacing = 0.0;
+    AttributedStyle::Alignment alignment = AttributedStyle::Alignment::Left;
+};
+
+struct LineBox
+{
+    size_t paragraph = 0;
+    int line = 0;
+    double top = 0.0;
+    double height = 0.0;
+};
+
+QTextOption textOption()
+{
+    // Qt aligns lines itself counting the spaces at the end of a paragraph;
+    // we align them (see alignedOffset), so Qt lays out flush left.
+    QTextOption option(Qt::AlignLeft | Qt::AlignAbsolute);
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    // Unhinted advances: the same text measures the same at every size and
+    // on every device, as the label's width arithmetic expects.
+    option.setUseDesignMetrics(true);
+    return option;
+}
+
+// Width of the line without the white space it ends in. Qt already leaves
+// that out of lines it wrapped, but counts it on a paragraph's last line.
+double visibleWidth(const QTextLine &line, const QString &text)
+{
+    const int start = line.textStart();
+    const int end = start + line.textLength();
+    int visibleEnd = end;
+    while (visibleEnd > start && text.at(visibleEnd - 1).isSpace())
+        --visibleEnd;
+    const double natural = line.naturalTextWidth();
+    if (visibleEnd == end || end < text.size())
+        return natural;
+    const double trailing = std::abs(line.cursorToX(end) - line.cursorToX(visibleEnd));
+    return std::max(0.0, natural - trailing);
+}
+
+// Spaces at the end of a line hang past its edge, as the platform's text
+// system does it: the label lines end in a space, and right-aligned text
+// must still end flush with the label.
+double alignedOffset(AttributedStyle::Alignment alignment, double width, double visible)
+{
+    switch (alignment) {
+    case AttributedStyle::Alignment::Right:
+        return width - visible;
+    case AttributedStyle::Alignment::Centre:
+        return (width - visible) / 2.0;
+    case AttributedStyle::Alignment::Left:
+        break;
+    }
+    return 0.0;
+}
+
+// The placeholder's own advance in a font, measured as the layout will.
+double placeholderAdvance(const QFont &font)
+{
+    QTextLayout probe(QString(QChar(kAttachmentPlaceholder)), font);
+    probe.setTextOption(textOption());
+    probe.beginLayout();
+    QTextLine line = probe.createLine();
+    line.setLineWidth(kUnconstrainedWidth);
+    probe.endLayout();
+    return line.naturalTextWidth();
+}
+
+QTextCharFormat formatFor(const PieceSpan &piece)
+{
+    const AttributedFont font = piece.style.fontOrDefault();
+    double kerning = piece.style.kerningOrZero();
+    if (piece.attachment) {
+        const double width = piece.style.attachment->displaySize().width();
+        kerning += width - placeholderAdvance(font.toQFont());
+    }
+    QTextCharFormat format;
+    format.setFont(font.toQFont(kerning));
+    return format;
+}
+
+// Cuts the runs of one paragraph into pieces: attachment characters one by
+// one, the rest in runs of equal style. Paragraphs come in order, so the
+// runs are walked once for the whole text: `firstRun` is where this
+// paragraph's runs begin, and is left where the next one's begin.
+QList<PieceSpan> piecesOf(const QString &text, const QList<AttributedString::Run> &runs,
+                          qsizetype &firstRun, const AttributedString::ParagraphRange &range,
+                          QString &layoutText)
+{
+    QList<PieceSpan> pieces;
+    const int end = range.start + range.length;
+    while (firstRun < runs.size() && runs.at(firstRun).start + runs.at(firstRun).length <= range.start)
+        ++firstRun;
+    for (qsizetype r = firstRun; r < runs.size() && runs.at(r).start < end; ++r) {
+        const AttributedString::Run &run = runs.at(r);
+        const int from = std::max(run.start, range.start);
+        const int to = std::min(run.start + run.length, end);
+        if (!run.style.attachment) {
+            pieces.append(PieceSpan{from - range.start, to - from, run.style, false});
+            continue;
+        }
+        int textStart = from;
+        for (int i = from; i <= to; ++i) {
+            const bool isObject = i < to && text.at(i) == AttributedString::kAttachmentCharacter;
+            if (i < to && !isObject)
+                continue;
+            if (i > textStart)
+                pieces.append(PieceSpan{textStart - range.start, i - textStart, run.style, false});
+            if (isObject) {
+                pieces.append(PieceSpan{i - range.start, 1, run.style, true});
+                layoutText[i - range.start] = QChar(kAttachmentPlaceholder);
+            }
+            textStart = i + 1;
+        }
+    }
+    return pieces;
+}
+
+// The style of the character at `index`, found from the run the walk is at.
+AttributedStyle styleFrom(const QList<AttributedString::Run> &runs, qsizetype firstRun, int index)
+{
+    for (qsizetype r = firstRun; r < runs.size(); ++r) {
+        if (index < runs.at(r).start + runs.at(r).length)
+            return runs.at(r).style;
+    }
+    return AttributedStyle();
+}
+
+double attachmentHeightIn(const Paragraph &paragraph, const QTextLine &line)
+{
+    const int lineStart = line.textStart();
+    const int lineEnd = lineStart + line.textLength();
+    double height = 0.0;
+    for (const PieceSpan &piece : paragraph.pieces) {
+        if (piece.attachment && piece.start >= lineStart && piece.start < lineEnd)
+            height = std::max(height, piece.style.attachment->displaySize().height());
+    }
+    return height;
+}
+
+AttributedString cappedText(const AttributedString &text)
+{
+    if (text.length() <= AttributedTextLayout::kMaxCharacters)
+        return text;
+    qCWarning(lcPlatform, "text of %d characters laid out up to %d", text.length(),
+              AttributedTextLayout::kMaxCharacters);
+    int keep = AttributedTextLayout::kMaxCharacters;
+    if (text.string().at(keep - 1).isHighSurrogate())
+        --keep;
+    return text.substring(0, keep);
+}
+
+} // namespace
+
+struct AttributedTextLayout::Private
+{
+    AttributedString text;
+    std::vector<Paragraph> paragraphs;
+    double laidOutWidth = std::numeric_limits<double>::quiet_NaN(); // 0: no limit
+    std::vector<LineBox> lines;
+    double width = 0.0;
+    double height = 0.0;
+
+    void build();
+    void layoutFor(double widthPoints);
+    QList<AttributedRunPainter::Piece> piecesOfLine(const LineBox &box) const;
+};
+
+void AttributedTextLayout::Private::build()
+{
+    if (text.isEmpty())
+        return;
+    const QList<AttributedString::Run> runs = text.runs();
+    qsizetype runIndex = 0;
+    for (const AttributedString::ParagraphRange &range : text.paragraphs()) {
+        QString layoutText = text.string().mid(range.start, range.length);
+        Paragraph paragraph;
+        paragraph.pieces = piecesOf(text.string(), runs, runIndex, range, layoutText);
+        // The paragraph's first character (for an empty paragraph, its
+        // break) decides the paragraph style and the font of an empty line.
+        const AttributedStyle lead = styleFrom(runs, runIndex, range.start);
+        const AttributedStyle::Paragraph format = lead.paragraphOrDefault();
+        paragraph.lineSpacing = format.lineSpacingPoints;
+        paragraph.alignment = format.alignment;
+        paragraph.layout = std::make_unique<QTextLayout>(
+            layoutText, lead.fontOrDefault().toQFont(lead.kerningOrZero()));
+        paragraph.layout->setTextOption(textOption());
+        QList<QTextLayout::FormatRange> formats;
+        for (const PieceSpan &piece : paragraph.pieces)
+            formats.append(QTextLayout::FormatRange{piece.start, piece.length, formatFor(piece)});
+        paragraph.layout->setFormats(formats);
+        paragraph.layout->setCacheEnabled(true);
+        paragraphs.push_back(std::move(paragraph));
+    }
+}
+
+void AttributedTextLayout::Private::layoutFor(double widthPoints)
+{
+    const bool limited = std::isfinite(widthPoints) && widthPoints > 0.0;
+    const double lineWidth = limited ? std::min(widthPoints + kWidthTolerance, kUnconstrainedWidth)
+                                     : kUnconstrainedWidth;
+    // Without a width limit there is nothing to align to.
+    const double alignWidth = limited ? std::min(widthPoints, kUnconstrainedWidth) : 0.0;
+    if (alignWidth == laidOutWidth)
+        return;
+    laidOutWidth = alignWidth;
+    lines.clear();
+    width = 0.0;
+    double top = 0.0;
+    double pendingSpacing = 0.0;
+    for (size_t p = 0; p < paragraphs.size(); ++p) {
+        Paragraph &paragraph = paragraphs[p];
+        QTextLayout &layout = *paragraph.layout;
+        layout.beginLayout();
+        for (;;) {
+            QTextLine line = layout.createLine();
+            if (!line.isValid())
+                break;
+            line.setLineWidth(lineWidth);
+            top += pendingSpacing;
+            // An attachment taller than the text raises the baseline.
+            const double ascent = std::max<double>(line.ascent(), attachmentHeightIn(paragraph, line));
+            const double height = ascent + line.descent() + line.leading();
+            const double visible = visibleWidth(line, layout.text());
+            const double x = limited ? alignedOffset(paragraph.alignment, alignWidth, visible) : 0.0;
+            line.setPosition(QPointF(x, top + ascent - line.ascent()));
+            lines.push_back(LineBox{p, line.lineNumber(), top, height});
+            width = std::max<double>(width, line.naturalTextWidth());
+            top += height;
+            pendingSpacing = paragraph.lineSpacing;
+        }
+        layout.endLayout();
+    }
+    height = top;
+}
+
+QList<AttributedRunPainter::Piece> AttributedTextLayout::Private::piecesOfLine(const LineBox &box) const
+{
+    const Paragraph &paragraph = paragraphs[box.paragraph];
+    const QTextLine line = paragraph.layout->lineAt(box.line);
+    const int lineStart = line.textStart();
+    const int lineEnd = lineStart + line.textLength();
+    QList<AttributedRunPainter::Piece> result;
+    for (const PieceSpan &span : paragraph.pieces) {
+        const int from = std::max(span.start, lineStart);
+        const int to = std::min(span.start + span.length, lineEnd);
+        if (from >= to)
+            continue;
+        AttributedRunPainter::Piece piece;
+        piece.style = span.style;
+        if (span.attachment) {
+            const QSizeF size = span.style.attachment->displaySize();
+            // Leftmost edge of the character, whichever way its text runs.
+            const double x = std::min(line.cursorToX(from), line.cursorToX(from + 1));
+            const double baseline = line.y() + line.ascent();
+            piece.imageRect = QRectF(x, baseline - size.height(), size.width(), size.height());
+            piece.image = span.style.attachment->image;
+            if (piece.image.isNull())
+                continue;
+        } else {
+            piece.glyphs = line.glyphRuns(from, to - from);
+        }
+        result.append(piece);
+    }
+    return result;
+}
+
+AttributedTextLayout::AttributedTextLayout(const AttributedString &text)
+    : d(std::make_unique<Private>())
+{
+    d->text = cappedText(text);
+    d->build();
+}
+
+AttributedTextLayout::~AttributedTextLayout() = default;
+AttributedTextLayout::AttributedTextLayout(AttributedTextLayout &&other) noexcept = default;
+AttributedTextLayout &AttributedTextLayout::operator=(AttributedTextLayout &&other) noexcept = default;
+
+QSizeF AttributedTextLayout::naturalSize() const
+{
+    d->layoutFor(0.0);
+    return QSizeF(d->width, d->height);
+}
+
+double AttributedTextLayout::heightForWidth(double widthPoints) const
+{
+    d->layoutFor(widthPoints);
+    return d->height;
+}
+
+int AttributedTextLayout::lineCountForWidth(double widthPoints) const
+{
+    d->layoutFor(widthPoints);
+    return int(d->lines.size());
+}
+
+void AttributedTextLayout::draw(QPainter *painter, const QRectF &rect) const
+{
+    if (!painter || !painter->isActive()) {
+        qCWarning(lcPlatform, "attributed text not drawn: no active painter");
+        return;
+    }
+    if (!rect.isValid() || !std::isfinite(rect.width()) || !std::isfinite(rect.height())
+        || !std::isfinite(rect.x()) || !std::isfinite(rect.y()))
+        return;
+    d->layoutFor(rect.width());
+    painter->save();
+    painter->translate(rect.topLeft());
+    for (size_t i = 0; i < d->lines.size(); ++i) {
+        const LineBox &box = d->lines[i];
+        if (i > 0 && box.top + box.height > rect.height() + kFitTolerance)
+            break;
+        const QList<AttributedRunPainter::Piece> pieces = d->piecesOfLine(box);
+        for (const AttributedRunPainter::Piece &piece : pieces)
+            AttributedRunPainter::paintShadow(painter, piece);
+        for (const AttributedRunPainter::Piece &piece : pieces)
+            AttributedRunPainter::paint(painter, piece);
+    }
+    painter->restore();
+}
