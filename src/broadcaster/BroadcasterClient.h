@@ -31,6 +31,15 @@ public:
     virtual QVariant getBitdepth() const = 0;
     virtual QVariant getSamplerate() const = 0;
     virtual QVariant getKind() const = 0;
+
+    // The remote-control keys, forwarded to the known broadcaster; nothing
+    // happens without one. They block the caller until the broadcaster has
+    // answered or the request has failed (10 seconds at most).
+    virtual void sendPlayPause() {}
+    virtual void sendPrev() {}
+    virtual void sendNext() {}
+    virtual void sendVolumeUp() {}
+    virtual void sendVolumeDown() {}
 };
 
 // Knows no broadcaster and looks for none: the client of a display that does

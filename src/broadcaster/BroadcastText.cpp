@@ -1,0 +1,119 @@
+#include "broadcaster/BroadcastText.h"
+
+#include <QStringDecoder>
+#include <limits>
+
+namespace BroadcastText {
+
+namespace {
+
+bool isLineBreak(QChar c)
+{
+    switch (c.unicode()) {
+    case 0x000A: // line feed
+    case 0x000B: // vertical tab
+    case 0x000C: // form feed
+    case 0x000D: // carriage return
+    case 0x0085: // next line
+    case 0x2028: // line separator
+    case 0x2029: // paragraph separator
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Index of the first character after white space and an optional sign;
+// *negative tells the sign.
+qsizetype skipSpaceAndSign(const QString &text, bool *negative)
+{
+    qsizetype i = 0;
+    while (i < text.size() && text.at(i).isSpace())
+        ++i;
+    *negative = false;
+    if (i < text.size() && (text.at(i) == u'+' || text.at(i) == u'-')) {
+        *negative = text.at(i) == u'-';
+        ++i;
+    }
+    return i;
+}
+
+} // namespace
+
+QHash<QString, QString> parseBody(const QByteArray &body)
+{
+    QHash<QString, QString> fields;
+    fields.reserve(12);
+    if (body.isEmpty())
+        return fields;
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = decoder.decode(body);
+    if (decoder.hasError())
+        return fields; // undecodable: no text at all
+
+    qsizetype lineStart = 0;
+    for (qsizetype i = 0; i <= text.size(); ++i) {
+        if (i < text.size() && !isLineBreak(text.at(i)))
+            continue;
+        const QStringView line = QStringView(text).mid(lineStart, i - lineStart);
+        lineStart = i + 1;
+        const qsizetype at = line.indexOf(separator);
+        if (at < 0 || line.indexOf(separator, at + separator.size()) >= 0)
+            continue; // none, or more than one separator
+        fields.insert(line.left(at).toString(), line.mid(at + separator.size()).toString());
+    }
+    return fields;
+}
+
+qint64 integerValue(const QString &text)
+{
+    bool negative = false;
+    qsizetype i = skipSpaceAndSign(text, &negative);
+    // Accumulate as a negative number, whose range is one larger.
+    qint64 value = 0;
+    constexpr qint64 lowest = std::numeric_limits<qint64>::min();
+    for (; i < text.size() && text.at(i) >= u'0' && text.at(i) <= u'9'; ++i) {
+        const int digit = text.at(i).unicode() - u'0';
+        if (value < (lowest + digit) / 10)
+            return 0; // overflow
+        value = value * 10 - digit;
+    }
+    if (negative)
+        return value;
+    if (value == lowest)
+        return 0; // one past the largest positive value
+    return -value;
+}
+
+bool booleanValue(const QString &text)
+{
+    bool negative = false;
+    qsizetype i = skipSpaceAndSign(text, &negative);
+    while (i < text.size() && text.at(i) == u'0')
+        ++i;
+    if (i >= text.size())
+        return false;
+    const QChar c = text.at(i);
+    return c == u'Y' || c == u'y' || c == u'T' || c == u't' || (c >= u'1' && c <= u'9');
+}
+
+QString cleanValue(const QString &value)
+{
+    QString clean = value;
+    for (QChar &c : clean) {
+        if (isLineBreak(c))
+            c = u' ';
+    }
+    // Repeat: removing one separator's spaces can leave a new one behind
+    // only in pathological texts like " :  : ", which this settles.
+    while (clean.contains(separator))
+        clean.replace(separator, QStringLiteral(": "));
+    return clean;
+}
+
+QString fieldLine(const QString &key, const QString &value)
+{
+    return key + separator + cleanValue(value) + u'\n';
+}
+
+} // namespace BroadcastText

@@ -1,0 +1,152 @@
+#include "broadcaster/BroadcasterFetcher.h"
+
+#include "broadcaster/BroadcasterRequest.h"
+#include "broadcaster/NetworkPolicy.h"
+#include "platform/Log.h"
+
+#include <QMutex>
+#include <QNetworkAccessManager>
+#include <QNetworkProxy>
+#include <QNetworkReply>
+#include <QThread>
+#include <QTimer>
+#include <atomic>
+#include <future>
+
+// What one fetch hands back across the threads. The waiting side may give
+// up first; the shared state keeps the promise valid for the worker.
+struct FetchJob
+{
+    QString address;
+    qint64 maxBytes = 0;
+    std::promise<std::optional<QByteArray>> result;
+};
+
+// Lives on the worker thread; runs one fetch at a time on its own manager.
+class FetchWorker : public QObject
+{
+public:
+    std::atomic<int> sent{0};
+
+    void run(std::shared_ptr<FetchJob> job)
+    {
+        if (!m_manager) {
+            m_manager = new QNetworkAccessManager(this);
+            m_manager->setProxy(QNetworkProxy::NoProxy); // broadcasters are on the LAN
+        }
+        const QUrl url = BroadcasterRequest::makeUrl(job->address);
+        if (!url.isValid() || !NetworkPolicy::allows(url)) {
+            job->result.set_value(std::nullopt);
+            return;
+        }
+        ++sent;
+        QNetworkReply *reply = m_manager->get(BroadcasterRequest::makeRequest(url));
+        auto body = std::make_shared<QByteArray>();
+        auto settled = std::make_shared<bool>(false);
+        auto settle = [reply, job, settled](std::optional<QByteArray> value) {
+            if (*settled)
+                return;
+            *settled = true;
+            job->result.set_value(std::move(value));
+            reply->disconnect();
+            reply->abort();
+            reply->deleteLater();
+        };
+
+        auto *deadline = new QTimer(reply);
+        deadline->setSingleShot(true);
+        connect(deadline, &QTimer::timeout, reply, [settle, address = job->address] {
+            qCWarning(lcPlayers, "request to %s took too long", qUtf8Printable(address));
+            settle(std::nullopt);
+        });
+        deadline->start(BroadcasterFetcher::totalDeadlineMs);
+
+        connect(reply, &QNetworkReply::redirected, reply, [reply, settle](const QUrl &target) {
+            if (NetworkPolicy::allows(target))
+                Q_EMIT reply->redirectAllowed();
+            else
+                settle(std::nullopt);
+        });
+        auto tooLarge = [reply, body, max = job->maxBytes] {
+            const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+            return (length.isValid() && length.toLongLong() > max)
+                || body->size() + reply->bytesAvailable() > max;
+        };
+        connect(reply, &QNetworkReply::readyRead, reply, [reply, body, settle, tooLarge] {
+            if (tooLarge()) {
+                settle(std::nullopt);
+                return;
+            }
+            body->append(reply->readAll());
+        });
+        connect(reply, &QNetworkReply::finished, reply, [reply, body, settle, tooLarge] {
+            const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+            if (!status.isValid() || status.toInt() >= 400 || reply->error() != QNetworkReply::NoError
+                || tooLarge()) {
+                settle(std::nullopt);
+                return;
+            }
+            body->append(reply->readAll());
+            settle(std::move(*body));
+        });
+    }
+
+private:
+    QNetworkAccessManager *m_manager = nullptr;
+};
+
+namespace {
+
+QMutex &fetchLock()
+{
+    static QMutex lock;
+    return lock;
+}
+
+} // namespace
+
+BroadcasterFetcher::BroadcasterFetcher() = default;
+
+BroadcasterFetcher::~BroadcasterFetcher()
+{
+    if (!m_thread)
+        return;
+    // The worker goes with its thread's last events; then the thread ends.
+    QMetaObject::invokeMethod(m_worker, [worker = m_worker] { delete worker; }, Qt::QueuedConnection);
+    m_thread->quit();
+    m_thread->wait();
+    delete m_thread;
+}
+
+void BroadcasterFetcher::ensureWorker()
+{
+    if (m_thread)
+        return;
+    m_thread = new QThread;
+    m_thread->setObjectName(QStringLiteral("broadcaster fetches"));
+    m_worker = new FetchWorker;
+    m_worker->moveToThread(m_thread);
+    m_thread->start();
+}
+
+std::optional<QByteArray> BroadcasterFetcher::fetch(const QString &address, qint64 maxBytes)
+{
+    QMutexLocker locker(&fetchLock());
+    ensureWorker();
+    auto job = std::make_shared<FetchJob>();
+    job->address = address;
+    job->maxBytes = maxBytes;
+    std::future<std::optional<QByteArray>> result = job->result.get_future();
+    QMetaObject::invokeMethod(m_worker, [worker = m_worker, job] { worker->run(job); },
+                              Qt::QueuedConnection);
+    // The worker's own deadline settles the job; the margin here only
+    // guards against a worker that never got to run it.
+    if (result.wait_for(std::chrono::milliseconds(totalDeadlineMs + 1000)) != std::future_status::ready)
+        return std::nullopt;
+    return result.get();
+}
+
+int BroadcasterFetcher::requestsSent() const
+{
+    return m_worker ? m_worker->sent.load() : 0;
+}
