@@ -1,4 +1,7 @@
 #include "app/AppDelegate.h"
+#include "broadcaster/CoverlumeBroadcasterHelper.h"
+#include "broadcaster/SystemArpSource.h"
+#include "platform/DefaultsStore.h"
 #include "platform/Log.h"
 #include "session/CommandLine.h"
 #include "session/HeadlessRun.h"
@@ -15,6 +18,29 @@ QStringList argumentsOf(int argc, char **argv)
     for (int i = 0; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));
     return arguments;
+}
+
+// --add-broadcaster: saves the address in the settings and exits.
+int addBroadcaster(const CommandLine &commandLine)
+{
+    DefaultsStore defaults(commandLine.configDir);
+    QString base;
+    QString error;
+    if (!CoverlumeBroadcasterHelper::addKnownBroadcaster(defaults, commandLine.addBroadcaster, &base, &error)) {
+        std::fprintf(stderr, "coverlume: %s\n", qUtf8Printable(error));
+        return 1;
+    }
+    std::printf("coverlume: broadcaster %s saved\n", qUtf8Printable(base));
+    return 0;
+}
+
+// The client finds broadcasters in this computer's neighbour table; only
+// the application reads it. It stops polling before the application goes.
+CoverlumeBroadcasterHelper &setUpBroadcaster()
+{
+    CoverlumeBroadcasterHelper &broadcaster = CoverlumeBroadcasterHelper::sharedCoverlumeBroadcasterHelper();
+    broadcaster.setArpSource(std::make_unique<SystemArpSource>());
+    return broadcaster;
 }
 
 } // namespace
@@ -43,12 +69,23 @@ int main(int argc, char **argv)
     QCoreApplication::setApplicationName(QStringLiteral("Coverlume"));
     QCoreApplication::setApplicationVersion(QStringLiteral(COVERLUME_VERSION));
 
+    if (!commandLine.addBroadcaster.isEmpty()) {
+        QCoreApplication app(argc, argv);
+        return addBroadcaster(commandLine);
+    }
+
     if (commandLine.isHeadless()) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         QGuiApplication app(argc, argv);
-        return HeadlessRun::exec(commandLine);
+        CoverlumeBroadcasterHelper &broadcaster = setUpBroadcaster();
+        const int status = HeadlessRun::exec(commandLine);
+        broadcaster.stop();
+        return status;
     }
     QApplication app(argc, argv);
+    CoverlumeBroadcasterHelper &broadcaster = setUpBroadcaster();
     AppDelegate delegate(commandLine);
-    return delegate.exec();
+    const int status = delegate.exec();
+    broadcaster.stop();
+    return status;
 }

@@ -63,6 +63,10 @@ void FrameStep::run(const ThemeEntry &theme, const QSizeF &bounds)
     // 7. Another source took over: end the cycle at once.
     if (sourceChanged) {
         c.framesCount = L + 1;
+        // The change check keeps the progress it saw; let it see the new
+        // source's, or the old player's position reads as a jump back and
+        // cuts the new player's first cycle short.
+        m.nowPlaying.updateProgIndValues();
         m.nowPlaying.trackHasChanged();
         alpha = 0.0f;
     }

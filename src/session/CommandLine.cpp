@@ -1,5 +1,7 @@
 #include "session/CommandLine.h"
 
+#include "broadcaster/CoverlumeBroadcasterHelper.h"
+
 #include <QRegularExpression>
 #include <functional>
 #include <limits>
@@ -147,6 +149,16 @@ const QList<OptionEntry> &optionTable()
                  c.verbosity = int(*level);
              return level ? QString() : needsWholeNumber(QStringLiteral("--verbosity"), v);
          }},
+        {"--add-broadcaster", true, [](CommandLine &c, const QString &v) {
+             const QString text = v.trimmed();
+             c.addBroadcaster = CoverlumeBroadcasterHelper::isBaseAddress(text)
+                 ? text
+                 : CoverlumeBroadcasterHelper::baseAddress(text);
+             return c.addBroadcaster.isEmpty()
+                 ? QStringLiteral("--add-broadcaster needs an IPv4 address like 192.168.1.7, "
+                                  "not '%1'").arg(v)
+                 : QString();
+         }},
     };
     return table;
 }
@@ -261,6 +273,10 @@ QString CommandLine::helpText()
         "                       shown full screen)\n"
         "  --config-dir DIR     keep the settings in DIR/defaults.json\n"
         "  --verbosity N        the diagnostic level for this run only\n"
+        "  --add-broadcaster ADDRESS\n"
+        "                       remember a broadcaster on another computer (an\n"
+        "                       IPv4 address like 192.168.1.7, serving on port\n"
+        "                       45055) in the settings, then exit\n"
         "\n"
         "Outputs are written when the run ends: after the last of --frames, or\n"
         "when the application quits (SIGINT and SIGTERM quit in order too).\n"

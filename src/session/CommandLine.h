@@ -58,4 +58,7 @@ public:
     QString scriptLogFile;
     QString stateFile;
     std::optional<int> verbosity;
+    // --add-broadcaster: the base address to save in "knownBroadcasters"
+    // before exiting; empty when not asked.
+    QString addBroadcaster;
 };

@@ -1,5 +1,6 @@
 #include "session/DisplaySession.h"
 
+#include "broadcaster/CoverlumeBroadcasterHelper.h"
 #include "core/CoverlumeView.h"
 #include "core/RegisteredDefaults.h"
 #include "platform/DefaultsStore.h"
@@ -68,6 +69,8 @@ std::unique_ptr<DisplaySession> DisplaySession::create(const SessionOptions &opt
     if (options.verbosity)
         session->m_defaults->setVolatile(QStringLiteral("verbosity"), *options.verbosity);
     registerAppDefaults(*session->m_defaults);
+    // The broadcaster client saves the broadcasters it finds in this run's settings.
+    CoverlumeBroadcasterHelper::sharedCoverlumeBroadcasterHelper().setDefaults(session->m_defaults.get());
 
     if (!session->loadScripts(options.playersFile, error))
         return nullptr;
@@ -78,6 +81,9 @@ DisplaySession::~DisplaySession()
 {
     // The view refers to every service; it must go before any of them.
     m_view.reset();
+    CoverlumeBroadcasterHelper &broadcaster = CoverlumeBroadcasterHelper::sharedCoverlumeBroadcasterHelper();
+    if (broadcaster.defaults() == m_defaults.get())
+        broadcaster.setDefaults(nullptr);
 }
 
 bool DisplaySession::loadScripts(const QString &playersFile, QString *error)
@@ -114,7 +120,8 @@ void DisplaySession::addNewCoverlumeView()
 
     auto next = std::make_unique<CoverlumeView>(
         m_frameSize,
-        ViewServices{*m_defaults, *m_scripts, *m_localCenter, *m_distributedCenter, *m_clock, *this});
+        ViewServices{*m_defaults, *m_scripts, *m_localCenter, *m_distributedCenter, *m_clock, *this,
+                     &CoverlumeBroadcasterHelper::sharedCoverlumeBroadcasterHelper()});
     m_view = std::move(next); // the old view is dropped here
     m_view->startAnimation();
     m_view->setArtworkImage(heldArtwork);
