@@ -12,14 +12,12 @@
 
 namespace TextPixels {
 
-inline QImage render(const AttributedString &text, QSize size, QRectF rect = QRectF(),
-                     QColor background = Qt::black)
+inline QImage render(const AttributedString &text, QSize size, QRectF rect = QRectF())
 {
     QImage image(size, QImage::Format_ARGB32_Premultiplied);
-    image.fill(background);
+    image.fill(Qt::black);
     QPainter painter(&image);
     AttributedTextLayout(text).draw(&painter, rect.isNull() ? QRectF(image.rect()) : rect);
-    painter.end();
     return image;
 }
 
@@ -30,60 +28,56 @@ inline bool near(QRgb pixel, QColor colour, int tolerance)
         && std::abs(qBlue(pixel) - colour.blue()) <= tolerance;
 }
 
+// Ink: anything clearly off the black background.
+inline bool isInk(QRgb pixel) { return !near(pixel, Qt::black, 40); }
+
+template<typename Test>
+int countWhere(const QImage &image, Test test)
+{
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            count += test(image.pixel(x, y));
+    return count;
+}
+
+template<typename Test>
+QRect boundsWhere(const QImage &image, Test test)
+{
+    QRect bounds;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (test(image.pixel(x, y)))
+                bounds |= QRect(x, y, 1, 1);
+    return bounds;
+}
+
 inline int countNear(const QImage &image, QColor colour, int tolerance = 12)
 {
-    int count = 0;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            count += near(image.pixel(x, y), colour, tolerance);
-    return count;
+    return countWhere(image, [&](QRgb p) { return near(p, colour, tolerance); });
 }
-
-// Pixels that differ from the background by more than a little.
-inline bool isInk(QRgb pixel, QColor background)
-{
-    return !near(pixel, background, 40);
-}
-
-inline int inkCount(const QImage &image, QColor background = Qt::black)
-{
-    int count = 0;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            count += isInk(image.pixel(x, y), background);
-    return count;
-}
-
-inline QRect inkBounds(const QImage &image, QColor background = Qt::black)
-{
-    QRect bounds;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            if (isInk(image.pixel(x, y), background))
-                bounds |= QRect(x, y, 1, 1);
-    return bounds;
-}
-
 inline QRect boundsNear(const QImage &image, QColor colour, int tolerance = 12)
 {
-    QRect bounds;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            if (near(image.pixel(x, y), colour, tolerance))
-                bounds |= QRect(x, y, 1, 1);
-    return bounds;
+    return boundsWhere(image, [&](QRgb p) { return near(p, colour, tolerance); });
+}
+inline int inkCount(const QImage &image) { return countWhere(image, isInk); }
+inline QRect inkBounds(const QImage &image) { return boundsWhere(image, isInk); }
+
+inline int brightest(const QImage &image)
+{
+    int level = 0;
+    countWhere(image, [&](QRgb p) { level = std::max(level, qGray(p)); return false; });
+    return level;
 }
 
 // Horizontal bands of rows that hold ink, separated by rows without: one
 // per line of text (as long as the lines do not touch).
-inline QList<QPair<int, int>> inkBands(const QImage &image, QColor background = Qt::black)
+inline QList<QPair<int, int>> inkBands(const QImage &image)
 {
     QList<QPair<int, int>> bands;
     bool inBand = false;
     for (int y = 0; y < image.height(); ++y) {
-        bool rowHasInk = false;
-        for (int x = 0; x < image.width() && !rowHasInk; ++x)
-            rowHasInk = isInk(image.pixel(x, y), background);
+        const bool rowHasInk = inkCount(image.copy(0, y, image.width(), 1)) > 0;
         if (rowHasInk && !inBand)
             bands.append({y, y});
         if (rowHasInk)
@@ -91,15 +85,6 @@ inline QList<QPair<int, int>> inkBands(const QImage &image, QColor background = 
         inBand = rowHasInk;
     }
     return bands;
-}
-
-inline int brightest(const QImage &image)
-{
-    int level = 0;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            level = std::max(level, qGray(image.pixel(x, y)));
-    return level;
 }
 
 } // namespace TextPixels
