@@ -82,6 +82,33 @@ private Q_SLOTS:
         QCOMPARE(h.state().preferredPlayer, 2);
         QVERIFY(!h.state().track.artistString); // a paused text has no artist line
     }
+
+    void sharedScriptsReachTheirReceivers()
+    {
+        EngineHarness h(twoPlayers());
+        h.makeView();
+        // Detection at creation: the process list, then the status scripts
+        // in the visiting order, at frame 0.
+        const QList<SimulatedPlayers::Execution> &record = h.players->executions();
+        QVERIFY(record.size() >= 3);
+        QCOMPARE(record.at(0).frame, 0);
+        QCOMPARE(record.at(0).script, ScriptText::processList());
+        QCOMPARE(record.at(1).script, ScriptText::status("Spotify"));
+        QCOMPARE(record.at(2).script, ScriptText::status("iTunes"));
+
+        h.frames(5);
+        h.players->clearExecutions();
+        QCOMPARE(h.players->volume(), 50);
+        for (int i = 0; i < 6; ++i)
+            h.view->volumeUpScript()->execute();
+        QCOMPARE(h.players->volume(), 100); // +10 up to 90, then straight to 100
+        for (int i = 0; i < 11; ++i)
+            h.view->volumeDownScript()->execute();
+        QCOMPARE(h.players->volume(), 1);   // −10 down to 10, then 1
+        QCOMPARE(h.players->executions().size(), 17);
+        QCOMPARE(h.players->executions().first().frame, 5);
+        QVERIFY(h.players->executions().first().answered);
+    }
 };
 
 QByteArray twoPlayers()
