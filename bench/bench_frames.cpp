@@ -1,21 +1,59 @@
 // Frame benchmark: runs a scenario headless, frame after frame, and reports
 // the per-frame time of the frame step (p50, p99, maximum).
 //
-//   bench_frames [--frames N] [--players FILE] [--theme N]
+//   bench_frames [--frames N] [--players FILE] [--theme N] [--scripts]
 //
+// With --scripts it also prints how often each script ran per 1,000 frames,
+// after the first cycle (the steady state).
 // The run uses a scripted clock, a fixed seed and a settings directory of its
 // own, so two runs of the same build do the same work.
 #include "core/CoverlumeView.h"
 #include "platform/DefaultsStore.h"
+#include "players/SimulatedPlayers.h"
 #include "session/DisplaySession.h"
 
 #include <QCommandLineParser>
 #include <QGuiApplication>
+#include <QMap>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
 
 namespace {
+
+// "tell app \"iTunes\"\rplayer position\rend tell" reads "iTunes: player position".
+QString scriptLabel(const QString &script)
+{
+    const QStringList lines = script.split(QRegularExpression(QStringLiteral("[\r\n]")));
+    const QRegularExpression tell(QStringLiteral("^tell app(?:lication)? \"([^\"]+)\"$"));
+    const QRegularExpressionMatch match = tell.match(lines.value(0));
+    if (!match.hasMatch())
+        return QStringLiteral("volume: ") + lines.value(4).trimmed();
+    return match.captured(1) + QStringLiteral(": ") + lines.value(1).trimmed();
+}
+
+void printScriptTraffic(const SimulatedPlayers &players, qint64 fromFrame, qint64 frames)
+{
+    QMap<QString, qint64> counts;
+    for (const SimulatedPlayers::Execution &execution : players.executions()) {
+        if (execution.frame > fromFrame)
+            ++counts[scriptLabel(execution.script)];
+    }
+    QList<QPair<qint64, QString>> rows;
+    qint64 total = 0;
+    for (auto it = counts.begin(); it != counts.end(); ++it) {
+        rows.append({it.value(), it.key()});
+        total += it.value();
+    }
+    std::sort(rows.begin(), rows.end(), [](const auto &a, const auto &b) { return a.first > b.first; });
+    const double scale = 1000.0 / static_cast<double>(frames - fromFrame);
+    std::printf("script executions per 1,000 frames (frames %lld to %lld):\n",
+                static_cast<long long>(fromFrame + 1), static_cast<long long>(frames));
+    for (const auto &row : rows)
+        std::printf("  %8.1f  %s\n", static_cast<double>(row.first) * scale, qPrintable(row.second));
+    std::printf("  %8.1f  in all\n", static_cast<double>(total) * scale);
+}
 
 double percentileMs(QList<qint64> sorted, double p)
 {
@@ -39,6 +77,7 @@ int main(int argc, char **argv)
                       QStringLiteral(COVERLUME_SOURCE_DIR "/scenarios/demo.json")});
     parser.addOption({QStringLiteral("theme"), QStringLiteral("theme number"), QStringLiteral("N"),
                       QStringLiteral("0")});
+    parser.addOption({QStringLiteral("scripts"), QStringLiteral("print the script traffic")});
     parser.process(app);
 
     QTemporaryDir config;
@@ -70,5 +109,7 @@ int main(int argc, char **argv)
                 static_cast<long long>(session->frameTimings().count()),
                 session->view()->themeSettings().getTheme(), meanMs, percentileMs(figures, 0.50),
                 percentileMs(figures, 0.99), static_cast<double>(session->frameTimings().maxNs()) / 1e6);
+    if (parser.isSet(QStringLiteral("scripts")) && session->simulatedPlayers())
+        printScriptTraffic(*session->simulatedPlayers(), 601, frames);
     return 0;
 }
