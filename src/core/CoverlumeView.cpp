@@ -222,7 +222,8 @@ QJsonObject CoverlumeView::state() const
         {QStringLiteral("theme"), m_themes.getTheme()},
         {QStringLiteral("framesCount"), m_cycle.framesCount},
         {QStringLiteral("cycle"), m_cycle.CYCLE},
-        {QStringLiteral("fadeValue"), static_cast<double>(m_cycle.alpha)},
+        // As the views were given it.
+        {QStringLiteral("fadeValue"), static_cast<double>(FrameCycle::clamped(m_cycle.alpha))},
         {QStringLiteral("firstRun"), m_cycle.firstRun},
         {QStringLiteral("triggerCycle"), m_cycle.triggerCycle},
         {QStringLiteral("currentPlayer"), m_nowPlaying->currentPlayer()},

@@ -134,12 +134,11 @@ void TrackPolling::refresh(ThemeId layout)
 
     // 2. Nothing plays.
     if (s.currentPlayer == 0) {
-        if (layout != ThemeId::Text && !(userPaused && showPaused == 1)) {
+        if (layout != ThemeId::Text && !(userPaused && showPaused == 1))
             dropArtwork();
-            if (layout == ThemeId::Classic)
-                qCInfo(lcPlayers, m.artworkImage.isNull() ? "artworkImage is now nil"
-                                                          : "we still have an artworkImage");
-        }
+        if (layout == ThemeId::Classic)
+            qCInfo(lcPlayers, m.artworkImage.isNull() ? "artworkImage is now nil"
+                                                      : "we still have an artworkImage");
         t.trackString.reset();
         t.artistString.reset();
         t.albumString.reset();
