@@ -101,6 +101,30 @@ bool CoverlumeBroadcasterHelper::isBaseAddress(const QString &text)
     return match.hasMatch() && ArpTable::isDottedQuad(match.captured(1));
 }
 
+bool CoverlumeBroadcasterHelper::addKnownBroadcaster(DefaultsStore &defaults, const QString &address,
+                                                     QString *base, QString *error)
+{
+    const QString text = address.trimmed();
+    const QString entry = isBaseAddress(text) ? text : baseAddress(text);
+    if (entry.isEmpty()) {
+        if (error)
+            *error = QStringLiteral("'%1' is not an IPv4 address like 192.168.1.7").arg(address);
+        return false;
+    }
+    if (base)
+        *base = entry;
+    QVariantList entries = defaults.arrayValue(kKnownBroadcastersKey);
+    if (entries.contains(QVariant(entry)))
+        return true;
+    entries << entry;
+    if (!defaults.set(kKnownBroadcastersKey, entries)) {
+        if (error)
+            *error = QStringLiteral("cannot save the settings in '%1'").arg(defaults.filePath());
+        return false;
+    }
+    return true;
+}
+
 qint64 CoverlumeBroadcasterHelper::nowMs() const
 {
     return m_options.monotonicMs ? m_options.monotonicMs() : steadyMs();

@@ -68,12 +68,19 @@ public:
 
     void setArpSource(std::unique_ptr<ArpSource> source); // null: none
     void setDefaults(DefaultsStore *defaults);            // null: none; not owned
+    DefaultsStore *defaults() const { return m_defaults; }
     // Stops and joins the polling thread; later starts do not restart it.
     void stop();
 
     // "http://ADDRESS:45055" for a dotted-quad address; empty for anything else.
     static QString baseAddress(const QString &ipv4);
     static bool isBaseAddress(const QString &text);
+    // Adds a broadcaster to the saved "knownBroadcasters" by hand, given as
+    // an IPv4 address ("192.168.1.7") or its base address. False, with the
+    // reason, for anything else; true (with the base address) when added or
+    // already there.
+    static bool addKnownBroadcaster(DefaultsStore &defaults, const QString &address,
+                                    QString *base, QString *error);
 
     // BroadcasterClient
     void start() override;
