@@ -87,6 +87,10 @@ const QList<OptionEntry> &optionTable()
              c.playersFile = v;
              return v.isEmpty() ? needsPath(QStringLiteral("--players")) : QString();
          }},
+        {"--list-players", false, [](CommandLine &c, const QString &) {
+             c.listPlayers = true;
+             return QString();
+         }},
         {"--offscreen", false, [](CommandLine &c, const QString &) {
              c.offscreen = true;
              return QString();
@@ -256,6 +260,9 @@ QString CommandLine::helpText()
         "  --version            show the version and exit\n"
         "  --players FILE       follow the simulated players of a scenario file\n"
         "                       instead of the real players\n"
+        "  --list-players       list the players on the session bus, the name\n"
+        "                       each stands for, and which are ignored, then exit\n"
+        "                       (1 when there is no session bus)\n"
         "  --offscreen          run without a window; with --frames the frames\n"
         "                       run back to back\n"
         "  --frames N           run N frames, write the outputs and quit\n"

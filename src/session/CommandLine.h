@@ -41,7 +41,8 @@ public:
 
     // The exit status that goes with the action when the run does not start.
     int exitStatus() const;
-    bool isHeadless() const { return offscreen; }
+    // Listing the players needs no window either.
+    bool isHeadless() const { return offscreen || listPlayers; }
 
     Action action = Action::Run;
     QString errorMessage; // one line, "coverlume: …", for Action::Fail
@@ -61,4 +62,5 @@ public:
     // --add-broadcaster: the base address to save in "knownBroadcasters"
     // before exiting; empty when not asked.
     QString addBroadcaster;
+    bool listPlayers = false; // print the MPRIS players and exit 0
 };

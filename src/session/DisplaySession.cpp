@@ -8,7 +8,7 @@
 #include "platform/FrameClock.h"
 #include "platform/NotificationCenter.h"
 #include "players/SimulatedPlayers.h"
-#include "session/NoPlayerScripts.h"
+#include "players/mpris/MprisBridge.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -89,7 +89,8 @@ DisplaySession::~DisplaySession()
 bool DisplaySession::loadScripts(const QString &playersFile, QString *error)
 {
     if (playersFile.isEmpty()) {
-        m_scripts = std::make_unique<NoPlayerScripts>();
+        // The real players; their notifications go where the view listens.
+        m_scripts = std::make_unique<MprisBridge>(*m_defaults, m_distributedCenter.get());
         return true;
     }
     QString loadError;

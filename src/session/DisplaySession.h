@@ -17,7 +17,8 @@ class ScriptService;
 class SimulatedPlayers;
 
 // One run of the display, with or without a window: the settings store,
-// the clock, the script-service backend (simulated players, or none), both
+// the clock, the script-service backend (simulated players, or the real
+// players through the MPRIS bridge), both
 // notification centres, and the current display view, which it replaces on
 // request. It is the view's host: full screen is what the window reports
 // through the source the application sets, or the headless option.

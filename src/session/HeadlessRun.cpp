@@ -1,6 +1,8 @@
 #include "session/HeadlessRun.h"
 
+#include "platform/DefaultsStore.h"
 #include "platform/Log.h"
+#include "players/mpris/MprisBridge.h"
 #include "session/CommandLine.h"
 #include "session/DisplaySession.h"
 #include "session/FramePump.h"
@@ -10,8 +12,30 @@
 #include <QCoreApplication>
 #include <cstdio>
 
+namespace {
+
+int listPlayers(const CommandLine &commandLine)
+{
+    DefaultsStore defaults(commandLine.configDir);
+    const MprisBridge bridge(defaults, nullptr);
+    if (!bridge.isOnBus()) {
+        std::fprintf(stderr, "coverlume: no session bus, so no players\n");
+        return 1;
+    }
+    const QList<MprisBridge::PlayerInfo> players = bridge.players();
+    if (players.isEmpty())
+        std::fputs("no MPRIS players on the session bus\n", stdout);
+    std::fputs(qUtf8Printable(MprisBridge::listing(players)), stdout);
+    return 0;
+}
+
+} // namespace
+
 int HeadlessRun::exec(const CommandLine &commandLine)
 {
+    if (commandLine.listPlayers)
+        return listPlayers(commandLine);
+
     // Watch for SIGINT and SIGTERM from the start, so that a stop request
     // that comes early still ends the run in order.
     QuitOnSignal quitOnSignal;

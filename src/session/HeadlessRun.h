@@ -11,6 +11,7 @@ class HeadlessRun
 {
 public:
     // The process exit status: 0 done, 1 an output could not be written,
-    // 2 the players scenario could not be loaded.
+    // 2 the players scenario could not be loaded. With --list-players it only
+// prints the MPRIS players: 0, or 1 when there is no session bus.
     static int exec(const CommandLine &commandLine);
 };

@@ -124,6 +124,8 @@ private Q_SLOTS:
             "coverlume: unexpected argument 'song.mp3' (see --help)");
         row("flag with value", {QStringLiteral("--offscreen=yes")},
             "coverlume: --offscreen takes no value");
+        row("list players with value", {QStringLiteral("--list-players=all")},
+            "coverlume: --list-players takes no value");
         row("script log without players", {QStringLiteral("--script-log"), QStringLiteral("x.jsonl")},
             "coverlume: --script-log needs --players (only simulated players keep a log)");
     }
@@ -163,12 +165,22 @@ private Q_SLOTS:
         QVERIFY(!windowed.fullScreen);
     }
 
+    void listingPlayersNeedsNoWindow()
+    {
+        const CommandLine c = parse({QStringLiteral("--list-players")});
+        QCOMPARE(c.action, CommandLine::Action::Run);
+        QVERIFY(c.listPlayers);
+        QVERIFY(c.isHeadless());
+        QVERIFY(!parse({}).listPlayers);
+    }
+
     void helpNamesEveryOption()
     {
         const QString help = CommandLine::helpText();
         for (const char *option : {"--help", "--version", "--players", "--offscreen", "--frames",
                                    "--snapshot", "--state", "--script-log", "--size", "--seed",
-                                   "--now", "--fullscreen", "--config-dir", "--verbosity"}) {
+                                   "--now", "--fullscreen", "--config-dir", "--verbosity",
+                                   "--list-players"}) {
             QVERIFY2(help.contains(QLatin1String(option)), option);
             // and every option named there is one the parser knows
             const CommandLine c = parse({QLatin1String(option)});

@@ -25,9 +25,11 @@ private:
         return QStringLiteral(COVERLUME_SOURCE_DIR "/tests/session/data/") + QLatin1String(name);
     }
 
-    static Outcome run(const QStringList &arguments)
+    static Outcome run(const QStringList &arguments,
+                       const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
     {
         QProcess process;
+        process.setProcessEnvironment(environment);
         process.start(QStringLiteral(COVERLUME_APP_BINARY), arguments);
         Outcome outcome;
         if (!process.waitForStarted(10000) || !process.waitForFinished(60000)) {
@@ -150,13 +152,29 @@ private Q_SLOTS:
         QCOMPARE(QImage(shot).size(), QSize(320, 200));
     }
 
-    void withoutPlayersTheRunSaysSoOnce()
+    void withoutASessionBusTheRunSaysSoOnce()
     {
         QTemporaryDir dir;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir.path()); // no bus socket there
         const Outcome outcome = run({QStringLiteral("--offscreen"), QStringLiteral("--config-dir"), dir.path(),
-                                     QStringLiteral("--frames"), QStringLiteral("200")});
+                                     QStringLiteral("--frames"), QStringLiteral("200")},
+                                    environment);
         QVERIFY2(outcome.status == 0, qPrintable(outcome.err));
-        QCOMPARE(outcome.err.count(QStringLiteral("no player backend: showing no player")), 1);
+        QCOMPARE(outcome.err.count(QStringLiteral("no session bus: no players to follow")), 1);
+
+        const Outcome listing = run({QStringLiteral("--list-players")}, environment);
+        QCOMPARE(listing.status, 1);
+        QVERIFY(listing.err.contains(QStringLiteral("no session bus")));
+    }
+
+    void listingPlayersOnAnEmptyBusSaysSo()
+    {
+        QTemporaryDir dir;
+        const Outcome outcome = run({QStringLiteral("--list-players"), QStringLiteral("--config-dir"), dir.path()});
+        QVERIFY2(outcome.status == 0, qPrintable(outcome.err));
+        QCOMPARE(outcome.out, QStringLiteral("no MPRIS players on the session bus\n"));
     }
 
     void aBrokenScenarioStopsTheRunWithStatusTwo()

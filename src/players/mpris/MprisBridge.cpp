@@ -1,0 +1,433 @@
+#include "players/mpris/MprisBridge.h"
+
+#include "platform/DefaultsStore.h"
+#include "platform/Log.h"
+#include "platform/NotificationCenter.h"
+#include "platform/SessionBus.h"
+#include "players/PlayerProfile.h"
+#include "players/mpris/MprisPlayer.h"
+#include "players/mpris/PlayerMapping.h"
+#include "players/mpris/SystemVolume.h"
+
+#include <QCryptographicHash>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusReply>
+#include <QFile>
+#include <QNetworkAccessManager>
+#include <QRegularExpression>
+#include <QUrl>
+#include <algorithm>
+
+namespace {
+
+using Op = ScriptVocabulary::Operation;
+
+const QString kSpotifyArtworkHost = QStringLiteral("https://open.spotify.com");
+const QString kSpotifyImageHost = QStringLiteral("https://i.scdn.co");
+
+QString hostSetting(const DefaultsStore &defaults, const QString &key, const QString &fallback)
+{
+    QString host = defaults.stringValue(key).trimmed();
+    while (host.endsWith(QLatin1Char('/')))
+        host.chop(1);
+    return host.isEmpty() ? fallback : host;
+}
+
+QString signatureOf(const MprisPlayer &player)
+{
+    const MprisTrack &t = player.track();
+    return PlayStates::word(player.state()) + QChar(0x1f) + t.trackId + QChar(0x1f) + t.title
+        + QChar(0x1f) + t.artistText() + QChar(0x1f) + t.album;
+}
+
+ScriptResult miss(QString *error, const QString &text)
+{
+    if (error)
+        *error = text;
+    return ScriptResult();
+}
+
+// 0–1 as MPRIS means it; some players send 0–5 instead.
+double unitRating(double rating)
+{
+    return rating > 1.0 ? std::min(rating, 5.0) / 5.0 : rating;
+}
+
+} // namespace
+
+MprisBridge::MprisBridge(DefaultsStore &defaults, NotificationCenter *center, QObject *parent)
+    : MprisBridge(defaults, center, sessionBusIfReachable(), parent)
+{
+}
+
+MprisBridge::MprisBridge(DefaultsStore &defaults, NotificationCenter *center,
+                         const QDBusConnection &connection, QObject *parent)
+    : QObject(parent), m_defaults(defaults), m_center(center), m_connection(connection),
+      m_network(std::make_unique<QNetworkAccessManager>())
+{
+    m_poll.setInterval(positionPollMs);
+    connect(&m_poll, &QTimer::timeout, this, [this] {
+        for (MprisPlayer *player : std::as_const(m_players)) {
+            if (player->state() == PlayState::Playing)
+                player->pollPosition();
+        }
+    });
+    start();
+}
+
+MprisBridge::~MprisBridge() = default;
+
+void MprisBridge::start()
+{
+    if (!m_connection.isConnected()) {
+        qCInfo(lcPlayers, "no session bus: no players to follow");
+        return;
+    }
+    m_connection.connect(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+                         QStringLiteral("org.freedesktop.DBus"), QStringLiteral("NameOwnerChanged"),
+                         this, SLOT(onNameOwnerChanged(QString, QString, QString)));
+    QDBusMessage list = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("ListNames"));
+    const QDBusReply<QStringList> names = m_connection.call(list, QDBus::Block, listTimeoutMs);
+    if (names.isValid()) {
+        for (const QString &name : names.value()) {
+            if (!PlayerMapping::suffixOf(name).isEmpty())
+                addPlayer(name, true);
+        }
+    }
+    choose();
+    // What the display starts with needs no notification.
+    for (auto it = m_chosen.cbegin(); it != m_chosen.cend(); ++it) {
+        if (MprisPlayer *player = m_players.value(it.value()))
+            m_posted.insert(it.key(), signatureOf(*player));
+    }
+    m_poll.start();
+}
+
+void MprisBridge::addPlayer(const QString &busName, bool wait)
+{
+    if (m_players.contains(busName) || m_players.size() >= 256)
+        return;
+    auto *player = new MprisPlayer(m_connection, busName, m_network.get(),
+                                   [this](const QString &url) { return artCandidates(url); }, this);
+    m_players.insert(busName, player);
+    connect(player, &MprisPlayer::settled, this, [this, player] { onSettled(player); });
+    if (wait)
+        player->load();
+    else
+        player->loadAsync();
+}
+
+void MprisBridge::removePlayer(const QString &busName)
+{
+    MprisPlayer *player = m_players.take(busName);
+    if (!player)
+        return;
+    player->disconnect(this);
+    player->deleteLater();
+}
+
+void MprisBridge::onNameOwnerChanged(const QString &name, const QString &oldOwner,
+                                     const QString &newOwner)
+{
+    if (PlayerMapping::suffixOf(name).isEmpty())
+        return;
+    if (!oldOwner.isEmpty())
+        removePlayer(name);
+    if (!newOwner.isEmpty())
+        addPlayer(name, false);
+    choose();
+}
+
+QStringList MprisBridge::artCandidates(const QString &artUrl) const
+{
+    static const QRegularExpression spotify(
+        QStringLiteral("^https?://(?:open\\.spotify\\.com|i\\.scdn\\.co)/image/([A-Za-z0-9]+)$"));
+    const auto match = spotify.match(artUrl);
+    if (!match.hasMatch())
+        return {artUrl};
+    const QString id = match.captured(1);
+    const QString artworkHost = hostSetting(m_defaults, QStringLiteral("spotifyArtworkHost"), kSpotifyArtworkHost);
+    const QString imageHost = hostSetting(m_defaults, QStringLiteral("spotifyImageHost"), kSpotifyImageHost);
+    const QString reported = artUrl.contains(QLatin1String("i.scdn.co")) ? imageHost : artworkHost;
+    QStringList candidates{reported + QStringLiteral("/image/") + id};
+    const QString fallback = imageHost + QStringLiteral("/image/") + id;
+    if (!candidates.contains(fallback))
+        candidates << fallback;
+    return candidates;
+}
+
+MprisPlayer *MprisBridge::pick(const QList<MprisPlayer *> &candidates, const QString &current) const
+{
+    MprisPlayer *followed = nullptr;
+    for (MprisPlayer *p : candidates) {
+        if (p->busName() == current)
+            followed = p;
+    }
+    if (followed && followed->state() == PlayState::Playing)
+        return followed;
+    for (MprisPlayer *p : candidates) {
+        if (p->state() == PlayState::Playing)
+            return p;
+    }
+    // Nothing plays: the one that played last, the followed one on a tie,
+    // and at start-up a paused player with a track.
+    MprisPlayer *best = followed;
+    auto rank = [](const MprisPlayer *p) {
+        return std::make_pair(p->lastPlayingMs(),
+                              p->state() == PlayState::Paused && !p->track().isEmpty() ? 1 : 0);
+    };
+    for (MprisPlayer *p : candidates) {
+        if (!best || rank(p) > rank(best))
+            best = p;
+    }
+    return best;
+}
+
+void MprisBridge::choose()
+{
+    const PlayerMapping mapping(m_defaults.object(QStringLiteral("playerMapping")),
+                                m_defaults.object(QStringLiteral("ignoredPlayers")));
+    QMap<QString, QList<MprisPlayer *>> byName;
+    QStringList buses = m_players.keys();
+    std::sort(buses.begin(), buses.end());
+    for (const QString &bus : std::as_const(buses)) {
+        MprisPlayer *player = m_players.value(bus);
+        const QString name = mapping.nameFor(bus, player->identity());
+        if (!name.isEmpty() && player->isRunning())
+            byName[name] << player;
+    }
+    QHash<QString, QString> chosen;
+    for (auto it = byName.cbegin(); it != byName.cend(); ++it) {
+        if (MprisPlayer *player = pick(it.value(), m_chosen.value(it.key())))
+            chosen.insert(it.key(), player->busName());
+    }
+    const QHash<QString, QString> previous = std::exchange(m_chosen, chosen);
+    QSet<QString> names(previous.keyBegin(), previous.keyEnd());
+    for (auto it = chosen.cbegin(); it != chosen.cend(); ++it)
+        names.insert(it.key());
+    for (const QString &name : std::as_const(names)) {
+        if (previous.value(name) == chosen.value(name))
+            continue;
+        qCInfo(lcPlayers, "%s is now played by %s", qUtf8Printable(name),
+               chosen.value(name).isEmpty() ? "nothing" : qUtf8Printable(chosen.value(name)));
+        post(name, m_players.value(chosen.value(name)));
+    }
+}
+
+void MprisBridge::onSettled(MprisPlayer *player)
+{
+    choose();
+    for (auto it = m_chosen.cbegin(); it != m_chosen.cend(); ++it) {
+        if (it.value() == player->busName() && m_posted.value(it.key()) != signatureOf(*player))
+            post(it.key(), player);
+    }
+}
+
+void MprisBridge::post(const QString &name, MprisPlayer *player)
+{
+    m_posted.insert(name, player ? signatureOf(*player) : QString());
+    const QString notification = notificationFor(name);
+    if (m_center && !notification.isEmpty())
+        m_center->post(notification);
+}
+
+QString MprisBridge::notificationFor(const QString &name)
+{
+    const PlayerProfile *profile = PlayerProfile::find(name);
+    return profile ? profile->notification : QString();
+}
+
+MprisPlayer *MprisBridge::standInPlayer(const QString &name) const
+{
+    const auto it = m_chosen.constFind(name);
+    return it == m_chosen.constEnd() ? nullptr : m_players.value(it.value());
+}
+
+QString MprisBridge::standIn(const QString &name) const
+{
+    return m_chosen.value(name);
+}
+
+QList<MprisBridge::PlayerInfo> MprisBridge::players() const
+{
+    const PlayerMapping mapping(m_defaults.object(QStringLiteral("playerMapping")),
+                                m_defaults.object(QStringLiteral("ignoredPlayers")));
+    QList<PlayerInfo> infos;
+    for (const MprisPlayer *player : std::as_const(m_players)) {
+        PlayerInfo info;
+        info.busName = player->busName();
+        info.identity = player->identity();
+        info.standsFor = mapping.nameFor(info.busName, info.identity);
+        info.ignored = mapping.isIgnored(info.busName, info.identity);
+        info.followed = m_chosen.value(info.standsFor) == info.busName;
+        infos << info;
+    }
+    std::sort(infos.begin(), infos.end(),
+              [](const PlayerInfo &a, const PlayerInfo &b) { return a.busName < b.busName; });
+    return infos;
+}
+
+QString MprisBridge::listing(const QList<PlayerInfo> &players)
+{
+    QString text;
+    for (const PlayerInfo &info : players) {
+        QString role;
+        if (info.ignored)
+            role = QStringLiteral("ignored");
+        else if (info.standsFor.isEmpty())
+            role = QStringLiteral("skipped (mirrors other players)");
+        else
+            role = QStringLiteral("as %1%2").arg(info.standsFor,
+                                                 info.followed ? QString() : QStringLiteral(" (not followed)"));
+        const QString identity = info.identity.isEmpty() ? QStringLiteral("-") : info.identity;
+        text += QStringLiteral("%1\t%2\t%3\n").arg(info.busName, identity, role);
+    }
+    return text;
+}
+
+bool MprisBridge::compile(const QString &source)
+{
+    return ScriptVocabulary::find(source) != nullptr;
+}
+
+ScriptResult MprisBridge::execute(const QString &source, QString *error)
+{
+    const ScriptVocabulary::Entry *entry = ScriptVocabulary::find(source);
+    if (!entry)
+        return miss(error, QStringLiteral("not a script the players understand"));
+    switch (entry->operation) {
+    case Op::ProcessList: {
+        ScriptResult::List names;
+        for (const PlayerProfile &profile : PlayerProfile::all()) {
+            if (m_chosen.contains(profile.name))
+                names << ScriptResult::text(profile.name);
+        }
+        return ScriptResult::list(names);
+    }
+    case Op::VolumeUp:
+    case Op::VolumeDown:
+        if (!SystemVolume::step(entry->operation == Op::VolumeUp))
+            return miss(error, QStringLiteral("the output volume cannot be changed here"));
+        return ScriptResult();
+    default:
+        break;
+    }
+    const MprisPlayer *player = standInPlayer(entry->receiver);
+    if (!player)
+        return miss(error, QStringLiteral("%1 is not running").arg(entry->receiver));
+    return answer(*entry, *player, error);
+}
+
+QString MprisBridge::keptArtAddress(const MprisPlayer &player)
+{
+    if (player.artBytes().isEmpty())
+        return QString();
+    if (!m_artDir) {
+        m_artDir = std::make_unique<QTemporaryDir>();
+        if (!m_artDir->isValid()) {
+            m_artDir.reset();
+            return QString();
+        }
+    }
+    // Named by content: players that reuse one file name for every cover
+    // still get a copy per picture.
+    const QString name = QString::fromLatin1(
+        QCryptographicHash::hash(player.artBytes(), QCryptographicHash::Sha1).toHex());
+    const QString path = m_artDir->filePath(name);
+    if (!QFile::exists(path)) {
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(player.artBytes()) != player.artBytes().size())
+            return QString();
+    }
+    return QUrl::fromLocalFile(path).toString();
+}
+
+ScriptResult MprisBridge::answer(const ScriptVocabulary::Entry &entry, const MprisPlayer &player,
+                                 QString *error)
+{
+    const PlayerProfile *profile = PlayerProfile::find(entry.receiver);
+    const MprisTrack &track = player.track();
+    const QString &name = entry.receiver;
+    switch (entry.operation) {
+    case Op::Status:
+    case Op::TrackTitle:
+        return profile ? profile->naturalStatus(player.state(), track.title) : ScriptResult();
+    case Op::Name:
+        // Radium's one line is "artist - title", split again by the display.
+        if (name == u"Radium" && !track.artists.isEmpty())
+            return ScriptResult::text(track.artistText() + QStringLiteral(" - ") + track.title);
+        return ScriptResult::text(track.title);
+    case Op::Artist:
+        return ScriptResult::text(track.artistText());
+    case Op::Album:
+    case Op::Station:
+        return ScriptResult::text(track.album);
+    case Op::Duration:
+        if (profile && profile->duration == PlayerProfile::DurationUnit::Milliseconds)
+            return ScriptResult::integer(track.lengthUs / 1000);
+        return ScriptResult::integer(track.lengthUs / 1'000'000);
+    case Op::Position:
+        return ScriptResult::integer(player.positionUs() / 1'000'000);
+    case Op::Rating:
+        if (!track.userRating)
+            return ScriptResult::integer(0);
+        if (name == u"Hermes")
+            return ScriptResult::integer(*track.userRating > 0 ? 1 : 0);
+        if (name == u"Swinsian" || name == u"Ecoute")
+            return ScriptResult::integer(qRound(unitRating(*track.userRating) * 5));
+        return ScriptResult::integer(qRound(unitRating(*track.userRating) * 100));
+    case Op::Popularity:
+        if (!track.autoRating)
+            return ScriptResult();
+        return ScriptResult::integer(qRound(std::min(*track.autoRating, 1.0) * 100));
+    case Op::Lyrics:
+        return track.lyrics.isEmpty() ? ScriptResult() : ScriptResult::text(track.lyrics);
+    case Op::PlayCount:
+        return track.useCount ? ScriptResult::integer(*track.useCount) : ScriptResult();
+    case Op::PlayedDate:
+        return track.lastUsed ? ScriptResult::date(*track.lastUsed) : ScriptResult();
+    case Op::Year:
+        return track.year ? ScriptResult::integer(*track.year) : ScriptResult();
+    case Op::Url:
+        return track.trackId.startsWith(QLatin1String("spotify:")) ? ScriptResult::text(track.trackId)
+                                                                  : ScriptResult();
+    case Op::Artwork:
+        // A miss must be an error: an empty success would stop the rotation.
+        if (entry.argument != 1 || player.artBytes().isEmpty())
+            return miss(error, QStringLiteral("no artwork"));
+        return ScriptResult::bytes(player.artBytes());
+    case Op::ArtworkUrl: {
+        const QString address = name == u"Hermes" ? keptArtAddress(player) : player.artAddress();
+        if (address.isEmpty())
+            return miss(error, QStringLiteral("no artwork"));
+        return ScriptResult::text(address);
+    }
+    case Op::RandomArtwork:
+        return miss(error, QStringLiteral("no library to draw artwork from"));
+    case Op::PlayPause:
+    case Op::Play:
+    case Op::Pause:
+    case Op::Next:
+    case Op::Previous: {
+        static const QHash<Op, QString> methods{
+            {Op::PlayPause, QStringLiteral("PlayPause")}, {Op::Play, QStringLiteral("Play")},
+            {Op::Pause, QStringLiteral("Pause")},         {Op::Next, QStringLiteral("Next")},
+            {Op::Previous, QStringLiteral("Previous")}};
+        const_cast<MprisPlayer &>(player).call(methods.value(entry.operation));
+        return ScriptResult();
+    }
+    case Op::SetRating:
+    case Op::SetLoved:
+    case Op::SetDisliked:
+    case Op::ThumbsUp:
+    case Op::ThumbsDown:
+        return miss(error, QStringLiteral("%1 cannot be rated from here").arg(name));
+    default:
+        // Stream title, loved, disliked, kind, bit rate, sample rate, bit
+        // depth, date added: MPRIS does not tell.
+        return ScriptResult();
+    }
+}

@@ -1,0 +1,103 @@
+#pragma once
+
+#include "platform/ScriptService.h"
+#include "players/ScriptVocabulary.h"
+
+#include <QDBusConnection>
+#include <QHash>
+#include <QObject>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <memory>
+
+class DefaultsStore;
+class MprisPlayer;
+class NotificationCenter;
+class QNetworkAccessManager;
+
+// The script service backed by the MPRIS players on the session bus.
+//
+// Each catalogue name is played by at most one MPRIS player, its stand-in
+// (PlayerMapping decides who may stand for which name; when several may,
+// the one followed stays until it stops while another plays, else the
+// playing one, else the one that played last). Scripts are answered from
+// the players' caches only, never by a bus call, so execute() costs a table
+// look-up. The caches are filled once, with bounded waits, when the bridge
+// is built; the players' signals and asynchronous polls keep them current
+// from the event loop. When a stand-in changes, or the stand-in for
+// Spotify, iTunes or Music changes its state or track, the player's own
+// notification is posted on the given centre (none posted when it is null).
+//
+// Settings read: "playerMapping", "ignoredPlayers", and the artwork hosts
+// "spotifyArtworkHost" and "spotifyImageHost" (stand-ins for tests).
+//
+// Without a session bus it logs one line and no player runs. Owns its
+// players, its network manager and the folder of kept artwork copies; the
+// settings store and the centre are not owned and must outlive it. Main
+// thread only.
+class MprisBridge final : public QObject, public ScriptService
+{
+    Q_OBJECT
+public:
+    static constexpr int positionPollMs = 1000;
+    static constexpr int listTimeoutMs = 250;
+
+    struct PlayerInfo
+    {
+        QString busName;
+        QString identity;
+        QString standsFor; // empty when ignored or a proxy
+        bool ignored = false;
+        bool followed = false;
+    };
+
+    // On the session bus, if one can be reached.
+    MprisBridge(DefaultsStore &defaults, NotificationCenter *center, QObject *parent = nullptr);
+    MprisBridge(DefaultsStore &defaults, NotificationCenter *center,
+                const QDBusConnection &connection, QObject *parent = nullptr);
+    ~MprisBridge() override;
+
+    bool isOnBus() const { return m_connection.isConnected(); }
+
+    bool compile(const QString &source) override;
+    ScriptResult execute(const QString &source, QString *error = nullptr) override;
+
+    // Every MPRIS player seen, sorted by bus name.
+    QList<PlayerInfo> players() const;
+    // The bus name standing for a catalogue name; empty for none.
+    QString standIn(const QString &name) const;
+    // One line per player: bus name, Identity, the name it stands for or
+    // "ignored".
+    static QString listing(const QList<PlayerInfo> &players);
+
+    // The notification posted for a catalogue name; empty for none.
+    static QString notificationFor(const QString &name);
+
+private:
+    void start();
+    void addPlayer(const QString &busName, bool wait);
+    void removePlayer(const QString &busName);
+    void choose();
+    MprisPlayer *pick(const QList<MprisPlayer *> &candidates, const QString &current) const;
+    void onSettled(MprisPlayer *player);
+    void post(const QString &name, MprisPlayer *player);
+    QStringList artCandidates(const QString &artUrl) const;
+    ScriptResult answer(const ScriptVocabulary::Entry &entry, const MprisPlayer &player,
+                        QString *error);
+    QString keptArtAddress(const MprisPlayer &player);
+    MprisPlayer *standInPlayer(const QString &name) const;
+
+private Q_SLOTS:
+    void onNameOwnerChanged(const QString &name, const QString &oldOwner, const QString &newOwner);
+
+private:
+    DefaultsStore &m_defaults;
+    NotificationCenter *m_center;
+    QDBusConnection m_connection;
+    std::unique_ptr<QNetworkAccessManager> m_network;
+    QHash<QString, MprisPlayer *> m_players;   // by bus name; children of this
+    QHash<QString, QString> m_chosen;          // catalogue name -> bus name
+    QHash<QString, QString> m_posted;          // catalogue name -> what the last post showed
+    QTimer m_poll;
+    std::unique_ptr<QTemporaryDir> m_artDir;
+};

@@ -1,0 +1,307 @@
+#include "players/mpris/MprisPlayer.h"
+
+#include "platform/DBusValue.h"
+#include "platform/Log.h"
+
+#include <QDBusArgument>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QDBusVariant>
+#include <time.h>
+
+namespace {
+
+const QString kPath = QStringLiteral("/org/mpris/MediaPlayer2");
+const QString kRootInterface = QStringLiteral("org.mpris.MediaPlayer2");
+const QString kPlayerInterface = QStringLiteral("org.mpris.MediaPlayer2.Player");
+const QString kProperties = QStringLiteral("org.freedesktop.DBus.Properties");
+// Metadata with art as a data address can be large; beyond this it is dropped.
+constexpr qint64 kPropertiesBudget = 32 * 1024 * 1024;
+
+QVariantMap mapOf(const QVariant &value)
+{
+    QVariantMap map;
+    if (value.canConvert<QDBusArgument>() && value.typeId() == qMetaTypeId<QDBusArgument>()) {
+        const QDBusArgument argument = value.value<QDBusArgument>();
+        if (argument.currentType() != QDBusArgument::MapType)
+            return {};
+        argument >> map;
+    } else {
+        map = value.toMap();
+    }
+    return DBusValue::plainMap(map, kPropertiesBudget);
+}
+
+QVariant unwrap(const QVariant &value)
+{
+    if (value.typeId() == qMetaTypeId<QDBusVariant>())
+        return value.value<QDBusVariant>().variant();
+    return value;
+}
+
+std::optional<qint64> microseconds(const QVariant &value)
+{
+    bool ok = false;
+    switch (value.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::Long:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::ULong:
+    case QMetaType::Double: {
+        const double d = value.toDouble(&ok);
+        if (!ok || !(d >= 0) || d > 1e15)
+            return std::nullopt;
+        return qint64(d);
+    }
+    default:
+        return std::nullopt;
+    }
+}
+
+} // namespace
+
+MprisPlayer::MprisPlayer(const QDBusConnection &connection, const QString &busName,
+                         QNetworkAccessManager *network, ArtCandidates candidates, QObject *parent)
+    : QObject(parent), m_connection(connection), m_busName(busName), m_art(network, this),
+      m_candidates(std::move(candidates))
+{
+    m_settle.setSingleShot(true);
+    connect(&m_settle, &QTimer::timeout, this, &MprisPlayer::settleTick);
+    m_connection.connect(m_busName, kPath, kProperties, QStringLiteral("PropertiesChanged"), this,
+                         SLOT(onPropertiesChanged(QString, QVariantMap, QStringList)));
+    m_connection.connect(m_busName, kPath, kPlayerInterface, QStringLiteral("Seeked"), this,
+                         SLOT(onSeeked(qlonglong)));
+}
+
+qint64 MprisPlayer::monotonicNs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return qint64(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
+}
+
+qint64 MprisPlayer::positionUs() const
+{
+    return m_clock.positionUs(monotonicNs());
+}
+
+qint64 MprisPlayer::lastPlayingMs() const
+{
+    if (m_state == PlayState::Playing)
+        return monotonicNs() / 1'000'000;
+    return m_lastPlayingNs < 0 ? -1 : m_lastPlayingNs / 1'000'000;
+}
+
+void MprisPlayer::load()
+{
+    for (const QString &interface : {kRootInterface, kPlayerInterface}) {
+        QDBusMessage message = QDBusMessage::createMethodCall(m_busName, kPath, kProperties,
+                                                              QStringLiteral("GetAll"));
+        message << interface;
+        const QDBusMessage reply = m_connection.call(message, QDBus::Block, callTimeoutMs);
+        if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
+            qCInfo(lcPlayers, "%s did not answer: %s", qUtf8Printable(m_busName),
+                   qUtf8Printable(reply.errorMessage().left(200)));
+            continue;
+        }
+        const QVariantMap properties = mapOf(reply.arguments().constFirst());
+        interface == kRootInterface ? applyRoot(properties) : applyPlayer(properties);
+    }
+    // A first reading needs no settling: it is what the display starts with.
+    m_settle.stop();
+    m_settleStartNs = -1;
+}
+
+void MprisPlayer::loadAsync()
+{
+    getAll(kRootInterface);
+    getAll(kPlayerInterface);
+}
+
+void MprisPlayer::getAll(const QString &interface)
+{
+    QDBusMessage message = QDBusMessage::createMethodCall(m_busName, kPath, kProperties,
+                                                          QStringLiteral("GetAll"));
+    message << interface;
+    auto *watcher = new QDBusPendingCallWatcher(m_connection.asyncCall(message, callTimeoutMs), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher, interface] {
+        watcher->deleteLater();
+        const QDBusMessage reply = watcher->reply();
+        if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+            return;
+        const QVariantMap properties = mapOf(reply.arguments().constFirst());
+        interface == kRootInterface ? applyRoot(properties) : applyPlayer(properties);
+    });
+}
+
+void MprisPlayer::getProperty(const QString &interface, const QString &name)
+{
+    QDBusMessage message = QDBusMessage::createMethodCall(m_busName, kPath, kProperties,
+                                                          QStringLiteral("Get"));
+    message << interface << name;
+    auto *watcher = new QDBusPendingCallWatcher(m_connection.asyncCall(message, callTimeoutMs), this);
+    const bool isPosition = interface == kPlayerInterface && name == u"Position";
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher, interface, name, isPosition] {
+        watcher->deleteLater();
+        if (isPosition)
+            m_pollOut = false;
+        const QDBusMessage reply = watcher->reply();
+        if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+            return; // a late or failed read changes nothing
+        const QVariant value = DBusValue::plainValue(unwrap(reply.arguments().constFirst()));
+        if (interface == kRootInterface)
+            applyRoot({{name, value}});
+        else
+            applyPlayer({{name, value}});
+    });
+}
+
+void MprisPlayer::pollPosition()
+{
+    if (m_pollOut)
+        return;
+    m_pollOut = true;
+    getProperty(kPlayerInterface, QStringLiteral("Position"));
+}
+
+void MprisPlayer::call(const QString &method)
+{
+    QDBusMessage message = QDBusMessage::createMethodCall(m_busName, kPath, kPlayerInterface, method);
+    auto *watcher = new QDBusPendingCallWatcher(m_connection.asyncCall(message, callTimeoutMs), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, watcher, &QObject::deleteLater);
+}
+
+void MprisPlayer::onPropertiesChanged(const QString &interface, const QVariantMap &changed,
+                                      const QStringList &invalidated)
+{
+    QVariantMap properties;
+    for (auto it = changed.cbegin(); it != changed.cend(); ++it)
+        properties.insert(it.key(), unwrap(it.value()));
+    if (interface == kRootInterface)
+        applyRoot(DBusValue::plainMap(properties, kPropertiesBudget));
+    else if (interface == kPlayerInterface)
+        applyPlayer(properties);
+    else
+        return;
+    // Properties reported only by name are read again.
+    for (const QString &name : invalidated.mid(0, 16))
+        getProperty(interface, name);
+}
+
+void MprisPlayer::onSeeked(qlonglong positionUs)
+{
+    m_clock.jumpTo(positionUs, monotonicNs());
+}
+
+void MprisPlayer::applyRoot(const QVariantMap &properties)
+{
+    const QVariant identity = properties.value(QStringLiteral("Identity"));
+    if (identity.typeId() == QMetaType::QString)
+        m_identity = identity.toString().left(256);
+}
+
+void MprisPlayer::applyPlayer(const QVariantMap &properties)
+{
+    const qint64 now = monotonicNs();
+    if (properties.contains(QStringLiteral("Rate"))) {
+        bool ok = false;
+        const double rate = properties.value(QStringLiteral("Rate")).toDouble(&ok);
+        m_clock.setRate(ok ? rate : 1.0, now);
+    }
+    if (properties.contains(QStringLiteral("Metadata")))
+        applyMetadata(mapOf(properties.value(QStringLiteral("Metadata"))));
+    if (properties.contains(QStringLiteral("PlaybackStatus"))) {
+        const QVariant status = properties.value(QStringLiteral("PlaybackStatus"));
+        applyStatus(status.typeId() == QMetaType::QString ? status.toString() : QString());
+    }
+    if (properties.contains(QStringLiteral("Position"))) {
+        if (const auto position = microseconds(properties.value(QStringLiteral("Position"))))
+            m_clock.reading(*position, now);
+    }
+}
+
+void MprisPlayer::applyStatus(const QString &status)
+{
+    PlayState state = PlayState::Stopped;
+    if (status == u"Playing")
+        state = PlayState::Playing;
+    else if (status == u"Paused")
+        state = PlayState::Paused;
+    if (m_state == PlayState::Playing || state == PlayState::Playing)
+        m_lastPlayingNs = monotonicNs();
+    if (state == m_state)
+        return;
+    m_state = state;
+    m_clock.setPlaying(state == PlayState::Playing, monotonicNs());
+    if (state == PlayState::Playing)
+        pollPosition();
+    changed();
+}
+
+void MprisPlayer::applyMetadata(const QVariantMap &metadata)
+{
+    const MprisTrack track = MprisTrack::fromMetadata(metadata);
+    if (track == m_track)
+        return; // re-sent unchanged, as some players do every second
+    const bool newTrack = !track.sameTrackAs(m_track);
+    const bool newArt = newTrack || track.artUrl != m_track.artUrl;
+    m_track = track;
+    m_clock.setLength(track.lengthUs);
+    if (newTrack) {
+        m_clock.jumpTo(0, monotonicNs());
+        pollPosition();
+    }
+    if (newArt) {
+        m_artBytes.clear();
+        m_artAddress.clear();
+        fetchArt();
+    }
+    if (newTrack || newArt)
+        changed();
+}
+
+void MprisPlayer::fetchArt()
+{
+    m_artRequested = m_track.artUrl;
+    if (m_track.artUrl.isEmpty()) {
+        m_art.cancel();
+        return;
+    }
+    const QStringList candidates = m_candidates ? m_candidates(m_track.artUrl) : QStringList{m_track.artUrl};
+    m_art.fetch(candidates, [this](const QByteArray &bytes, const QString &address) {
+        m_artBytes = bytes;
+        m_artAddress = address;
+        // The settling waited for this art: it may end now.
+        if (m_waitingForArt)
+            settleTick();
+    });
+}
+
+void MprisPlayer::changed()
+{
+    const qint64 now = monotonicNs();
+    if (m_settleStartNs < 0)
+        m_settleStartNs = now;
+    const qint64 spentMs = (now - m_settleStartNs) / 1'000'000;
+    m_settle.start(int(std::clamp<qint64>(std::min<qint64>(settleMs, maxSettleMs - spentMs), 0, settleMs)));
+}
+
+void MprisPlayer::settleTick()
+{
+    if (m_settleStartNs < 0)
+        return;
+    const qint64 spentMs = (monotonicNs() - m_settleStartNs) / 1'000'000;
+    if (m_art.isBusy() && spentMs < maxSettleMs) {
+        // Wait for the art, but not past the limit (finishing art ends it sooner).
+        m_waitingForArt = true;
+        m_settle.start(int(maxSettleMs - spentMs));
+        return;
+    }
+    m_waitingForArt = false;
+    m_settle.stop();
+    m_settleStartNs = -1;
+    Q_EMIT settled();
+}

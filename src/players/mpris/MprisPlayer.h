@@ -1,0 +1,102 @@
+#pragma once
+
+#include "players/PlayState.h"
+#include "players/mpris/ArtFetcher.h"
+#include "players/mpris/MprisTrack.h"
+#include "players/mpris/PositionClock.h"
+
+#include <QDBusConnection>
+#include <QElapsedTimer>
+#include <QObject>
+#include <QTimer>
+
+class QDBusPendingCallWatcher;
+
+// The cache of one MPRIS player: its identity, play state, track, position
+// and the artwork bytes of its current track. Filled once by load() (waits
+// bounded by callTimeoutMs), then kept current by the player's own signals
+// (PropertiesChanged, Seeked) and by asynchronous position polls; reads
+// never go to the bus. A burst of signals settles (settleMs, or until the
+// new art is read, at most maxSettleMs) before settled() tells the owner
+// that the state or track really changed. Every call to the player is
+// asynchronous with callTimeoutMs except load(). Main thread only.
+class MprisPlayer : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int callTimeoutMs = 250;
+    static constexpr int settleMs = 100;
+    static constexpr int maxSettleMs = 300;
+
+    // How an art address becomes the list of addresses to try (Spotify's
+    // announced address has answered 404; its image host is the fallback).
+    using ArtCandidates = std::function<QStringList(const QString &artUrl)>;
+
+    MprisPlayer(const QDBusConnection &connection, const QString &busName,
+                QNetworkAccessManager *network, ArtCandidates candidates, QObject *parent = nullptr);
+
+    // Reads everything at once, each call bounded; a player that does not
+    // answer stays empty (stopped, no track).
+    void load();
+    // Reads everything without waiting (a player that just appeared).
+    void loadAsync();
+    // Asks for the position, unless a request is still out.
+    void pollPosition();
+
+    const QString &busName() const { return m_busName; }
+    const QString &identity() const { return m_identity; }
+    PlayState state() const { return m_state; }
+    const MprisTrack &track() const { return m_track; }
+    qint64 positionUs() const;
+    // Running: anything but stopped without a track.
+    bool isRunning() const { return m_state != PlayState::Stopped || !m_track.isEmpty(); }
+    // Monotonic ms when it was last seen playing; -1 never.
+    qint64 lastPlayingMs() const;
+
+    // The artwork of the current track: the bytes, the address that served
+    // them; both empty when there is none (yet).
+    const QByteArray &artBytes() const { return m_artBytes; }
+    const QString &artAddress() const { return m_artAddress; }
+    bool isFetchingArt() const { return m_art.isBusy(); }
+
+    // Transport: fire and forget, bounded.
+    void call(const QString &method);
+
+    static qint64 monotonicNs();
+
+Q_SIGNALS:
+    void settled();
+
+private Q_SLOTS:
+    void onPropertiesChanged(const QString &interface, const QVariantMap &changed,
+                             const QStringList &invalidated);
+    void onSeeked(qlonglong positionUs);
+
+private:
+    void applyRoot(const QVariantMap &properties);
+    void applyPlayer(const QVariantMap &properties);
+    void applyMetadata(const QVariantMap &metadata);
+    void applyStatus(const QString &status);
+    void fetchArt();
+    void changed();
+    void settleTick();
+    void getAll(const QString &interface);
+    void getProperty(const QString &interface, const QString &name);
+
+    QDBusConnection m_connection;
+    QString m_busName;
+    QString m_identity;
+    PlayState m_state = PlayState::Stopped;
+    MprisTrack m_track;
+    PositionClock m_clock;
+    ArtFetcher m_art;
+    ArtCandidates m_candidates;
+    QByteArray m_artBytes;
+    QString m_artAddress;
+    QString m_artRequested;
+    bool m_pollOut = false;
+    qint64 m_lastPlayingNs = -1;
+    QTimer m_settle;
+    qint64 m_settleStartNs = -1;
+    bool m_waitingForArt = false;
+};
