@@ -1,0 +1,80 @@
+// Linked into every test binary: before any test runs, requests may go to
+// the loopback range only (anything else aborts the test binary), proxies
+// are off, and the settings live in a temporary folder of this process.
+
+#include "broadcaster/NetworkPolicy.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <QHostAddress>
+#include <QNetworkProxy>
+#include <QNetworkProxyFactory>
+#include <QUrl>
+#include <cstdio>
+#include <cstdlib>
+#include <unistd.h>
+
+namespace {
+
+bool isLoopback(const QUrl &url)
+{
+    const QHostAddress host(url.host());
+    return !host.isNull() && host.isInSubnet(QHostAddress(QStringLiteral("127.0.0.0")), 8);
+}
+
+QByteArray &scratchPath()
+{
+    static QByteArray path;
+    return path;
+}
+
+void removeScratch()
+{
+    if (!scratchPath().isEmpty())
+        QDir(QString::fromLocal8Bit(scratchPath())).removeRecursively();
+}
+
+bool installed = false;
+
+struct NetworkSafety
+{
+    NetworkSafety()
+    {
+        installed = true;
+        NetworkPolicy::setCheck([](const QUrl &url) {
+            if (isLoopback(url))
+                return true;
+            std::fprintf(stderr, "FAIL: a test tried to reach %s, outside 127.0.0.0/8\n",
+                         url.toString().toUtf8().constData());
+            std::abort();
+        });
+        for (const char *name : {"http_proxy", "https_proxy", "all_proxy", "HTTP_PROXY",
+                                 "HTTPS_PROXY", "ALL_PROXY"})
+            qunsetenv(name);
+        QNetworkProxyFactory::setUseSystemConfiguration(false);
+        QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
+
+        // Never the user's own settings, even for a binary run by hand.
+        QByteArray scratch = QDir::tempPath().toLocal8Bit() + "/coverlume-test-XXXXXX";
+        if (::mkdtemp(scratch.data())) {
+            scratchPath() = scratch;
+            qputenv("XDG_CONFIG_HOME", scratch + "/config");
+            QDir().mkpath(QString::fromLocal8Bit(scratch + "/config"));
+            std::atexit(removeScratch);
+        } else {
+            std::fprintf(stderr, "FAIL: no temporary settings folder\n");
+            std::abort();
+        }
+    }
+};
+
+const NetworkSafety networkSafety;
+
+} // namespace
+
+// Referenced by the tests that rely on the policy, so that the linker keeps
+// this file even where nothing else of it is used.
+bool networkSafetyInstalled()
+{
+    return installed && &networkSafety;
+}
