@@ -142,8 +142,9 @@ void CoverlumeBroadcasterHelperURL::end()
     if (m_connection) {
         QNetworkReply *reply = m_connection;
         m_connection = nullptr;
+        // Deleting a running reply cancels it; aborting here, inside one of
+        // its own signals, would make it report a second error.
         reply->disconnect(this);
-        reply->abort();
         reply->deleteLater();
     }
     Q_EMIT ended(m_url);
