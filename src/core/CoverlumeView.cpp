@@ -4,6 +4,7 @@
 #include "core/BlankStage.h"
 #include "nowplaying/ArtworkSteps.h"
 #include "nowplaying/NowPlayingEngine.h"
+#include "nowplaying/SharedScripts.h"
 #include "core/ThemeTable.h"
 #include "core/ViewHost.h"
 #include "platform/DefaultsStore.h"
@@ -18,17 +19,6 @@
 namespace {
 
 const QString kBroadcasterPlayerInfo = QStringLiteral("com.quillmoor.Coverlume.BroadcasterPlayerInfo");
-
-const QString kAllRunningProcesses = QStringLiteral(
-    "tell application \"System Events\"\rname of every process\rend tell");
-const QString kVolumeUp = QStringLiteral(
-    "set curVolume to output volume of (get volume settings)\rif curVolume < 90 then\r"
-    "set newVolume to curVolume + 10\relse\rset newVolume to 100\rend if\r"
-    "set volume output volume newVolume");
-const QString kVolumeDown = QStringLiteral(
-    "set curVolume to output volume of (get volume settings)\rif curVolume > 10 then\r"
-    "set newVolume to curVolume - 10\relse\rset newVolume to 1\rend if\r"
-    "set volume output volume newVolume");
 
 // Images are only drawn into when both sides exceed 2^-23.
 bool sizeIsBiggerThanZero(const QSizeF &size)
@@ -98,14 +88,14 @@ CoverlumeView::CoverlumeView(const QSizeF &frameSize, ViewServices services, Vie
 
     if (verbosity() >= 3)
         qCInfo(lcCore, "setting up scripts");
-    m_allRunningProcessesScript = std::make_unique<Script>(services.scripts, kAllRunningProcesses);
+    m_allRunningProcessesScript = std::make_unique<Script>(services.scripts, SharedScripts::processList());
     if (verbosity() >= 3)
         qCInfo(lcCore, "determinePlayer");
     m_nowPlaying->determinePlayer();
     if (verbosity() >= 3)
         qCInfo(lcCore, "back from determinePlayer");
-    m_volumeUpScript = std::make_unique<Script>(services.scripts, kVolumeUp);
-    m_volumeDownScript = std::make_unique<Script>(services.scripts, kVolumeDown);
+    m_volumeUpScript = std::make_unique<Script>(services.scripts, SharedScripts::volumeUp());
+    m_volumeDownScript = std::make_unique<Script>(services.scripts, SharedScripts::volumeDown());
 
     m_cycle.triggerCycle = false;
     buildMarks();

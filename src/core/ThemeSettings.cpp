@@ -98,9 +98,9 @@ void ThemeSettings::nextRandomTheme()
     m_defaults.synchronize();
 }
 
-std::optional<QVariantMap> ThemeSettings::settingsForCurrentTheme() const
+std::optional<QVariantMap> ThemeSettings::dictionaryOf(int theme) const
 {
-    const QString key = dictionaryKey(m_defaults.intValue(kTheme));
+    const QString key = dictionaryKey(theme);
     if (key.isEmpty())
         return std::nullopt;
     const QVariant value = m_defaults.object(key);
@@ -109,15 +109,9 @@ std::optional<QVariantMap> ThemeSettings::settingsForCurrentTheme() const
     return value.toMap();
 }
 
-std::optional<QVariantMap> ThemeSettings::dictionaryOfShownTheme() const
+std::optional<QVariantMap> ThemeSettings::settingsForCurrentTheme() const
 {
-    const QString key = dictionaryKey(getTheme());
-    if (key.isEmpty())
-        return std::nullopt;
-    const QVariant value = m_defaults.object(key);
-    if (value.typeId() != QMetaType::QVariantMap)
-        return std::nullopt;
-    return value.toMap();
+    return dictionaryOf(m_defaults.intValue(kTheme));
 }
 
 double ThemeSettings::lookUp(const QString &key, Global global, double fallback, Entry entry) const
@@ -139,7 +133,7 @@ double ThemeSettings::lookUp(const QString &key, Global global, double fallback,
         logNoDefault();
     }
 
-    const std::optional<QVariantMap> dictionary = dictionaryOfShownTheme();
+    const std::optional<QVariantMap> dictionary = dictionaryOf(getTheme());
     if (!dictionary)
         return value;
     const QVariant stored = dictionary->value(key);

@@ -46,7 +46,8 @@ private:
     enum class Entry { Float, Boolean, Integer };
     // The getter machinery: the result as a double, before the caller narrows it.
     double lookUp(const QString &key, Global global, double fallback, Entry entry) const;
-    std::optional<QVariantMap> dictionaryOfShownTheme() const;
+    // The per-theme dictionary stored for a theme number, if any.
+    std::optional<QVariantMap> dictionaryOf(int theme) const;
 
     DefaultsStore &m_defaults;
 };

@@ -3,15 +3,13 @@
 #include "broadcaster/BroadcasterClient.h"
 #include "nowplaying/NowPlayingState.h"
 #include "nowplaying/PlayerScripts.h"
+#include "nowplaying/SharedScripts.h"
 #include "platform/DefaultsStore.h"
 #include "platform/Log.h"
 
 #include <array>
 
 namespace {
-
-// Earlier players win when several play at once.
-constexpr std::array<int, 11> kVisitingOrder = {5, 7, 4, 3, 6, 9, 10, 11, 1, 2, 12};
 
 QString trimmed(const QString &name)
 {
@@ -115,7 +113,7 @@ void PlayerDetection::determinePlayer()
     const int preferredSetting = m_defaults.intValue(QStringLiteral("preferredPlayer"));
     int candidate = 0;
     bool found = false;
-    for (int player : kVisitingOrder) {
+    for (int player : SharedScripts::visitingOrder) {
         if (!containsIgnoringCase(names, PlayerScripts::processName(player))) {
             if (player == 2)
                 m_scripts.slots.iTunesRandomArtworkScript.reset();
