@@ -174,13 +174,33 @@ private Q_SLOTS:
         QVERIFY(!parse({}).listPlayers);
     }
 
+    void addingABroadcasterTakesAnIPv4Address_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("saved"); // empty: refused
+        QTest::newRow("address") << "192.168.1.7" << "http://192.168.1.7:45055";
+        QTest::newRow("base address") << "http://10.0.0.2:45055" << "http://10.0.0.2:45055";
+        QTest::newRow("other port") << "http://10.0.0.2:80" << "";
+        QTest::newRow("name") << "music.local" << "";
+        QTest::newRow("out of range") << "192.168.1.300" << "";
+        QTest::newRow("IPv6") << "fe80::1" << "";
+    }
+    void addingABroadcasterTakesAnIPv4Address()
+    {
+        QFETCH(QString, value);
+        QFETCH(QString, saved);
+        const CommandLine c = parse({QStringLiteral("--add-broadcaster"), value});
+        QCOMPARE(c.addBroadcaster, saved);
+        QCOMPARE(c.action, saved.isEmpty() ? CommandLine::Action::Fail : CommandLine::Action::Run);
+    }
+
     void helpNamesEveryOption()
     {
         const QString help = CommandLine::helpText();
         for (const char *option : {"--help", "--version", "--players", "--offscreen", "--frames",
                                    "--snapshot", "--state", "--script-log", "--size", "--seed",
                                    "--now", "--fullscreen", "--config-dir", "--verbosity",
-                                   "--list-players"}) {
+                                   "--list-players", "--add-broadcaster"}) {
             QVERIFY2(help.contains(QLatin1String(option)), option);
             // and every option named there is one the parser knows
             const CommandLine c = parse({QLatin1String(option)});
