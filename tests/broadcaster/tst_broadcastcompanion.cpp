@@ -137,6 +137,24 @@ private Q_SLOTS:
         QCOMPARE(second.exitCode(), 1);
     }
 
+    void addsABroadcasterByHand()
+    {
+        QDir().mkpath(path("byhand"));
+        QProcess add;
+        add.start(QStringLiteral(COVERLUME_APP_BINARY),
+                  {"--add-broadcaster", "127.0.0.6", "--config-dir", path("byhand")});
+        QVERIFY(add.waitForFinished(10000));
+        QCOMPARE(add.exitCode(), 0);
+        QFile settings(path("byhand/defaults.json"));
+        QVERIFY(settings.open(QIODevice::ReadOnly));
+        QVERIFY(settings.readAll().contains("http://127.0.0.6:45055"));
+
+        add.start(QStringLiteral(COVERLUME_APP_BINARY),
+                  {"--add-broadcaster", "nowhere.example", "--config-dir", path("byhand")});
+        QVERIFY(add.waitForFinished(10000));
+        QCOMPARE(add.exitCode(), 2);
+    }
+
     void coverlumeFollowsTheCompanion()
     {
         Running companion;
