@@ -18,6 +18,8 @@ namespace {
 
 bool isLoopback(const QUrl &url)
 {
+    if (url.host().compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0)
+        return true;
     const QHostAddress host(url.host());
     return !host.isNull() && host.isInSubnet(QHostAddress(QStringLiteral("127.0.0.0")), 8);
 }
