@@ -124,7 +124,7 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "coverlume-broadcast: %s\n", qUtf8Printable(error));
         return 1;
     }
-    qCInfo(lcPlayers, "serving on http://%s:%d/%s", qUtf8Printable(commandLine.listenAddress),
+    qCInfo(lcBroadcaster, "serving on http://%s:%d/%s", qUtf8Printable(commandLine.listenAddress),
            CoverlumeBroadcasterHelper::port,
            commandLine.allowCommands ? " (commands allowed)" : "");
     return app.exec();

@@ -31,7 +31,7 @@ QStringList candidateAddresses(const QString &arpText)
             continue;
         const QString address = line.mid(open + 1, close - open - 1);
         if (!isDottedQuad(address)) {
-            qCInfo(lcPlayers, "skipping neighbour '%s': not an IPv4 address",
+            qCInfo(lcBroadcaster, "skipping neighbour '%s': not an IPv4 address",
                    qUtf8Printable(address.left(64)));
             continue;
         }

@@ -56,7 +56,7 @@ public:
         auto *deadline = new QTimer(reply);
         deadline->setSingleShot(true);
         connect(deadline, &QTimer::timeout, reply, [settle, address = job->address] {
-            qCWarning(lcPlayers, "request to %s took too long", qUtf8Printable(address));
+            qCWarning(lcBroadcaster, "request to %s took too long", qUtf8Printable(address));
             settle(std::nullopt);
         });
         deadline->start(BroadcasterFetcher::totalDeadlineMs);

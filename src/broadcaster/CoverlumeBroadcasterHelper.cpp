@@ -225,7 +225,7 @@ QStringList CoverlumeBroadcasterHelper::savedBroadcasters()
             saved << text;
         } else if (!m_reportedSkips.contains(text)) {
             m_reportedSkips.insert(text);
-            qCWarning(lcPlayers, "skipping saved broadcaster '%s': not http://ADDRESS:45055",
+            qCWarning(lcBroadcaster, "skipping saved broadcaster '%s': not http://ADDRESS:45055",
                       qUtf8Printable(text.left(80)));
         }
     }
@@ -248,7 +248,7 @@ void CoverlumeBroadcasterHelper::readCompleted(const QString &arpText)
         // waiting for its answer is not sent again.
         if (m_inFlight.value(address) > 0)
             continue;
-        qCInfo(lcPlayers, "sending request to %s", qUtf8Printable(address));
+        qCInfo(lcBroadcaster, "sending request to %s", qUtf8Printable(address));
         probe(address);
     }
     saveBroadcasters();
@@ -275,7 +275,7 @@ QNetworkAccessManager &CoverlumeBroadcasterHelper::manager()
         QObject::connect(m_manager, &QNetworkAccessManager::authenticationRequired,
                          [](QNetworkReply *, QAuthenticator *challenge) {
                              // No credential is offered: the refusal ends the exchange.
-                             qCInfo(lcPlayers,
+                             qCInfo(lcBroadcaster,
                                     "received authentication challenge, error:%s, proposedCredential user:%s",
                                     "(null)", qUtf8Printable(challenge->user()));
                          });
@@ -368,7 +368,7 @@ void CoverlumeBroadcasterHelper::helperURLReceivedNoData(CoverlumeBroadcasterHel
     m_bookmark = m_duration = m_rating = 0;
     m_loved = m_disliked = false;
     setKnownBroadcaster(QString());
-    qCInfo(lcPlayers, "lost the broadcaster %s", qUtf8Printable(fromURL));
+    qCInfo(lcBroadcaster, "lost the broadcaster %s", qUtf8Printable(fromURL));
     if (!previousTrack.isEmpty())
         m_center->post(playerInfoNotification);
 }
@@ -432,7 +432,7 @@ QByteArray CoverlumeBroadcasterHelper::getArtwork()
         return {};
     const std::optional<QByteArray> body = fetch(QStringLiteral("/artwork"), BroadcasterRequest::maxArtworkBytes);
     if (!body || body->isEmpty()) {
-        qCInfo(lcPlayers, "data is nil");
+        qCInfo(lcBroadcaster, "data is nil");
         return {};
     }
     return *body;
@@ -449,7 +449,7 @@ void CoverlumeBroadcasterHelper::sendPlayPause()
 {
     if (m_knownBroadcaster.isEmpty())
         return;
-    qCInfo(lcPlayers, "sending request: %s", qUtf8Printable(m_knownBroadcaster + QStringLiteral("/playpause")));
+    qCInfo(lcBroadcaster, "sending request: %s", qUtf8Printable(m_knownBroadcaster + QStringLiteral("/playpause")));
     sendCommand(QStringLiteral("/playpause"));
 }
 

@@ -35,13 +35,13 @@ void CoverlumeBroadcasterHelperURL::sendGetRequestTo(const QString &address)
         return;
     const QUrl url = BroadcasterRequest::makeUrl(address);
     if (!url.isValid() || !NetworkPolicy::allows(url)) {
-        qCWarning(lcPlayers, "connection can't be created to %s", qUtf8Printable(m_url));
+        qCWarning(lcBroadcaster, "connection can't be created to %s", qUtf8Printable(m_url));
         end();
         return;
     }
     QNetworkReply *reply = m_manager.get(BroadcasterRequest::makeRequest(url));
     if (!reply) {
-        qCWarning(lcPlayers, "connection can't be created to %s", qUtf8Printable(m_url));
+        qCWarning(lcBroadcaster, "connection can't be created to %s", qUtf8Printable(m_url));
         end();
         return;
     }
@@ -55,7 +55,7 @@ void CoverlumeBroadcasterHelperURL::sendGetRequestTo(const QString &address)
 bool CoverlumeBroadcasterHelperURL::refuseResponse()
 {
     if (!BroadcasterRequest::isHttp(m_connection->url())) {
-        qCInfo(lcPlayers, "not http");
+        qCInfo(lcBroadcaster, "not http");
         return true;
     }
     const QVariant status = m_connection->attribute(QNetworkRequest::HttpStatusCodeAttribute);

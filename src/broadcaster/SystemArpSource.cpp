@@ -20,7 +20,7 @@ QString SystemArpSource::readTable()
         return {};
     QFile file(m_path);
     if (!file.open(QIODevice::ReadOnly)) {
-        qCWarning(lcPlayers, "arp error - cannot read %s: %s", qUtf8Printable(m_path),
+        qCWarning(lcBroadcaster, "arp error - cannot read %s: %s", qUtf8Printable(m_path),
                   qUtf8Printable(file.errorString()));
         return {};
     }

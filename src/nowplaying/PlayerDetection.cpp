@@ -153,7 +153,7 @@ void PlayerDetection::determinePlayer()
 bool PlayerDetection::playerHasChanged(int oldPlayer)
 {
     if (verbosity() >= 3)
-        qCInfo(lcPlayers, "has player changed from %i", oldPlayer);
+        qCInfo(lcNowPlaying, "has player changed from %i", oldPlayer);
 
     // Whether the old player still plays; when it does, nothing changed.
     auto stillPlaying = [this](int player) {

@@ -430,7 +430,7 @@ void PlayerScripts::setUpScriptsForPlayer(int player)
         artworkNumber = 1;
     if (entry->notification) {
         if (player == ITunes)
-            qCInfo(lcPlayers, "adding iTunes observer");
+            qCInfo(lcNowPlaying, "adding iTunes observer");
         observe(QString::fromUtf16(entry->notification));
     }
     scriptsSetUpFor = player;

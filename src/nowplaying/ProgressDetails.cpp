@@ -114,7 +114,7 @@ void ProgressDetails::setBroadcasterProgress()
     const double duration = m.broadcaster.getDuration();
     const double position = m.broadcaster.getBookmark();
     if (!std::isfinite(duration) || !std::isfinite(position)) {
-        qCWarning(lcPlayers, "caught exception during updateProgIndValues (related to Broadcaster)");
+        qCWarning(lcNowPlaying, "caught exception during updateProgIndValues (related to Broadcaster)");
         return;
     }
     ProgressModel &bar = m.state.progress;
@@ -174,7 +174,7 @@ void ProgressDetails::setUpProStrings()
         played = &slots.iTunesLastPlayedScript;
         count = &slots.iTunesPlayCountScript;
     } else {
-        qCInfo(lcPlayers, "nullifying srings");
+        qCInfo(lcNowPlaying, "nullifying srings");
         t.releaseYearString = t.dateAddedString = t.lastPlayedString = t.playCountString = AttributedString();
         return;
     }

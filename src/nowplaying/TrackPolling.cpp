@@ -137,7 +137,7 @@ void TrackPolling::refresh(ThemeId layout)
         if (layout != ThemeId::Text && !(userPaused && showPaused == 1))
             dropArtwork();
         if (layout == ThemeId::Classic)
-            qCInfo(lcPlayers, m.artworkImage.isNull() ? "artworkImage is now nil"
+            qCInfo(lcNowPlaying, m.artworkImage.isNull() ? "artworkImage is now nil"
                                                       : "we still have an artworkImage");
         t.trackString.reset();
         t.artistString.reset();
@@ -233,7 +233,7 @@ void TrackPolling::readSource(ThemeId layout)
         break;
     case 11:
         if (layout == ThemeId::Classic)
-            qCInfo(lcPlayers, "current player AUDIRVANA, getting information");
+            qCInfo(lcNowPlaying, "current player AUDIRVANA, getting information");
         standard(QString());
         break;
     case 2:

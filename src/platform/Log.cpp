@@ -10,6 +10,8 @@ Q_LOGGING_CATEGORY(lcPlatform, "coverlume.platform")
 Q_LOGGING_CATEGORY(lcPlayers, "coverlume.players")
 Q_LOGGING_CATEGORY(lcCore, "coverlume.core")
 Q_LOGGING_CATEGORY(lcApp, "coverlume.app")
+Q_LOGGING_CATEGORY(lcNowPlaying, "coverlume.nowplaying")
+Q_LOGGING_CATEGORY(lcBroadcaster, "coverlume.broadcaster")
 
 namespace {
 

@@ -11,6 +11,8 @@ Q_DECLARE_LOGGING_CATEGORY(lcPlatform)
 Q_DECLARE_LOGGING_CATEGORY(lcPlayers)
 Q_DECLARE_LOGGING_CATEGORY(lcCore)
 Q_DECLARE_LOGGING_CATEGORY(lcApp)
+Q_DECLARE_LOGGING_CATEGORY(lcNowPlaying)
+Q_DECLARE_LOGGING_CATEGORY(lcBroadcaster)
 
 namespace Log {
 // Installs the plain-line message handler.
