@@ -1,0 +1,80 @@
+#pragma once
+
+#include <QImage>
+#include <QRegion>
+#include <QSizeF>
+#include <QTransform>
+
+class Layer;
+class LayerTree;
+class QPainter;
+
+// Draws a layer tree. The same drawing serves the window, snapshots and
+// tests, so all of them see the same pixels.
+//
+// Each layer's contents are scaled down once to about the size they are
+// drawn at and projected once into a device-pixel image (its cache), kept
+// until the contents, the layer's size or its transform on the device change
+// (a move alone reuses it). A frame that only fades layers is thus one alpha
+// blit per layer; a frame that changes nothing costs nothing (needsRedraw()
+// is false, and renderDamage() returns at once). Layers that paint themselves
+// paint straight into their cache, only after setNeedsDisplay().
+//
+// The view is `viewSize` points; the painter's user space is the view's,
+// y-down, origin top-left (the tree's y-up coordinates are turned over here
+// and nowhere else). The painter's device pixel ratio is honoured.
+//
+// Borrows the tree, which must outlive it. Same thread as the tree.
+class Compositor
+{
+public:
+    // Counts of the last drawing, for tests and benchmarks.
+    struct Statistics
+    {
+        int layersDrawn = 0;   // layers that put pixels down
+        int cacheBuilds = 0;   // projections or own drawings made afresh
+        int directBlits = 0;   // contents drawn without a cache (pure moves)
+    };
+
+    explicit Compositor(LayerTree &tree);
+
+    bool needsRedraw() const;
+    QRegion damage(const QSizeF &viewSize) const;
+
+    // Draws the whole tree over what the painter's device holds (layers
+    // outside the painter's clip are skipped), then marks the tree presented.
+    void render(QPainter &painter, const QSizeF &viewSize);
+    // Brings a retained picture of the view up to date: clears and redraws
+    // only the damage, marks the tree presented, and returns the region
+    // redrawn (view points). The view size is the image's device-independent
+    // size.
+    QRegion renderDamage(QImage &frame);
+    // A fresh picture of the view at this size, transparent where nothing is
+    // drawn. Does not mark the tree presented.
+    QImage renderImage(const QSize &size);
+
+    Statistics lastStatistics() const { return m_statistics; }
+    // Frees every cached projection (they are rebuilt as needed).
+    void dropCaches();
+
+private:
+    struct Target
+    {
+        QRect devicePixels;   // the whole device
+        QRect clipPixels;     // the part being drawn
+        QTransform deviceToPainter;
+    };
+
+    void drawTree(QPainter &painter, const QSizeF &viewSize);
+    void drawLayer(Layer &layer, QPainter &painter, const QTransform &superToDevice, double opacity,
+                   const Target &target);
+    void drawBackground(Layer &layer, QPainter &painter, const QTransform &boundsToDevice, const Target &target);
+    void drawContent(Layer &layer, QPainter &painter, const QTransform &boundsToDevice, const QRectF &deviceBounds,
+                     const Target &target);
+    bool drawDirect(Layer &layer, QPainter &painter, const QTransform &yDownToDevice, const Target &target);
+    void buildCache(Layer &layer, const QTransform &yDownToDevice, const QRect &pixels);
+    const QImage &prescaledContents(Layer &layer, const QTransform &yDownToDevice);
+
+    LayerTree &m_tree;
+    Statistics m_statistics;
+};
