@@ -1,0 +1,183 @@
+#include "render/CLProgressIndicator.h"
+
+#include "nowplaying/TrackRecord.h"
+#include "platform/AttributedTextLayout.h"
+#include "render/ProgressTimeText.h"
+
+#include <QPainter>
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// The classic bar and its read-out are mid grey; the Apple TV ones near
+// white, or dark grey on a light picture.
+constexpr double kClassicGrey = 0.5;
+constexpr double kAppleTVGrey = 0.9;
+constexpr double kAppleTVDarkGrey = 0.15;
+// The Apple TV track is this much fainter than its fill.
+constexpr double kTrackAlpha = 0.45;
+// The read-out's rectangle reaches this far above the bar's top edge.
+constexpr double kTextRise = 3.0;
+
+QColor grey(double level, double alpha)
+{
+    return QColor::fromRgbF(float(level), float(level), float(level), float(std::clamp(alpha, 0.0, 1.0)));
+}
+
+// A rectangle with its sides moved in by dx and dy (out for negative values).
+QRectF inset(const QRectF &rect, double dx, double dy)
+{
+    return rect.adjusted(dx, dy, -dx, -dy);
+}
+
+bool isDrawable(const QRectF &rect)
+{
+    return rect.width() > 0.0 && rect.height() > 0.0;
+}
+
+} // namespace
+
+CLProgressIndicator::CLProgressIndicator()
+{
+    setName(QStringLiteral("progress"));
+}
+
+template<typename T>
+void CLProgressIndicator::store(T &field, T value)
+{
+    if (field == value)
+        return;
+    field = value;
+    setNeedsDisplay();
+}
+
+void CLProgressIndicator::setMinValue(double value) { store(m_minValue, value); }
+void CLProgressIndicator::setMaxValue(double seconds) { store(m_maxValue, seconds); }
+void CLProgressIndicator::setDoubleValue(double seconds) { store(m_doubleValue, seconds); }
+void CLProgressIndicator::setStyle(int style) { store(m_style, style); }
+void CLProgressIndicator::setShowTime(int showTime) { store(m_showTime, showTime); }
+void CLProgressIndicator::setDarkMode(bool dark) { store(m_darkMode, dark); }
+
+void CLProgressIndicator::setTransparency(float alpha)
+{
+    store(m_transparency, std::isnan(alpha) ? 0.0f : std::clamp(alpha, 0.0f, 1.0f));
+}
+
+void CLProgressIndicator::update(ProgressModel &model)
+{
+    setMaxValue(model.maximum);
+    setDoubleValue(model.value);
+    setHidden(model.hidden);
+    if (model.needsDisplay)
+        setNeedsDisplay();
+    model.needsDisplay = false;
+}
+
+bool CLProgressIndicator::hasSomethingToDraw() const
+{
+    if (!std::isfinite(m_maxValue) || !std::isfinite(m_doubleValue) || !std::isfinite(m_minValue))
+        return false;
+    return !isHidden() && m_maxValue > 0.0 && m_doubleValue <= m_maxValue && m_minValue <= m_doubleValue;
+}
+
+QString CLProgressIndicator::timeText() const
+{
+    if (!hasSomethingToDraw() || m_showTime <= 0)
+        return QString();
+    return ProgressTimeText::text(m_showTime, m_maxValue, m_doubleValue);
+}
+
+double CLProgressIndicator::filledFraction() const
+{
+    return std::clamp(m_doubleValue / m_maxValue, 0.0, 1.0);
+}
+
+CLProgressIndicator::Layout CLProgressIndicator::layoutFor(const QSizeF &size) const
+{
+    Layout layout;
+    layout.bar = QRectF(QPointF(0, 0), size);
+    if (m_showTime <= 0)
+        return layout;
+    // A mode without text, or a time that cannot be shown, still keeps the
+    // (narrow) column of an empty text, so the bar does not jump.
+    layout.time = timeText();
+    const ProgressTimeText::Column column = ProgressTimeText::column(int(layout.time.size()), size.height());
+    layout.bar.setWidth(size.width() - column.width);
+    // y up, the read-out sits in (w − T + k, 0, T, h + 3): its top a little
+    // above the bar's top edge.
+    layout.text = QRectF(size.width() - column.width + column.offset, -kTextRise, column.width,
+                         size.height() + kTextRise);
+    return layout;
+}
+
+void CLProgressIndicator::draw(QPainter &painter, const QSizeF &sizePoints) const
+{
+    if (!hasSomethingToDraw() || sizePoints.isEmpty())
+        return;
+    const Layout layout = layoutFor(sizePoints);
+    painter.setRenderHint(QPainter::Antialiasing);
+    if (m_style == AppleTV)
+        drawAppleTV(painter, layout, sizePoints.height());
+    else
+        drawClassic(painter, layout, sizePoints.height());
+}
+
+void CLProgressIndicator::drawClassic(QPainter &painter, const Layout &layout, double height) const
+{
+    const double u = height / 25.0;
+    const QColor colour = grey(kClassicGrey, m_transparency);
+
+    const QRectF outline = inset(layout.bar, 2 * u, 6 * u);
+    if (isDrawable(outline)) {
+        painter.setPen(QPen(colour, 1.5 * u));
+        painter.setBrush(Qt::NoBrush);
+        const double radius = outline.height() * 0.5;
+        painter.drawRoundedRect(outline, radius, radius);
+    }
+
+    QRectF fill = inset(outline, 3 * u, 3 * u);
+    if (isDrawable(fill)) {
+        fill.setWidth(std::floor(filledFraction() * fill.width()));
+        if (isDrawable(fill)) {
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(colour);
+            const double radius = fill.height() * 0.5;
+            painter.drawRoundedRect(fill, radius, radius);
+        }
+    }
+    drawTime(painter, layout, height, colour);
+}
+
+void CLProgressIndicator::drawAppleTV(QPainter &painter, const Layout &layout, double height) const
+{
+    const double u = height / 19.0;
+    const double level = m_darkMode ? kAppleTVDarkGrey : kAppleTVGrey;
+    const QRectF room = inset(layout.bar, 2 * u, 2 * u);
+
+    painter.setPen(Qt::NoPen);
+    const QRectF track = inset(room, 3 * u, room.height() / 2.6);
+    if (isDrawable(track))
+        painter.fillRect(track, grey(level, m_transparency * kTrackAlpha));
+
+    QRectF fill = inset(room, 3 * u, room.height() / 3.0);
+    if (isDrawable(fill)) {
+        fill.setWidth(std::floor(filledFraction() * fill.width()));
+        if (isDrawable(fill)) {
+            painter.setBrush(grey(level, m_transparency));
+            painter.drawRoundedRect(fill, u, u);
+        }
+    }
+    drawTime(painter, layout, height, grey(level, m_transparency));
+}
+
+void CLProgressIndicator::drawTime(QPainter &painter, const Layout &layout, double height, const QColor &colour) const
+{
+    if (layout.time.isEmpty() || layout.text.isEmpty())
+        return;
+    const AttributedStyle style = AttributedStyle()
+                                      .withFont(AttributedFont::system(height))
+                                      .withForeground(colour)
+                                      .withAlignment(AttributedStyle::Alignment::Left);
+    AttributedTextLayout(AttributedString(layout.time, style)).draw(&painter, layout.text);
+}
