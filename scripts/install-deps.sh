@@ -7,6 +7,7 @@ packages=(
   qt6-base-dev qt6-image-formats-plugins libqt6dbus6 libqt6network6
   libgl-dev libxkbcommon-dev
   dbus dbus-x11 xvfb xauth
+  mpv mpv-mpris playerctl sox libsox-fmt-all
   fonts-liberation fonts-dejavu-core
 )
 missing=()

@@ -94,7 +94,7 @@ void MprisBridge::start()
     if (names.isValid()) {
         for (const QString &name : names.value()) {
             if (!PlayerMapping::suffixOf(name).isEmpty())
-                addPlayer(name, true);
+                addPlayer(name, ownerOf(name), true);
         }
     }
     choose();
@@ -106,11 +106,21 @@ void MprisBridge::start()
     m_poll.start();
 }
 
-void MprisBridge::addPlayer(const QString &busName, bool wait)
+QString MprisBridge::ownerOf(const QString &busName) const
+{
+    QDBusMessage message = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("GetNameOwner"));
+    message << busName;
+    const QDBusReply<QString> owner = m_connection.call(message, QDBus::Block, listTimeoutMs);
+    return owner.isValid() ? owner.value() : QString();
+}
+
+void MprisBridge::addPlayer(const QString &busName, const QString &owner, bool wait)
 {
     if (m_players.contains(busName) || m_players.size() >= 256)
         return;
-    auto *player = new MprisPlayer(m_connection, busName, m_network.get(),
+    auto *player = new MprisPlayer(m_connection, busName, owner, m_network.get(),
                                    [this](const QString &url) { return artCandidates(url); }, this);
     m_players.insert(busName, player);
     connect(player, &MprisPlayer::settled, this, [this, player] { onSettled(player); });
@@ -137,7 +147,7 @@ void MprisBridge::onNameOwnerChanged(const QString &name, const QString &oldOwne
     if (!oldOwner.isEmpty())
         removePlayer(name);
     if (!newOwner.isEmpty())
-        addPlayer(name, false);
+        addPlayer(name, newOwner, false);
     choose();
 }
 

@@ -75,7 +75,8 @@ public:
 
 private:
     void start();
-    void addPlayer(const QString &busName, bool wait);
+    void addPlayer(const QString &busName, const QString &owner, bool wait);
+    QString ownerOf(const QString &busName) const;
     void removePlayer(const QString &busName);
     void choose();
     MprisPlayer *pick(const QList<MprisPlayer *> &candidates, const QString &current) const;

@@ -64,15 +64,20 @@ std::optional<qint64> microseconds(const QVariant &value)
 } // namespace
 
 MprisPlayer::MprisPlayer(const QDBusConnection &connection, const QString &busName,
-                         QNetworkAccessManager *network, ArtCandidates candidates, QObject *parent)
-    : QObject(parent), m_connection(connection), m_busName(busName), m_art(network, this),
+                         const QString &owner, QNetworkAccessManager *network,
+                         ArtCandidates candidates, QObject *parent)
+    : QObject(parent), m_connection(connection), m_busName(busName),
+      m_owner(owner.isEmpty() ? busName : owner), m_art(network, this),
       m_candidates(std::move(candidates))
 {
     m_settle.setSingleShot(true);
     connect(&m_settle, &QTimer::timeout, this, &MprisPlayer::settleTick);
-    m_connection.connect(m_busName, kPath, kProperties, QStringLiteral("PropertiesChanged"), this,
+    // Signals are matched on the owner's unique name: the well-known name
+    // is only resolved by the bus library later, and signals sent before
+    // that would be lost.
+    m_connection.connect(m_owner, kPath, kProperties, QStringLiteral("PropertiesChanged"), this,
                          SLOT(onPropertiesChanged(QString, QVariantMap, QStringList)));
-    m_connection.connect(m_busName, kPath, kPlayerInterface, QStringLiteral("Seeked"), this,
+    m_connection.connect(m_owner, kPath, kPlayerInterface, QStringLiteral("Seeked"), this,
                          SLOT(onSeeked(qlonglong)));
 }
 

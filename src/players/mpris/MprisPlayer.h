@@ -32,7 +32,8 @@ public:
     // announced address has answered 404; its image host is the fallback).
     using ArtCandidates = std::function<QStringList(const QString &artUrl)>;
 
-    MprisPlayer(const QDBusConnection &connection, const QString &busName,
+    // owner: the unique name that owns busName (empty: unknown).
+    MprisPlayer(const QDBusConnection &connection, const QString &busName, const QString &owner,
                 QNetworkAccessManager *network, ArtCandidates candidates, QObject *parent = nullptr);
 
     // Reads everything at once, each call bounded; a player that does not
@@ -85,6 +86,7 @@ private:
 
     QDBusConnection m_connection;
     QString m_busName;
+    QString m_owner;
     QString m_identity;
     PlayState m_state = PlayState::Stopped;
     MprisTrack m_track;

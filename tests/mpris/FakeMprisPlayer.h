@@ -1,0 +1,136 @@
+#pragma once
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusVariant>
+#include <QDBusVirtualObject>
+#include <QMutex>
+#include <QStringList>
+#include <QThread>
+#include <QVariantMap>
+
+// An MPRIS player of the tests' own on the private bus. It answers from a
+// worker thread, so that a caller blocking the main thread still gets its
+// answer. Properties are set from the test; setProperties() also sends
+// PropertiesChanged. hang() stops it from answering at all. Thread-safe.
+class FakeMprisPlayer final : public QDBusVirtualObject
+{
+public:
+    static constexpr auto path = "/org/mpris/MediaPlayer2";
+
+    FakeMprisPlayer(const QString &suffix, const QString &identity, const QVariantMap &player)
+        : m_busName(QStringLiteral("org.mpris.MediaPlayer2.") + suffix),
+          m_connection(QDBusConnection::connectToBus(qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS"),
+                                                     QStringLiteral("fake-") + suffix)),
+          m_root{{QStringLiteral("Identity"), identity}},
+          m_player(player)
+    {
+        m_thread.start();
+        moveToThread(&m_thread);
+        m_connection.registerVirtualObject(QLatin1String(path), this, QDBusConnection::SingleNode);
+        m_connection.registerService(m_busName);
+    }
+
+    ~FakeMprisPlayer() override
+    {
+        vanish();
+        m_thread.quit();
+        m_thread.wait();
+    }
+
+    QString busName() const { return m_busName; }
+
+    void vanish()
+    {
+        if (!m_connection.isConnected())
+            return;
+        m_connection.unregisterObject(QLatin1String(path));
+        m_connection.unregisterService(m_busName);
+        QDBusConnection::disconnectFromBus(m_connection.name());
+        m_connection = QDBusConnection(QString());
+    }
+
+    void hang()
+    {
+        QMutexLocker lock(&m_mutex);
+        m_hanging = true;
+    }
+
+    void setProperties(const QVariantMap &changed, const QStringList &invalidated = {})
+    {
+        {
+            QMutexLocker lock(&m_mutex);
+            for (auto it = changed.cbegin(); it != changed.cend(); ++it)
+                m_player.insert(it.key(), it.value());
+        }
+        QDBusMessage signal = QDBusMessage::createSignal(QLatin1String(path),
+                                                         QStringLiteral("org.freedesktop.DBus.Properties"),
+                                                         QStringLiteral("PropertiesChanged"));
+        signal << QStringLiteral("org.mpris.MediaPlayer2.Player") << QVariant::fromValue(changed)
+               << QVariant::fromValue(invalidated);
+        QMetaObject::invokeMethod(this, [this, signal] { m_connection.send(signal); },
+                                  Qt::BlockingQueuedConnection);
+    }
+
+    // Changes a property without telling anyone (then invalidated() or a poll).
+    void setQuietly(const QString &name, const QVariant &value)
+    {
+        QMutexLocker lock(&m_mutex);
+        m_player.insert(name, value);
+    }
+
+    void seeked(qint64 positionUs)
+    {
+        setQuietly(QStringLiteral("Position"), QVariant::fromValue<qlonglong>(positionUs));
+        QDBusMessage signal = QDBusMessage::createSignal(QLatin1String(path),
+                                                         QStringLiteral("org.mpris.MediaPlayer2.Player"),
+                                                         QStringLiteral("Seeked"));
+        signal << QVariant::fromValue<qlonglong>(positionUs);
+        m_connection.send(signal);
+    }
+
+    QStringList calls() const
+    {
+        QMutexLocker lock(&m_mutex);
+        return m_calls;
+    }
+
+    QString introspect(const QString &) const override { return QString(); }
+
+    bool handleMessage(const QDBusMessage &message, const QDBusConnection &connection) override
+    {
+        QMutexLocker lock(&m_mutex);
+        if (m_hanging)
+            return true; // never answers
+        const QList<QVariant> args = message.arguments();
+        if (message.interface() == u"org.freedesktop.DBus.Properties") {
+            const QVariantMap &props = args.value(0).toString() == u"org.mpris.MediaPlayer2" ? m_root : m_player;
+            if (message.member() == u"GetAll") {
+                connection.send(message.createReply(QVariant(props)));
+                return true;
+            }
+            if (message.member() == u"Get") {
+                const QString name = args.value(1).toString();
+                if (!props.contains(name)) {
+                    connection.send(message.createErrorReply(QDBusError::InvalidArgs, name));
+                    return true;
+                }
+                connection.send(message.createReply(QVariant::fromValue(QDBusVariant(props.value(name)))));
+                return true;
+            }
+        }
+        m_calls << message.member();
+        connection.send(message.createReply());
+        return true;
+    }
+
+private:
+    QString m_busName;
+    QDBusConnection m_connection;
+    mutable QMutex m_mutex;
+    QVariantMap m_root;
+    QVariantMap m_player;
+    QStringList m_calls;
+    bool m_hanging = false;
+    QThread m_thread;
+};
