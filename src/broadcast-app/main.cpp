@@ -5,7 +5,8 @@
 #include "platform/FrameClock.h"
 #include "platform/Log.h"
 #include "players/SimulatedPlayers.h"
-#include "session/NoPlayerScripts.h"
+#include "players/mpris/MprisBridge.h"
+#include "platform/DefaultsStore.h"
 #include "session/QuitOnSignal.h"
 
 #include <QCoreApplication>
@@ -103,6 +104,8 @@ int main(int argc, char **argv)
     QObject::connect(&frames, &QTimer::timeout, [&clock] { clock.beginFrame(); });
     frames.start(FrameClock::frameIntervalMs);
 
+    // The player mapping and ignore settings are the display's own.
+    DefaultsStore defaults;
     std::unique_ptr<ScriptService> scripts;
     if (!commandLine.playersFile.isEmpty()) {
         QString error;
@@ -112,7 +115,7 @@ int main(int argc, char **argv)
             return 2;
         }
     } else {
-        scripts = std::make_unique<NoPlayerScripts>();
+        scripts = std::make_unique<MprisBridge>(defaults, nullptr);
     }
 
     PlayerReport report(*scripts);

@@ -3,7 +3,7 @@
 #include "platform/FrameClock.h"
 #include "platform/NotificationCenter.h"
 #include "session/DisplaySession.h"
-#include "session/NoPlayerScripts.h"
+#include "platform/ScriptService.h"
 
 #include <QFile>
 #include <QImage>
