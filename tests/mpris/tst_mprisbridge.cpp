@@ -7,6 +7,7 @@
 #include "platform/NotificationCenter.h"
 #include "players/mpris/ArtFetcher.h"
 #include "players/mpris/MprisBridge.h"
+#include "players/mpris/MprisPlayer.h"
 
 #include <QBuffer>
 #include <QImage>
@@ -129,6 +130,8 @@ private Q_SLOTS:
         FakeMprisPlayer daemon(QStringLiteral("spotifyd"), QStringLiteral("spotifyd"),
                                playing(metadata(QStringLiteral("Other"), QString(), QString()), QStringLiteral("Paused")));
         auto bridge = makeBridge();
+        // The display finds its player itself at start-up: nothing is posted.
+        QVERIFY2(m_posted.isEmpty(), qPrintable(m_posted.join(u',')));
 
         QCOMPARE(bridge->standIn(QStringLiteral("Spotify")), kP + "spotify");
         QCOMPARE(bridge->standIn(QStringLiteral("Music")), kP + "spotifyd"); // not Spotify
@@ -161,6 +164,20 @@ private Q_SLOTS:
         // Commands reach the player; ratings are refused.
         bridge->execute(script(u"tell application \"Spotify\"\rnext track\rend tell"));
         QTRY_COMPARE_WITH_TIMEOUT(spotify.calls(), QStringList{QStringLiteral("Next")}, 2000);
+
+        // A pause alone (no metadata in the signal) reaches the display
+        // once, with Spotify's paused code.
+        m_posted.clear();
+        const QString state = script(u"tell app \"Spotify\"\rplayer state \r end tell");
+        spotify.setProperties({{QStringLiteral("PlaybackStatus"), QStringLiteral("Paused")}});
+        QTRY_COMPARE_WITH_TIMEOUT(m_posted, QStringList{QStringLiteral("com.spotify.client.PlaybackStateChanged")}, 2000);
+        QCOMPARE(bridge->execute(state).stringValue(), QStringLiteral("kPSp"));
+        QTest::qWait(MprisPlayer::maxSettleMs + 200);
+        QCOMPARE(m_posted.size(), 1);
+        // Back to playing: "kPSP", never "playing".
+        spotify.setProperties({{QStringLiteral("PlaybackStatus"), QStringLiteral("Playing")}});
+        QTRY_COMPARE_WITH_TIMEOUT(m_posted.size(), 2, 2000);
+        QCOMPARE(bridge->execute(state).stringValue(), QStringLiteral("kPSP"));
     }
 
     void severalPlayersForOneNameTakeTurnsStickily()
@@ -174,14 +191,45 @@ private Q_SLOTS:
                              {{QStringLiteral("PlaybackStatus"), QStringLiteral("Stopped")}});
         auto bridge = makeBridge();
         const QString name = script(u"tell app \"Music\"\rname of current track \r end tell");
+        const QString state = script(u"tell app \"Music\"\rplayer state \r end tell");
+        const QString music = QStringLiteral("com.apple.Music.playerInfo");
+        auto signalsFrom = [&bridge](const QString &busName) {
+            for (const MprisBridge::PlayerInfo &info : bridge->players()) {
+                if (info.busName == busName)
+                    return info.signalsSeen;
+            }
+            return -1;
+        };
         QCOMPARE(bridge->standIn(QStringLiteral("Music")), kP + "alpha");
         QCOMPARE(bridge->execute(name).stringValue(), QStringLiteral("A1"));
 
-        // A quits: B, paused with a track, takes over and the display is told.
-        a.vanish();
+        // Both play: the followed one stays, and the display is not disturbed.
+        b.setProperties({{QStringLiteral("PlaybackStatus"), QStringLiteral("Playing")}});
+        QTRY_COMPARE_WITH_TIMEOUT(signalsFrom(kP + "beta"), 1, 2000);
+        QTest::qWait(MprisPlayer::maxSettleMs + 200);
+        QCOMPARE(bridge->standIn(QStringLiteral("Music")), kP + "alpha");
+        QVERIFY2(m_posted.isEmpty(), qPrintable(m_posted.join(u',')));
+
+        // A pauses while B plays: B takes over, told once.
+        a.setProperties({{QStringLiteral("PlaybackStatus"), QStringLiteral("Paused")}});
         QTRY_COMPARE_WITH_TIMEOUT(bridge->standIn(QStringLiteral("Music")), kP + "beta", 2000);
-        QVERIFY(m_posted.contains(QStringLiteral("com.apple.Music.playerInfo")));
         QCOMPARE(bridge->execute(name).stringValue(), QStringLiteral("B1"));
+        QCOMPARE(bridge->execute(state).stringValue(), QStringLiteral("kPSP"));
+        QTest::qWait(MprisPlayer::maxSettleMs + 200);
+        QCOMPARE(m_posted, QStringList{music});
+
+        // B pauses too: nothing plays, B played last and stays; its pause posts.
+        b.setProperties({{QStringLiteral("PlaybackStatus"), QStringLiteral("Paused")}});
+        QTRY_COMPARE_WITH_TIMEOUT(m_posted.size(), 2, 2000);
+        QCOMPARE(bridge->standIn(QStringLiteral("Music")), kP + "beta");
+        QCOMPARE(bridge->execute(state).stringValue(), QStringLiteral("kPSp"));
+
+        // B quits: A, paused with a track, takes over and the display is told.
+        b.vanish();
+        QTRY_COMPARE_WITH_TIMEOUT(bridge->standIn(QStringLiteral("Music")), kP + "alpha", 2000);
+        QCOMPARE(m_posted.size(), 3);
+        QCOMPARE(m_posted.last(), music);
+        QCOMPARE(bridge->execute(name).stringValue(), QStringLiteral("A1"));
     }
 
     void settingsMapAndIgnorePlayers()
@@ -301,14 +349,27 @@ private Q_SLOTS:
         QTest::qWait(300);
         QVERIFY(bridge->execute(script(u"tell app \"Music\"\rdata of front artwork of current track \r end tell")).isNone());
 
-        // Metadata re-sent every 100 ms without change: one post for the change above only.
+        // Metadata re-sent every 100 ms without change: each signal arrives,
+        // and there is one post for the change above only.
+        QTRY_VERIFY_WITH_TIMEOUT(!m_posted.isEmpty(), 2000);
+        QTest::qWait(MprisPlayer::maxSettleMs + 100);
         const int posts = m_posted.size();
-        QVERIFY(posts >= 1);
+        const auto signalsFromOdd = [&bridge] {
+            const QList<MprisBridge::PlayerInfo> infos = bridge->players();
+            const auto it = std::find_if(infos.cbegin(), infos.cend(), [](const MprisBridge::PlayerInfo &info) {
+                return info.busName == kP + "odd";
+            });
+            return it == infos.cend() ? -1 : it->signalsSeen;
+        };
+        const int before = signalsFromOdd();
+        QVERIFY(before >= 1);
         for (int i = 0; i < 8; ++i) {
             odd.setProperties({{QStringLiteral("Metadata"),
                                 metadata(QStringLiteral("W2"), {}, {}, 1, web.base() + QStringLiteral("/big"))}});
             QTest::qWait(100);
         }
+        QTRY_COMPARE_WITH_TIMEOUT(signalsFromOdd(), before + 8, 2000);
+        QTest::qWait(MprisPlayer::maxSettleMs + 100);
         QCOMPARE(m_posted.size(), posts);
 
         // Vanishing with a poll out.

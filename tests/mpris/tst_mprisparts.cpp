@@ -177,6 +177,21 @@ private Q_SLOTS:
         clock.setLength(5'000'000);
         QCOMPARE(clock.positionUs(61 * s), 4'000'000);
         QCOMPARE(clock.positionUs(70 * s), 5'000'000);
+
+        // A new track whose player answers 0 every second: the clock runs on
+        // (each poll within a second of 0 would otherwise pull it back).
+        PositionClock stuck;
+        stuck.setPlaying(true, 0);
+        stuck.jumpTo(0, 0);
+        for (qint64 poll = 1; poll <= 4; ++poll)
+            QVERIFY(!stuck.reading(0, poll * s - s / 10));
+        QCOMPARE(stuck.positionUs(4 * s), 4'000'000);
+        // ...and a reading that moves on is taken again.
+        QVERIFY(stuck.reading(4'200'000, 4 * s));
+        QCOMPARE(stuck.positionUs(5 * s), 5'200'000);
+        // Paused, a reading is the truth even when it is the same again.
+        stuck.setPlaying(false, 5 * s);
+        QVERIFY(stuck.reading(5'000'000, 5 * s));
     }
 
     void artworkIsReadOnlyWhenItIsAnImageWithinTheCap()

@@ -97,12 +97,9 @@ void MprisBridge::start()
                 addPlayer(name, ownerOf(name), true);
         }
     }
-    choose();
-    // What the display starts with needs no notification.
-    for (auto it = m_chosen.cbegin(); it != m_chosen.cend(); ++it) {
-        if (MprisPlayer *player = m_players.value(it.value()))
-            m_posted.insert(it.key(), signatureOf(*player));
-    }
+    // What the display starts with needs no notification: it detects its
+    // player itself, and a post now would cut its first cycle short.
+    choose(false);
     m_poll.start();
 }
 
@@ -196,7 +193,7 @@ MprisPlayer *MprisBridge::pick(const QList<MprisPlayer *> &candidates, const QSt
     return best;
 }
 
-void MprisBridge::choose()
+void MprisBridge::choose(bool announce)
 {
     const PlayerMapping mapping(m_defaults.object(QStringLiteral("playerMapping")),
                                 m_defaults.object(QStringLiteral("ignoredPlayers")));
@@ -223,7 +220,11 @@ void MprisBridge::choose()
             continue;
         qCInfo(lcPlayers, "%s is now played by %s", qUtf8Printable(name),
                chosen.value(name).isEmpty() ? "nothing" : qUtf8Printable(chosen.value(name)));
-        post(name, m_players.value(chosen.value(name)));
+        MprisPlayer *player = m_players.value(chosen.value(name));
+        if (announce)
+            post(name, player);
+        else
+            m_posted.insert(name, player ? signatureOf(*player) : QString());
     }
 }
 
@@ -273,6 +274,7 @@ QList<MprisBridge::PlayerInfo> MprisBridge::players() const
         info.standsFor = mapping.nameFor(info.busName, info.identity);
         info.ignored = mapping.isIgnored(info.busName, info.identity);
         info.followed = m_chosen.value(info.standsFor) == info.busName;
+        info.signalsSeen = player->signalsSeen();
         infos << info;
     }
     std::sort(infos.begin(), infos.end(),

@@ -49,6 +49,7 @@ public:
         QString standsFor; // empty when ignored or a proxy
         bool ignored = false;
         bool followed = false;
+        int signalsSeen = 0; // PropertiesChanged signals received from it
     };
 
     // On the session bus, if one can be reached.
@@ -78,7 +79,9 @@ private:
     void addPlayer(const QString &busName, const QString &owner, bool wait);
     QString ownerOf(const QString &busName) const;
     void removePlayer(const QString &busName);
-    void choose();
+    // Picks the stand-ins again; announce: post for each name whose
+    // stand-in changed (at start-up nothing is posted).
+    void choose(bool announce = true);
     MprisPlayer *pick(const QList<MprisPlayer *> &candidates, const QString &current) const;
     void onSettled(MprisPlayer *player);
     void post(const QString &name, MprisPlayer *player);

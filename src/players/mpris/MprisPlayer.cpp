@@ -8,6 +8,7 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QDBusVariant>
+#include <limits>
 #include <time.h>
 
 namespace {
@@ -182,6 +183,8 @@ void MprisPlayer::call(const QString &method)
 void MprisPlayer::onPropertiesChanged(const QString &interface, const QVariantMap &changed,
                                       const QStringList &invalidated)
 {
+    if (m_signalsSeen < std::numeric_limits<int>::max())
+        ++m_signalsSeen;
     QVariantMap properties;
     for (auto it = changed.cbegin(); it != changed.cend(); ++it)
         properties.insert(it.key(), unwrap(it.value()));

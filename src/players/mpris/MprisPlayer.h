@@ -60,6 +60,9 @@ public:
     const QString &artAddress() const { return m_artAddress; }
     bool isFetchingArt() const { return m_art.isBusy(); }
 
+    // How many PropertiesChanged signals arrived from the player (saturates).
+    int signalsSeen() const { return m_signalsSeen; }
+
     // Transport: fire and forget, bounded.
     void call(const QString &method);
 
@@ -101,4 +104,5 @@ private:
     QTimer m_settle;
     qint64 m_settleStartNs = -1;
     bool m_waitingForArt = false;
+    int m_signalsSeen = 0;
 };

@@ -13,8 +13,14 @@ bool PositionClock::reading(qint64 positionUs, qint64 nowNs)
 {
     if (positionUs < 0)
         return false;
-    if (positionUs < this->positionUs(nowNs) - maxStepBackUs)
+    const qint64 expected = this->positionUs(nowNs);
+    if (positionUs < expected - maxStepBackUs)
         return false;
+    // A player that keeps answering one value while playing (0, mostly) is
+    // not moving; taking each answer would hold the position near it.
+    if (m_playing && m_lastReadingUs >= 0 && positionUs <= m_lastReadingUs && positionUs < expected)
+        return false;
+    m_lastReadingUs = positionUs;
     m_baseUs = positionUs;
     m_baseNs = nowNs;
     return true;
@@ -24,6 +30,7 @@ void PositionClock::jumpTo(qint64 positionUs, qint64 nowNs)
 {
     m_baseUs = std::max<qint64>(0, positionUs);
     m_baseNs = nowNs;
+    m_lastReadingUs = m_baseUs;
 }
 
 void PositionClock::setPlaying(bool playing, qint64 nowNs)

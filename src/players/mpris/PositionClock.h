@@ -6,7 +6,8 @@
 // by the monotonic time since, at the playback rate, while playing.
 //
 // Readings are not trusted blindly: one that would step the position back
-// by more than a second is dropped unless a seek or a new track allows it
+// by more than a second is dropped unless a seek or a new track allows it,
+// and while playing so is one that does not move past the reading before
 // (players that keep answering 0 while playing then get the extrapolated
 // value, and a late answer cannot read as a new track). Seeks and new
 // tracks are taken as they come. Times in nanoseconds of a monotonic clock,
@@ -36,4 +37,5 @@ private:
     double m_rate = 1.0;
     bool m_playing = false;
     qint64 m_lengthUs = 0;
+    qint64 m_lastReadingUs = -1; // the last reading or jump taken; -1 none
 };
