@@ -48,7 +48,10 @@ std::unique_ptr<NowPlaying> CoverlumeView::makeEngine(const ViewServices &servic
     BroadcasterClient &broadcaster = services.broadcaster ? *services.broadcaster : noBroadcaster;
     return std::make_unique<NowPlayingEngine>(NowPlayingEngine::Services{
         services.scripts, services.defaults, services.distributedCenter, this, m_cycle, m_themes,
-        broadcaster, m_allRunningProcessesScript, m_artworkImage});
+        broadcaster, m_allRunningProcessesScript, m_artworkImage,
+        // The stage and the marks are built after the engine: read at call time.
+        [this] { return m_stage ? m_stage->imageSizePoints() : 0.f; },
+        [this] { return m_marks.defaultArtworkImage; }});
 }
 
 CoverlumeView::CoverlumeView(const QSizeF &frameSize, ViewServices services, ViewParts parts)

@@ -2,6 +2,7 @@
 
 #include "core/FrameCycle.h"
 #include "nowplaying/ArtworkSteps.h"
+#include "nowplaying/PlayerArtwork.h"
 
 #include <QJsonArray>
 
@@ -15,7 +16,12 @@ QJsonValue lineValue(const std::optional<AttributedString> &line)
 } // namespace
 
 NowPlayingEngine::NowPlayingEngine(Services s, std::unique_ptr<ArtworkSteps> artwork)
-    : m_artwork(artwork ? std::move(artwork) : std::make_unique<UnchangedArtwork>())
+    // The player artwork keeps references to the scripts and detection built
+    // below; it uses none of them before the first rebuild.
+    : m_artwork(artwork ? std::move(artwork)
+                        : std::make_unique<PlayerArtwork>(PlayerArtwork::Parts{
+                              m_scripts, m_detection, m_state, s.defaults, s.broadcaster,
+                              s.artworkImage, s.imageSize, s.defaultArtworkImage}))
     , m_scripts(s.scripts, s.distributedCenter, s.observer,
                 // A player's own notification only ends the cycle early; the
                 // next layout reads the new data.

@@ -9,6 +9,7 @@
 #include "nowplaying/ProgressDetails.h"
 #include "nowplaying/TrackPolling.h"
 
+#include <functional>
 #include <memory>
 
 class BroadcasterClient;
@@ -39,8 +40,14 @@ public:
         BroadcasterClient &broadcaster;
         const ScriptSlot &processList; // built by the view
         QImage &artworkImage;          // the view's artwork
+        // The layout's artwork side S in points (0 or none: not laid out
+        // yet) and the built-in default artwork (none: a null image); both
+        // read when a rebuild needs them.
+        std::function<float()> imageSize = {};
+        std::function<QImage()> defaultArtworkImage = {};
     };
 
+    // Without artwork steps of the caller's, the player artwork is used.
     explicit NowPlayingEngine(Services services, std::unique_ptr<ArtworkSteps> artwork = {});
     ~NowPlayingEngine() override;
 

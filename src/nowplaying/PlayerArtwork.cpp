@@ -1,0 +1,310 @@
+#include "nowplaying/PlayerArtwork.h"
+
+#include "artwork/ImageBytes.h"
+#include "broadcaster/BroadcasterClient.h"
+#include "nowplaying/NowPlayingState.h"
+#include "nowplaying/PlayerDetection.h"
+#include "nowplaying/PlayerScripts.h"
+#include "platform/DefaultsStore.h"
+#include "platform/Log.h"
+
+#include <QRandomGenerator>
+#include <QUrl>
+#include <cmath>
+
+namespace {
+
+const QString kRecentSpotifyArtworks = QStringLiteral("recentSpotifyArtworks");
+// Longer texts are no artwork address worth remembering.
+constexpr qsizetype kMaxAddressLength = 4096;
+
+quint32 systemRandom()
+{
+    return QRandomGenerator::global()->bounded(quint32(2147483648u));
+}
+
+} // namespace
+
+PlayerArtwork::PlayerArtwork(Parts parts, ArtworkDownloader downloader, Random random)
+    : m(std::move(parts))
+    , m_downloader(downloader)
+    , m_random(random ? std::move(random) : Random(systemRandom))
+{
+}
+
+bool PlayerArtwork::verbose() const
+{
+    return m.defaults.intValue(QStringLiteral("verbosity")) >= 3;
+}
+
+PlayerArtwork::Answer PlayerArtwork::runSlot(const ScriptSlot &slot) const
+{
+    Answer answer;
+    if (!slot) {
+        // An empty slot asks nobody: it counts as a failed run, not as an
+        // answer without artwork.
+        answer.error = true;
+        answer.errorText = QStringLiteral("no script");
+        return answer;
+    }
+    QString error;
+    const ScriptResult result = slot->execute(&error);
+    answer.error = !error.isEmpty();
+    answer.errorText = error;
+    answer.data = result.data();
+    answer.text = result.stringValue();
+    return answer;
+}
+
+const ScriptSlot &PlayerArtwork::artworkSlot(quint64 number) const
+{
+    ScriptSlots &s = m.scripts.slots;
+    switch (number) {
+    case 2: return s.iTunesArtScript2;
+    case 3: return s.iTunesArtScript3;
+    case 4: return s.iTunesArtScript4;
+    case 5: return s.iTunesArtScript5;
+    case 6: return s.iTunesArtScript6;
+    default: return s.artScript;
+    }
+}
+
+QImage PlayerArtwork::sizedImage(const QByteArray &bytes) const
+{
+    const float size = m.imageSize ? m.imageSize() : 0.f;
+    return m_decoder.decode(bytes, m_decoder.boundFor(size));
+}
+
+QImage PlayerArtwork::naturalImage(const QByteArray &bytes) const
+{
+    return m_decoder.decode(bytes, 0);
+}
+
+QImage PlayerArtwork::downloadedImage(const QString &address, bool sized) const
+{
+    const QUrl url(address, QUrl::StrictMode);
+    if (!url.isValid())
+        return {};
+    const QByteArray bytes = m_downloader.download(url);
+    if (sized && !ImageBytes::holdsImageData(bytes))
+        return {};
+    return sized ? sizedImage(bytes) : naturalImage(bytes);
+}
+
+void PlayerArtwork::getiTunesArtwork()
+{
+    m.artworkImage = QImage();
+    if (!m.defaults.boolValue(QStringLiteral("multipleArtwork"))) {
+        if (verbose())
+            qCInfo(lcNowPlaying, "multipleArtwork preference is off. collecting first image");
+        const Answer answer = runSlot(m.scripts.slots.artScript);
+        if (answer.error)
+            qCInfo(lcNowPlaying, "error fetching artwork: %s", qPrintable(answer.errorText));
+        if (ImageBytes::holdsImageData(answer.data)) {
+            m.artworkImage = sizedImage(answer.data);
+            if (m.artworkImage.isNull())
+                qCInfo(lcNowPlaying, "unable to make NSImage from image data");
+        }
+        return;
+    }
+
+    quint64 &number = m.scripts.artworkNumber;
+    Answer kept;
+    for (int attempt = 0; attempt < 7; ++attempt) {
+        // The count starts at 1 once a set is built; anything else asks for
+        // the front artwork.
+        if (number < 1 || number > quint64(maxArtworkSlot))
+            number = 1;
+        if (verbose())
+            qCInfo(lcNowPlaying, "attempting to collect artwork number %llu", number);
+        kept = runSlot(artworkSlot(number));
+        if (kept.error) {
+            if (verbose())
+                qCInfo(lcNowPlaying, "nothing received for artwork %llu", number);
+            number = 1;
+            continue;
+        }
+        number = number + 1 > quint64(maxArtworkSlot) ? 1 : number + 1;
+        break;
+    }
+    if (ImageBytes::holdsImageData(kept.data)) {
+        m.artworkImage = sizedImage(kept.data);
+        if (m.artworkImage.isNull())
+            qCInfo(lcNowPlaying, "unable to make NSImage from image data");
+    }
+}
+
+void PlayerArtwork::setSotifyAlbumCoverViaWebAPI()
+{
+    const QString address = runSlot(m.scripts.slots.spotifyArtURLScript).text;
+    if (address.isEmpty())
+        return;
+    const QUrl url(address, QUrl::StrictMode);
+    if (!url.isValid() || url.isRelative()) {
+        qCInfo(lcNowPlaying, "setSotifyAlbumCoverViaWebAPI unable to make a url with %s",
+               qPrintable(address));
+        return;
+    }
+    const QByteArray bytes = m_downloader.download(url);
+    if (!bytes.isEmpty())
+        m.artworkImage = naturalImage(bytes);
+    if (m.artworkImage.isNull())
+        qCInfo(lcNowPlaying, "attempted to set artwork image from url provided by Spotify (%s) but failed",
+               qPrintable(address));
+}
+
+QImage PlayerArtwork::imageForSpotifyArtworkURL(const QString &address) const
+{
+    return downloadedImage(address, true);
+}
+
+QStringList PlayerArtwork::recentSpotifyArtworks() const
+{
+    QStringList addresses;
+    const QVariantList stored = m.defaults.arrayValue(kRecentSpotifyArtworks);
+    for (const QVariant &entry : stored) {
+        if (entry.typeId() != QMetaType::QString)
+            continue;
+        const QString address = entry.toString();
+        if (!address.isEmpty() && address.size() <= kMaxAddressLength && !addresses.contains(address))
+            addresses << address;
+    }
+    return addresses;
+}
+
+void PlayerArtwork::logSpotifyTrackArtwork()
+{
+    const QString address = runSlot(m.scripts.slots.spotifyArtURLScript).text;
+    if (address.isEmpty() || address.size() > kMaxAddressLength)
+        return;
+    // Oldest first: a new address goes to the end and the oldest make room.
+    QStringList addresses = recentSpotifyArtworks();
+    if (!addresses.contains(address))
+        addresses << address;
+    while (addresses.size() > maxRecentSpotifyArtworks)
+        addresses.removeFirst();
+    const QVariantList list(addresses.cbegin(), addresses.cend());
+    // Nothing new: the settings file is not written on every rebuild.
+    if (list != m.defaults.arrayValue(kRecentSpotifyArtworks))
+        m.defaults.set(kRecentSpotifyArtworks, list);
+}
+
+QImage PlayerArtwork::randomCoverFrom(const ScriptSlot &slot) const
+{
+    if (!slot)
+        return {};
+    for (int attempt = 0; attempt < randomCoverAttempts; ++attempt) {
+        const QImage image = sizedImage(runSlot(slot).data);
+        if (!image.isNull())
+            return image;
+    }
+    return {};
+}
+
+QImage PlayerArtwork::randomSpotifyCover() const
+{
+    const QStringList addresses = recentSpotifyArtworks();
+    if (addresses.isEmpty())
+        return {};
+    const double r = double(m_random() & 0x7fffffffu);
+    const qsizetype count = addresses.size();
+    qsizetype index = qsizetype(std::floor(r / 2147483647.0 * double(count)));
+    if (index >= count)
+        index = count - 1;
+    return imageForSpotifyArtworkURL(addresses.at(index));
+}
+
+QImage PlayerArtwork::getRandomCover()
+{
+    if (m.detection.isItunesRunning()) {
+        qCInfo(lcNowPlaying, "iTunes running");
+        if (!m.scripts.slots.iTunesRandomArtworkScript)
+            qCInfo(lcNowPlaying, "but random script is nil!");
+        return randomCoverFrom(m.scripts.slots.iTunesRandomArtworkScript);
+    }
+    if (m.detection.isMusicRunning())
+        return randomCoverFrom(m.scripts.slots.musicRandomArtworkScript);
+    if (m.detection.isSpotifyRunning())
+        return randomSpotifyCover();
+    return {};
+}
+
+void PlayerArtwork::artworkFromScript(bool sized)
+{
+    const Answer answer = runSlot(m.scripts.slots.artScript);
+    if (answer.error)
+        qCInfo(lcNowPlaying, "error fetching artwork: %s", qPrintable(answer.errorText));
+    if (ImageBytes::holdsImageData(answer.data))
+        m.artworkImage = sized ? sizedImage(answer.data) : naturalImage(answer.data);
+}
+
+void PlayerArtwork::hermesArtwork()
+{
+    const Answer answer = runSlot(m.scripts.slots.artScript);
+    if (answer.error)
+        qCInfo(lcNowPlaying, "error fetching artwork: %s", qPrintable(answer.errorText));
+    if (!ImageBytes::holdsImageData(answer.data))
+        return;
+    // Fetched now, at layout, so that drawing never waits on the network.
+    m.artworkImage = downloadedImage(runSlot(m.scripts.slots.artScript).text, true);
+}
+
+void PlayerArtwork::perSourceArtworkStep()
+{
+    const int player = m.state.currentPlayer;
+    switch (player) {
+    case 0:
+        return;
+    case 8: {
+        m.artworkImage = QImage();
+        const QByteArray bytes = m.broadcaster.getArtwork();
+        if (!bytes.isEmpty())
+            m.artworkImage = naturalImage(bytes);
+        return;
+    }
+    case 1:
+        m.artworkImage = QImage();
+        artworkFromScript(true);
+        if (m.artworkImage.isNull())
+            setSotifyAlbumCoverViaWebAPI();
+        return;
+    case 2:
+    case 12:
+        // A stream has no artwork of its own: the last image stays.
+        if (!m.state.track.iTunesRadio)
+            getiTunesArtwork();
+        return;
+    case 9:
+        m.artworkImage = QImage();
+        hermesArtwork();
+        return;
+    default:
+        if (!isLocalPlayer(player))
+            return;
+        m.artworkImage = QImage();
+        artworkFromScript(true);
+        return;
+    }
+}
+
+QImage PlayerArtwork::defaultArtworkCopy() const
+{
+    return m.defaultArtwork ? m.defaultArtwork().copy() : QImage();
+}
+
+void PlayerArtwork::fallbackArtworkStep()
+{
+    if (!m.artworkImage.isNull() || m.defaults.boolValue(QStringLiteral("userPaused")))
+        return;
+    const int actionWhenPaused = m.defaults.intValue(QStringLiteral("actionWhenPaused"));
+    if (m.state.currentPlayer != 0 && m.defaults.intValue(QStringLiteral("defaultArtwork")) == 1)
+        m.artworkImage = defaultArtworkCopy();
+    if (m.state.currentPlayer == 0) {
+        if (actionWhenPaused == 1)
+            m.artworkImage = defaultArtworkCopy();
+        if (actionWhenPaused == 2)
+            m.artworkImage = getRandomCover();
+    }
+    if (m.state.noPlayer && actionWhenPaused == 0)
+        m.artworkImage = QImage();
+}

@@ -1,0 +1,168 @@
+// Decoding untrusted artwork bytes: the bound a layout asks for, the caps on
+// what is kept, and pictures whose header declares more than is allowed.
+#include "artwork/ArtworkDecoder.h"
+#include "artwork/ImageBytes.h"
+
+#include <QBuffer>
+#include <QtEndian>
+#include <QtTest>
+
+namespace {
+
+quint32 crc32(const QByteArray &bytes)
+{
+    quint32 crc = 0xffffffffu;
+    for (const char c : bytes) {
+        crc ^= quint8(c);
+        for (int k = 0; k < 8; ++k)
+            crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+QByteArray chunk(const QByteArray &type, const QByteArray &data)
+{
+    QByteArray out(4, '\0');
+    qToBigEndian(quint32(data.size()), out.data());
+    QByteArray crc(4, '\0');
+    qToBigEndian(crc32(type + data), crc.data());
+    return out + type + data + crc;
+}
+
+// A valid one-bit grey PNG of any size, all white: a few kilobytes even for
+// tens of millions of pixels.
+QByteArray monoPng(quint32 width, quint32 height)
+{
+    QByteArray header(13, '\0');
+    qToBigEndian(width, header.data());
+    qToBigEndian(height, header.data() + 4);
+    header[8] = 1; // bit depth
+    header[9] = 0; // grey
+    const qsizetype rowBytes = 1 + (qsizetype(width) + 7) / 8;
+    QByteArray row(rowBytes, char(0xff));
+    row[0] = 0; // no filter
+    QByteArray raw;
+    raw.reserve(rowBytes * height);
+    for (quint32 y = 0; y < height; ++y)
+        raw += row;
+    const QByteArray zlib = qCompress(raw, 9).mid(4); // without Qt's length prefix
+    return QByteArray("\x89PNG\r\n\x1a\n", 8) + chunk("IHDR", header) + chunk("IDAT", zlib)
+        + chunk("IEND", {});
+}
+
+QByteArray png(const QSize &size, QColor colour = Qt::red)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(colour);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+} // namespace
+
+class TestArtworkDecoder : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void fiveBytesAreImageData()
+    {
+        QVERIFY(!ImageBytes::holdsImageData(QByteArray()));
+        QVERIFY(!ImageBytes::holdsImageData("GIF8"));
+        QVERIFY(ImageBytes::holdsImageData("GIF89"));
+    }
+
+    void boundsTheDecodedSize_data()
+    {
+        QTest::addColumn<QSize>("natural");
+        QTest::addColumn<int>("bound");
+        QTest::addColumn<QSize>("decoded");
+        QTest::newRow("natural size when unbounded") << QSize(300, 200) << 0 << QSize(300, 200);
+        QTest::newRow("square down to the bound") << QSize(400, 400) << 100 << QSize(100, 100);
+        QTest::newRow("wide keeps its shape") << QSize(400, 200) << 100 << QSize(100, 50);
+        QTest::newRow("tall keeps its shape") << QSize(100, 400) << 50 << QSize(12, 50);
+        QTest::newRow("small is never enlarged") << QSize(40, 30) << 100 << QSize(40, 30);
+        QTest::newRow("a sliver keeps a pixel") << QSize(1000, 1) << 100 << QSize(100, 1);
+    }
+    void boundsTheDecodedSize()
+    {
+        QFETCH(QSize, natural);
+        QFETCH(int, bound);
+        QFETCH(QSize, decoded);
+        const QImage image = ArtworkDecoder().decode(png(natural), bound);
+        QVERIFY(!image.isNull());
+        QCOMPARE(image.size(), decoded);
+        QCOMPARE(image.pixelColor(image.width() / 2, image.height() / 2), QColor(Qt::red));
+    }
+
+    void capsTheNaturalSize()
+    {
+        ArtworkDecoder::Limits limits;
+        limits.maxDecodedSide = 64;
+        const ArtworkDecoder decoder(limits);
+        QCOMPARE(decoder.decode(png(QSize(256, 128)), 0).size(), QSize(64, 32));
+        // A layout bound above the cap is held to the cap too.
+        QCOMPARE(decoder.decode(png(QSize(256, 128)), 200).size(), QSize(64, 32));
+    }
+
+    void boundForALayoutSize_data()
+    {
+        QTest::addColumn<float>("size");
+        QTest::addColumn<int>("bound");
+        QTest::newRow("not laid out") << 0.f << 0;
+        QTest::newRow("negative") << -5.f << 0;
+        QTest::newRow("not a number") << std::numeric_limits<float>::quiet_NaN() << 0;
+        QTest::newRow("infinite") << std::numeric_limits<float>::infinity() << 0;
+        QTest::newRow("fraction rounds up") << 514.29f << 515;
+        QTest::newRow("huge") << 1e30f << 4096;
+    }
+    void boundForALayoutSize()
+    {
+        QFETCH(float, size);
+        QFETCH(int, bound);
+        QCOMPARE(ArtworkDecoder().boundFor(size), bound);
+    }
+
+    void refusesADecompressionBomb()
+    {
+        // The same generator's small picture decodes, so the refusal below
+        // is the declared size's, not a broken file's.
+        const QImage small = ArtworkDecoder().decode(monoPng(300, 200));
+        QCOMPARE(small.size(), QSize(300, 200));
+        QCOMPARE(small.pixelColor(10, 10), QColor(Qt::white));
+
+        const QByteArray bomb = monoPng(9000, 9000); // 81 million pixels
+        QVERIFY2(bomb.size() < 200 * 1024, QByteArray::number(bomb.size()));
+        QTest::ignoreMessage(QtWarningMsg, "artwork refused: it declares 9000 x 9000 pixels");
+        QVERIFY(ArtworkDecoder().decode(bomb, 100).isNull());
+
+        ArtworkDecoder::Limits limits;
+        limits.maxSourceSide = 1000;
+        QTest::ignoreMessage(QtWarningMsg, "artwork refused: it declares 1001 x 2 pixels");
+        QVERIFY(ArtworkDecoder(limits).decode(monoPng(1001, 2)).isNull());
+    }
+
+    void refusesTooManyBytes()
+    {
+        ArtworkDecoder::Limits limits;
+        limits.maxBytes = 100;
+        const QByteArray bytes = png(QSize(300, 300));
+        QVERIFY(bytes.size() > 100);
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^artwork refused: \\d+ bytes is more than 100$"));
+        QVERIFY(ArtworkDecoder(limits).decode(bytes).isNull());
+    }
+
+    void undecodableBytesGiveNoImage()
+    {
+        const ArtworkDecoder decoder;
+        QVERIFY(decoder.decode(QByteArray()).isNull());
+        QVERIFY(decoder.decode("GIF89").isNull());
+        QVERIFY(decoder.decode(png(QSize(20, 20)).left(40)).isNull());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestArtworkDecoder)
+#include "tst_artworkdecoder.moc"
