@@ -58,7 +58,7 @@ CoverlumeView::CoverlumeView(const QSizeF &frameSize, ViewServices services, Vie
     : m_services(services)
     , m_themes(services.defaults)
     , m_nowPlaying(parts.nowPlaying ? std::move(parts.nowPlaying) : makeEngine(services))
-    , m_stage(parts.stage ? std::move(parts.stage) : std::make_unique<BlankStage>())
+    , m_stage(makeStage(parts))
     , m_power(parts.power ? std::move(parts.power) : std::make_unique<InertPowerControl>())
     , m_frameStep({m_cycle, m_themes, *m_nowPlaying, *m_stage, *m_power, services.defaults,
                    services.host, services.clock})
@@ -121,6 +121,25 @@ CoverlumeView::~CoverlumeView()
     // Observers must not outlive the view: a later post would reach freed memory.
     m_services.localCenter.removeObserver(this);
     m_services.distributedCenter.removeObserver(this);
+}
+
+std::unique_ptr<ThemeStage> CoverlumeView::makeStage(ViewParts &parts)
+{
+    if (parts.stage)
+        return std::move(parts.stage);
+    if (parts.makeStage) {
+        // Only the real engine has state a stage can draw.
+        auto *engine = dynamic_cast<NowPlayingEngine *>(m_nowPlaying.get());
+        const StageContext context{m_services.defaults, m_themes, m_services.clock,
+                                   m_services.distributedCenter, m_services.host, m_artworkImage,
+                                   m_marks, m_cycle, m_frameSize,
+                                   engine ? &engine->state() : nullptr,
+                                   engine ? &engine->details() : nullptr, m_services.broadcaster};
+        if (auto stage = parts.makeStage(context))
+            return stage;
+        qCWarning(lcCore, "the stage factory made no stage; showing a blank stage");
+    }
+    return std::make_unique<BlankStage>();
 }
 
 int CoverlumeView::verbosity() const

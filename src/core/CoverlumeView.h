@@ -4,12 +4,14 @@
 #include "core/FrameStep.h"
 #include "core/NowPlaying.h"
 #include "core/PowerControl.h"
+#include "core/StageContext.h"
 #include "core/ThemeSettings.h"
 #include "core/ThemeStage.h"
 
 #include <QImage>
 #include <QJsonObject>
 #include <QSizeF>
+#include <functional>
 #include <memory>
 
 class BroadcasterClient;
@@ -41,6 +43,10 @@ struct ViewParts
     std::unique_ptr<NowPlaying> nowPlaying;
     std::unique_ptr<ThemeStage> stage;
     std::unique_ptr<PowerControl> power;
+    // Makes the stage when `stage` is empty; neither given: a BlankStage.
+    // Called once in the view's constructor, before the view builds its
+    // views; the context's references are the view's.
+    std::function<std::unique_ptr<ThemeStage>(const StageContext &)> makeStage;
 };
 
 // The display: one per window. It owns its theme settings reader, its frame
@@ -89,20 +95,7 @@ public:
     void updateTrackInfoFromBroadcaster();
 
     // The rating and loved marks, and the images the layouts draw with.
-    struct Marks
-    {
-        QString fiveStars;
-        QString twelvePipes;
-        QString filledHeart;
-        QString emptyHeart;
-        QString slashedHeart;
-        QImage thumbsUpImage;            // null when the resource is missing
-        QSizeF thumbsUpSize;             // in points, from the font size
-        QImage thumbsNeitherUpNorDownImage;
-        QSizeF thumbsNeitherUpNorDownSize;
-        QImage defaultArtworkImage;
-        QImage transparentMaskImage;
-    };
+    using Marks = ViewMarks;
     const Marks &marks() const { return m_marks; }
     const QImage &blackImage() const { return m_blackImage; }
     bool darkBg() const { return m_darkBg; }
@@ -111,6 +104,7 @@ private:
     std::unique_ptr<NowPlaying> makeEngine(const ViewServices &services);
     int verbosity() const;
     void buildMarks();
+    std::unique_ptr<ThemeStage> makeStage(ViewParts &parts);
 
     ViewServices m_services;
     ThemeSettings m_themes;

@@ -2,6 +2,7 @@
 
 #include "broadcaster/CoverlumeBroadcasterHelper.h"
 #include "core/CoverlumeView.h"
+#include "render/RenderStage.h"
 #include "core/RegisteredDefaults.h"
 #include "platform/DefaultsStore.h"
 #include "platform/DistributedNotificationCenter.h"
@@ -122,7 +123,10 @@ void DisplaySession::addNewCoverlumeView()
     auto next = std::make_unique<CoverlumeView>(
         m_frameSize,
         ViewServices{*m_defaults, *m_scripts, *m_localCenter, *m_distributedCenter, *m_clock, *this,
-                     &CoverlumeBroadcasterHelper::sharedCoverlumeBroadcasterHelper()});
+                     &CoverlumeBroadcasterHelper::sharedCoverlumeBroadcasterHelper()},
+        ViewParts{.makeStage = [](const StageContext &context) -> std::unique_ptr<ThemeStage> {
+            return std::make_unique<RenderStage>(context);
+        }});
     m_view = std::move(next); // the old view is dropped here
     m_view->startAnimation();
     m_view->setArtworkImage(heldArtwork);

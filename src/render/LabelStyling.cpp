@@ -1,0 +1,188 @@
+#include "render/LabelStyling.h"
+
+#include "core/ThemeId.h"
+
+#include <algorithm>
+#include <initializer_list>
+
+namespace {
+
+using Alignment = AttributedStyle::Alignment;
+
+bool broadcastIs(const LabelStyling::Source &source, std::initializer_list<const char *> names)
+{
+    if (source.currentPlayer != PlayerId::Broadcaster)
+        return false;
+    for (const char *name : names)
+        if (source.broadcastPlayer.compare(QLatin1String(name), Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
+}
+
+AttributedStyle markStyle(const QColor &colour, const AttributedFont &font, const AttributedStyle::Paragraph &paragraph)
+{
+    AttributedStyle style;
+    style.withForeground(colour).withFont(font).withParagraph(paragraph);
+    return style;
+}
+
+const QString kReturn = QStringLiteral("\r");
+
+} // namespace
+
+LabelStyling::Palette LabelStyling::Palette::classic()
+{
+    const auto w = [](double level) { return AttributedStyle::white(level, 1.0); };
+    return {w(1.0), w(0.75), w(0.75), w(0.1), w(0.75), w(0.75), w(0.2), w(0.75), w(0.15), w(0.75)};
+}
+
+LabelStyling::Palette LabelStyling::Palette::appleTV(double w)
+{
+    const auto c = [w](double alpha) { return AttributedStyle::white(w, alpha); };
+    return {c(1.0), c(0.75), c(0.75), c(0.25), c(0.75), c(0.85), c(0.25), AttributedStyle::white(0.75, 1.0),
+            c(0.25), c(0.75)};
+}
+
+bool LabelStyling::hasStars(const Source &source)
+{
+    const int p = source.currentPlayer;
+    return p == PlayerId::ITunes || p == PlayerId::Ecoute || p == PlayerId::Swinsian || p == PlayerId::Music
+        || broadcastIs(source, {"itunes", "music", "swinsian", "ecoute"});
+}
+
+bool LabelStyling::isITunesLike(const Source &source)
+{
+    return source.currentPlayer == PlayerId::ITunes || source.currentPlayer == PlayerId::Music
+        || broadcastIs(source, {"itunes", "music"});
+}
+
+bool LabelStyling::hasHearts(const Source &source)
+{
+    return isITunesLike(source);
+}
+
+bool LabelStyling::hasPipes(const Source &source)
+{
+    return source.currentPlayer == PlayerId::Spotify || broadcastIs(source, {"spotify"});
+}
+
+bool LabelStyling::isHermes(const Source &source)
+{
+    return source.currentPlayer == PlayerId::Hermes || broadcastIs(source, {"hermes"});
+}
+
+int LabelStyling::litStars(const Source &source)
+{
+    // iTunes and Music report 0 … 100, the others 0 … 5.
+    const int n = isITunesLike(source) ? source.rating / 20 : source.rating;
+    return n < 0 || n > 5 ? 0 : n;
+}
+
+int LabelStyling::litPipes(int popularity)
+{
+    if (popularity < -7 || popularity > 103)
+        return 0;
+    return std::max(0, popularity / 8);
+}
+
+void LabelStyling::setMarkTexts(const QString &fiveStars, const QString &twelvePipes, const QString &filledHeart,
+                                const QString &emptyHeart, const QString &slashedHeart)
+{
+    m_fiveStars = AttributedString(fiveStars);
+    m_twelvePipes = AttributedString(twelvePipes);
+    m_filledHeart = AttributedString(filledHeart);
+    m_emptyHeart = AttributedString(emptyHeart);
+    m_slashedHeart = AttributedString(slashedHeart);
+}
+
+void LabelStyling::style(Lines &lines, const Source &source, const Switches &switches, bool leftAligned,
+                         float fontSize, const Palette &palette)
+{
+    AttributedStyle::Paragraph paragraph;
+    paragraph.alignment = leftAligned ? Alignment::Left : Alignment::Right;
+    const auto styleLine = [&](std::optional<AttributedString> &line, const QColor &colour, double size) {
+        if (!line)
+            return;
+        line->append(AttributedString(QStringLiteral(" ")));
+        line->setAttributes(markStyle(colour, AttributedFont::system(size), paragraph));
+    };
+    styleLine(lines.track, palette.track, fontSize);
+    styleLine(lines.artist, palette.artist, fontSize);
+    styleLine(lines.album, palette.album, 0.8 * fontSize);
+
+    if (switches.showRating && !m_fiveStars.isEmpty() && source.currentPlayer != 0 && !source.iTunesRadio)
+        styleMarks(source, switches, paragraph, fontSize, palette);
+}
+
+void LabelStyling::styleMarks(const Source &source, const Switches &switches,
+                              const AttributedStyle::Paragraph &paragraph, float fontSize, const Palette &palette)
+{
+    if (hasStars(source)) {
+        const AttributedFont font = AttributedFont::system(0.6 * fontSize);
+        m_fiveStars.setAttributes(markStyle(palette.starsUnlit, font, paragraph));
+        const int lit = std::min(litStars(source), int(m_fiveStars.length()));
+        if (lit > 0)
+            m_fiveStars.setAttributes(0, lit, markStyle(palette.starsLit, font, paragraph));
+    }
+    // Styled whenever they are shown: the global switch appends them even
+    // when the theme's own switch is off.
+    if (hasHearts(source) && (switches.showLovedForTheme || switches.showLoved)) {
+        const AttributedFont font = AttributedFont::system(0.6 * fontSize);
+        m_filledHeart.setAttributes(
+            markStyle(palette.filledHeart, font, paragraph).withStrokeWidth(-12.0).withKerning(1));
+        m_emptyHeart.setAttributes(markStyle(palette.emptyHeart, font, paragraph).withStrokeWidth(5.0).withKerning(1));
+        m_slashedHeart.setAttributes(
+            markStyle(palette.slashedHeart, AttributedFont::named(QStringLiteral("Arial"), 0.6 * fontSize), paragraph)
+                .withStrokeWidth(5.0)
+                .withKerning(1));
+    }
+    if (hasPipes(source)) {
+        m_twelvePipes.setAttributes(
+            markStyle(palette.pipesUnlit, AttributedFont::system(0.4 * fontSize), paragraph)
+                .withStrokeWidth(12.0)
+                .withKerning(1));
+        const int lit = std::min(litPipes(source.rating), int(m_twelvePipes.length()));
+        if (lit > 0)
+            m_twelvePipes.setAttributes(
+                0, lit,
+                markStyle(palette.pipesLit, AttributedFont::system(0.4 * fontSize, true), paragraph)
+                    .withStrokeWidth(12.0)
+                    .withKerning(1));
+    }
+}
+
+AttributedString LabelStyling::compose(const Lines &lines, const Source &source, const Switches &switches) const
+{
+    AttributedString label;
+    const AttributedString newline(kReturn);
+    if (lines.track)
+        label.append(*lines.track);
+    if (lines.artist) {
+        label.append(newline);
+        label.append(*lines.artist);
+    }
+    if (lines.album) {
+        label.append(newline);
+        label.append(*lines.album);
+    }
+    if (isHermes(source) || !switches.showRating || source.currentPlayer == 0)
+        return label; // Hermes shows its thumb picture instead
+
+    label.append(newline);
+    label.append(newline);
+    if (source.currentPlayer == PlayerId::Ecoute) {
+        label.append(m_fiveStars);
+    } else if (isITunesLike(source)) {
+        if (switches.showLoved) {
+            label.append(newline);
+            label.append(source.loved ? m_filledHeart : source.disliked ? m_slashedHeart : m_emptyHeart);
+        } else {
+            label.append(m_fiveStars);
+        }
+    } else if (source.currentPlayer == PlayerId::Swinsian || broadcastIs(source, {"swinsian"})) {
+        label.append(m_fiveStars);
+    } else if (hasPipes(source)) {
+        label.append(m_twelvePipes);
+    }
+    return label;
+}

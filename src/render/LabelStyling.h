@@ -1,0 +1,87 @@
+#pragma once
+
+#include "platform/AttributedString.h"
+
+#include <QColor>
+#include <QString>
+#include <optional>
+
+// The label's text: the colours and fonts of the three lines and of the
+// rating marks (stars, hearts, popularity pipes), and the composition of the
+// label from them. Pure functions of what they are given, except that the
+// marks keep the attributes they were last given (a layout that does not
+// style them shows them as before). Main thread (fonts).
+class LabelStyling
+{
+public:
+    // Colours of one theme's label: device white levels with alpha.
+    struct Palette
+    {
+        QColor track, artist, album;
+        QColor starsUnlit, starsLit;
+        QColor filledHeart, emptyHeart, slashedHeart;
+        QColor pipesUnlit, pipesLit;
+        static Palette classic();
+        // Apple TV and Blur: white level `w` (1.0, or 0.15 for Blur on a
+        // light background) at the item's alpha.
+        static Palette appleTV(double w);
+    };
+
+    // What the source and the settings say about the marks.
+    struct Source
+    {
+        int currentPlayer = 0;    // 0: none
+        QString broadcastPlayer;  // the broadcaster's player name, when the source is 8
+        int rating = 0;
+        bool loved = false;
+        bool disliked = false;
+        bool iTunesRadio = false;
+    };
+
+    struct Switches
+    {
+        bool showRating = false;       // the theme's
+        bool showLovedForTheme = false; // the theme's
+        bool showLoved = false;        // the global "showLoved"
+    };
+
+    // The three lines as the source gave them; none: a line left out.
+    struct Lines
+    {
+        std::optional<AttributedString> track, artist, album;
+    };
+
+    // Source kinds, by player id (8, the broadcaster, by its player name).
+    static bool hasStars(const Source &source);
+    static bool hasHearts(const Source &source);
+    static bool hasPipes(const Source &source);
+    static bool isHermes(const Source &source);
+    static bool isITunesLike(const Source &source); // iTunes or Music
+    // How many stars or pipes are lit; 0 when the rating is out of range.
+    static int litStars(const Source &source);
+    static int litPipes(int popularity);
+
+    void setMarkTexts(const QString &fiveStars, const QString &twelvePipes, const QString &filledHeart,
+                      const QString &emptyHeart, const QString &slashedHeart);
+
+    // Stage D: a space appended to each line, the paragraph and the line
+    // styles; the marks when the switches and the source ask for them.
+    void style(Lines &lines, const Source &source, const Switches &switches, bool leftAligned, float fontSize,
+               const Palette &palette);
+    // Stage E (without the detail lines): the lines, and the marks below an
+    // empty line.
+    AttributedString compose(const Lines &lines, const Source &source, const Switches &switches) const;
+
+    const AttributedString &fiveStars() const { return m_fiveStars; }
+    const AttributedString &twelvePipes() const { return m_twelvePipes; }
+
+private:
+    void styleMarks(const Source &source, const Switches &switches, const AttributedStyle::Paragraph &paragraph,
+                    float fontSize, const Palette &palette);
+
+    AttributedString m_fiveStars;
+    AttributedString m_twelvePipes;
+    AttributedString m_filledHeart;
+    AttributedString m_emptyHeart;
+    AttributedString m_slashedHeart;
+};
