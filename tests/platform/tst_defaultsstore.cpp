@@ -1,4 +1,5 @@
 #include "platform/DefaultsStore.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,23 +15,7 @@
 
 namespace {
 
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeAll(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
-QJsonObject fileObject(const QString &path)
-{
-    return QJsonDocument::fromJson(readAll(path)).object();
-}
+using namespace TestFiles;
 
 // Files in the directory other than the settings file and its lock.
 QStringList strayFiles(const QString &directory)
@@ -126,7 +111,7 @@ void TestDefaultsStore::layersReadFromTheTop()
 
         // A later write must not carry the command-line value into the file.
         QVERIFY(store.set(QStringLiteral("cycle"), 300));
-        QCOMPARE(fileObject(store.filePath()).value(QStringLiteral("verbosity")).toInt(), 1);
+        QCOMPARE(readJsonObject(store.filePath()).value(QStringLiteral("verbosity")).toInt(), 1);
 
         store.setVolatile(QStringLiteral("verbosity"), QVariant());
         QCOMPARE(store.intValue(QStringLiteral("verbosity")), 1);
@@ -136,7 +121,7 @@ void TestDefaultsStore::layersReadFromTheTop()
     DefaultsStore store(dir.path());
     QCOMPARE(store.intValue(QStringLiteral("verbosity")), 1);
     QVERIFY(!store.contains(QStringLiteral("onlyHere")));
-    QVERIFY(!fileObject(store.filePath()).contains(QStringLiteral("onlyHere")));
+    QVERIFY(!readJsonObject(store.filePath()).contains(QStringLiteral("onlyHere")));
 }
 
 void TestDefaultsStore::removeOfRegisteredKeyShowsRegisteredValue()
@@ -148,7 +133,7 @@ void TestDefaultsStore::removeOfRegisteredKeyShowsRegisteredValue()
     QCOMPARE(store.intValue(QStringLiteral("cycle")), 100);
     QVERIFY(store.remove(QStringLiteral("cycle")));
     QCOMPARE(store.intValue(QStringLiteral("cycle")), 600);
-    QVERIFY(!fileObject(store.filePath()).contains(QStringLiteral("cycle")));
+    QVERIFY(!readJsonObject(store.filePath()).contains(QStringLiteral("cycle")));
     // Setting an invalid value is a removal too.
     QVERIFY(store.set(QStringLiteral("cycle"), 5));
     QVERIFY(store.set(QStringLiteral("cycle"), QVariant()));
@@ -160,7 +145,7 @@ void TestDefaultsStore::interruptedWriteKeepsOldFile()
     QTemporaryDir dir;
     DefaultsStore store(dir.path());
     QVERIFY(store.set(QStringLiteral("theme"), 1));
-    const QByteArray before = readAll(store.filePath());
+    const QByteArray before = readBytes(store.filePath());
 
     int hookCalls = 0;
     store.setBeforeCommitHookForTesting([&hookCalls] {
@@ -170,7 +155,7 @@ void TestDefaultsStore::interruptedWriteKeepsOldFile()
     QVERIFY(!store.set(QStringLiteral("theme"), 7));
     QVERIFY(!store.remove(QStringLiteral("absentKey")));
     QCOMPARE(hookCalls, 2);
-    QCOMPARE(readAll(store.filePath()), before);
+    QCOMPARE(readBytes(store.filePath()), before);
     QVERIFY2(strayFiles(dir.path()).isEmpty(), qPrintable(strayFiles(dir.path()).join(u' ')));
     // The value is still this process's value, and still pending.
     QCOMPARE(store.intValue(QStringLiteral("theme")), 7);
@@ -198,7 +183,7 @@ void TestDefaultsStore::corruptFileIsKeptAside()
     QFETCH(QByteArray, content);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("defaults.json"));
-    writeAll(path, content);
+    QVERIFY(writeBytes(path, content));
 
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^settings file .*defaults\\.json .*; kept aside as .*defaults\\.json\\.corrupt-\\d{8}-\\d{6}, using the registered defaults$")));
     DefaultsStore store(dir.path());
@@ -209,12 +194,12 @@ void TestDefaultsStore::corruptFileIsKeptAside()
     const QStringList kept = strayFiles(dir.path());
     QCOMPARE(kept.size(), 1);
     QVERIFY(kept.first().startsWith(QStringLiteral("defaults.json.corrupt-")));
-    QCOMPARE(readAll(dir.filePath(kept.first())), content);
+    QCOMPARE(readBytes(dir.filePath(kept.first())), content);
 
     QVERIFY(store.set(QStringLiteral("cycle"), 200));
-    const QJsonObject fresh = fileObject(path);
+    const QJsonObject fresh = readJsonObject(path);
     QCOMPARE(fresh.keys(), QStringList{QStringLiteral("cycle")});
-    QCOMPARE(readAll(dir.filePath(kept.first())), content);
+    QCOMPARE(readBytes(dir.filePath(kept.first())), content);
 }
 
 void TestDefaultsStore::keptAsideNamesNeverClash()
@@ -223,7 +208,7 @@ void TestDefaultsStore::keptAsideNamesNeverClash()
     const QString path = dir.filePath(QStringLiteral("defaults.json"));
     // Three corrupt files within (almost certainly) the same second.
     for (int i = 0; i < 3; ++i) {
-        writeAll(path, QByteArray("broken ") + QByteArray::number(i));
+        QVERIFY(writeBytes(path, QByteArray("broken ") + QByteArray::number(i)));
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("kept aside as")));
         DefaultsStore store(dir.path());
     }
@@ -231,7 +216,7 @@ void TestDefaultsStore::keptAsideNamesNeverClash()
     QCOMPARE(kept.size(), 3);
     QSet<QByteArray> contents;
     for (const QString &name : kept)
-        contents.insert(readAll(dir.filePath(name)));
+        contents.insert(readBytes(dir.filePath(name)));
     QCOMPARE(contents, (QSet<QByteArray>{"broken 0", "broken 1", "broken 2"}));
 }
 
@@ -243,7 +228,7 @@ void TestDefaultsStore::oversizedFileIsKeptAside()
     QByteArray huge = "{\"theme\": 3, \"pad\": \"";
     huge += QByteArray(16 * 1024 * 1024, 'x');
     huge += "\"}";
-    writeAll(path, huge);
+    QVERIFY(writeBytes(path, huge));
 
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("is over 16 MiB; kept aside as")));
     DefaultsStore store(dir.path());
@@ -273,7 +258,7 @@ void TestDefaultsStore::unreadableFileIsNeverOverwritten()
     // Once the obstacle is gone the change kept in memory is written.
     QVERIFY(QDir(dir.path()).rmdir(QStringLiteral("defaults.json")));
     QVERIFY(store.synchronize());
-    QCOMPARE(fileObject(path).value(QStringLiteral("theme")).toInt(), 2);
+    QCOMPARE(readJsonObject(path).value(QStringLiteral("theme")).toInt(), 2);
 
     if (::geteuid() == 0)
         QSKIP("permissions do not stop root; the rest needs an ordinary user");
@@ -282,15 +267,15 @@ void TestDefaultsStore::unreadableFileIsNeverOverwritten()
     DefaultsStore blocked(dir.path());
     QVERIFY(!blocked.set(QStringLiteral("cycle"), 9));
     QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
-    QCOMPARE(fileObject(path).value(QStringLiteral("theme")).toInt(), 2);
-    QVERIFY(!fileObject(path).contains(QStringLiteral("cycle")));
+    QCOMPARE(readJsonObject(path).value(QStringLiteral("theme")).toInt(), 2);
+    QVERIFY(!readJsonObject(path).contains(QStringLiteral("cycle")));
 }
 
 void TestDefaultsStore::jsonNullFallsThrough()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("defaults.json"));
-    writeAll(path, "{\"cycle\": null, \"theme\": 3}");
+    QVERIFY(writeBytes(path, "{\"cycle\": null, \"theme\": 3}"));
     DefaultsStore store(dir.path());
     store.registerDefaults({{QStringLiteral("cycle"), 600}});
     QVERIFY(store.contains(QStringLiteral("cycle")));
@@ -308,7 +293,7 @@ void TestDefaultsStore::twoStoresKeepEachOthersKeys()
     QVERIFY(first.set(QStringLiteral("showTime"), false));
     QVERIFY(second.remove(QStringLiteral("absent")));
 
-    const QJsonObject object = fileObject(first.filePath());
+    const QJsonObject object = readJsonObject(first.filePath());
     QCOMPARE(object.value(QStringLiteral("theme")).toInt(), 2);
     QCOMPARE(object.value(QStringLiteral("cycle")).toInt(), 300);
     QCOMPARE(object.value(QStringLiteral("showTime")).toBool(true), false);

@@ -4,13 +4,13 @@
 // look at where the ink went.
 
 #include "platform/AttributedTextLayout.h"
+#include "support/Pixels.h"
 
-#include <QImage>
 #include <QPainter>
-#include <QRect>
-#include <cstdlib>
 
 namespace TextPixels {
+
+using namespace Pixels;
 
 inline QImage render(const AttributedString &text, QSize size, QRectF rect = QRectF())
 {
@@ -21,45 +21,8 @@ inline QImage render(const AttributedString &text, QSize size, QRectF rect = QRe
     return image;
 }
 
-inline bool near(QRgb pixel, QColor colour, int tolerance)
-{
-    return std::abs(qRed(pixel) - colour.red()) <= tolerance
-        && std::abs(qGreen(pixel) - colour.green()) <= tolerance
-        && std::abs(qBlue(pixel) - colour.blue()) <= tolerance;
-}
-
 // Ink: anything clearly off the black background.
 inline bool isInk(QRgb pixel) { return !near(pixel, Qt::black, 40); }
-
-template<typename Test>
-int countWhere(const QImage &image, Test test)
-{
-    int count = 0;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            count += test(image.pixel(x, y));
-    return count;
-}
-
-template<typename Test>
-QRect boundsWhere(const QImage &image, Test test)
-{
-    QRect bounds;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            if (test(image.pixel(x, y)))
-                bounds |= QRect(x, y, 1, 1);
-    return bounds;
-}
-
-inline int countNear(const QImage &image, QColor colour, int tolerance = 12)
-{
-    return countWhere(image, [&](QRgb p) { return near(p, colour, tolerance); });
-}
-inline QRect boundsNear(const QImage &image, QColor colour, int tolerance = 12)
-{
-    return boundsWhere(image, [&](QRgb p) { return near(p, colour, tolerance); });
-}
 inline int inkCount(const QImage &image) { return countWhere(image, isInk); }
 inline QRect inkBounds(const QImage &image) { return boundsWhere(image, isInk); }
 
