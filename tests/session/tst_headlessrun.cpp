@@ -1,3 +1,5 @@
+#include "support/TestFiles.h"
+
 #include <QFile>
 #include <QImage>
 #include <QJsonDocument>
@@ -5,6 +7,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+
+using namespace TestFiles;
 
 // Runs the built application without a window, as tests, benchmarks and
 // theme work do, and checks what it leaves behind.
@@ -44,20 +48,6 @@ private:
         return outcome;
     }
 
-    static QJsonObject readJson(const QString &path)
-    {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
-            return {};
-        return QJsonDocument::fromJson(file.readAll()).object();
-    }
-
-    static QByteArray readBytes(const QString &path)
-    {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
-
     static void writeClassicTheme(const QTemporaryDir &dir)
     {
         QFile settings(dir.filePath(QStringLiteral("defaults.json")));
@@ -89,7 +79,7 @@ private Q_SLOTS:
         QVERIFY2(outcome.status == 0, qPrintable(outcome.err));
         QVERIFY(outcome.err.contains(QStringLiteral("Coverlume Standalone version: " COVERLUME_VERSION " (1)")));
 
-        const QJsonObject json = readJson(state);
+        const QJsonObject json = readJsonObject(state);
         QCOMPARE(json.value(QStringLiteral("theme")).toInt(-1), 0); // Classic
         // Two whole cycles: the frame that ends a cycle, then 600 frames, twice.
         QCOMPARE(json.value(QStringLiteral("framesCount")).toInt(-1), 0);
@@ -117,7 +107,7 @@ private Q_SLOTS:
         QVERIFY(lastFrame > 1190);
 
         // The run started unpaused and left that in the settings.
-        const QJsonObject settings = readJson(dir.filePath(QStringLiteral("defaults.json")));
+        const QJsonObject settings = readJsonObject(dir.filePath(QStringLiteral("defaults.json")));
         QCOMPARE(settings.value(QStringLiteral("userPaused")).toBool(true), false);
         QCOMPARE(settings.value(QStringLiteral("theme")).toInt(-1), 0);
     }
@@ -208,7 +198,7 @@ private Q_SLOTS:
         QVERIFY2(outcome.err.contains(QStringLiteral("coverlume: cannot write the snapshot to '%1'").arg(badShot)),
                  qPrintable(outcome.err));
         // The outputs that could be written still were.
-        QVERIFY(readJson(state).contains(QStringLiteral("framesCount")));
+        QVERIFY(readJsonObject(state).contains(QStringLiteral("framesCount")));
     }
 
     void argumentsAreCheckedBeforeAnythingRuns_data()
@@ -265,7 +255,7 @@ private Q_SLOTS:
         QVERIFY(process.waitForFinished(30000));
         QCOMPARE(process.exitStatus(), QProcess::NormalExit);
         QCOMPARE(process.exitCode(), 0);
-        QVERIFY(readJson(state).contains(QStringLiteral("framesCount")));
+        QVERIFY(readJsonObject(state).contains(QStringLiteral("framesCount")));
     }
 };
 
