@@ -1,10 +1,13 @@
 #include "app/DisplayWidget.h"
 
 #include "core/CoverlumeView.h"
+#include "platform/Log.h"
 #include "session/DisplaySession.h"
 
+#include <QPaintEvent>
 #include <QPainter>
 #include <algorithm>
+#include <cmath>
 
 DisplayWidget::DisplayWidget(const DisplaySession &session, QWidget *parent)
     : QWidget(parent), m_session(session)
@@ -13,6 +16,9 @@ DisplayWidget::DisplayWidget(const DisplaySession &session, QWidget *parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMinimumSize(160, 100);
     setFocusPolicy(Qt::StrongFocus);
+    m_resizeSettle.setSingleShot(true);
+    m_resizeSettle.setInterval(resizeSettleMs);
+    connect(&m_resizeSettle, &QTimer::timeout, this, &DisplayWidget::resizeViewToWidget);
 }
 
 QRectF DisplayWidget::placement(const QSizeF &viewSize, const QSizeF &widgetSize)
@@ -27,20 +33,91 @@ QRectF DisplayWidget::placement(const QSizeF &viewSize, const QSizeF &widgetSize
                   shown);
 }
 
-void DisplayWidget::paintEvent(QPaintEvent *)
+QRegion DisplayWidget::refreshPicture(CoverlumeView &view)
+{
+    const double ratio = devicePixelRatioF();
+    const QSizeF points = view.frameSize();
+    const QSize pixels(int(std::ceil(points.width() * ratio)), int(std::ceil(points.height() * ratio)));
+    if (pixels.isEmpty())
+        return QRegion();
+    bool whole = false;
+    if (m_picture.size() != pixels || m_picture.devicePixelRatio() != ratio || m_pictured != &view) {
+        // Opaque: cleared parts read black, and the copy to the window blends nothing.
+        m_picture = QImage(pixels, QImage::Format_RGB32);
+        if (m_picture.isNull()) {
+            qCWarning(lcApp, "display: cannot make a %dx%d picture", pixels.width(), pixels.height());
+            m_pictured = nullptr;
+            return QRegion();
+        }
+        m_picture.setDevicePixelRatio(ratio);
+        m_pictured = &view;
+        whole = true;
+    }
+    return view.renderDamage(m_picture, whole);
+}
+
+void DisplayWidget::presentFrame()
+{
+    CoverlumeView *view = m_session.view();
+    if (!view || !isVisible()) {
+        update();
+        return;
+    }
+    const QRegion damage = refreshPicture(*view);
+    const QRectF target = placement(view->frameSize(), QSizeF(size()));
+    if (damage.isEmpty() || target.isEmpty())
+        return;
+    if (target.size() == QSizeF(size())) {
+        update(damage);
+        return;
+    }
+    // Scaled while a resize settles: the damage grows by the scale.
+    const double scale = target.width() / view->frameSize().width();
+    QTransform toWidget = QTransform::fromTranslate(target.x(), target.y());
+    toWidget.scale(scale, scale);
+    update(toWidget.mapRect(damage.boundingRect()).adjusted(-1, -1, 1, 1));
+}
+
+void DisplayWidget::paintEvent(QPaintEvent *event)
 {
     QPainter painter(this);
-    painter.fillRect(rect(), Qt::black);
-    const CoverlumeView *view = m_session.view();
-    if (!view)
+    CoverlumeView *view = m_session.view();
+    const QRectF target = view ? placement(view->frameSize(), QSizeF(size())) : QRectF();
+    if (!view || target.isEmpty()) {
+        painter.fillRect(rect(), Qt::black);
         return;
-    const QRectF target = placement(view->frameSize(), QSizeF(size()));
-    if (target.isEmpty())
+    }
+    refreshPicture(*view);
+    if (m_picture.isNull()) {
+        painter.fillRect(rect(), Qt::black);
         return;
+    }
+    if (target == QRectF(rect())) {
+        // The common case: one copy of what the window asks for.
+        painter.setClipRegion(event->region());
+        painter.drawImage(QPointF(0, 0), m_picture);
+        return;
+    }
+    const QRegion around = QRegion(rect()) - target.toAlignedRect();
+    for (const QRect &r : around)
+        painter.fillRect(r, Qt::black);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.translate(target.topLeft());
-    painter.scale(target.width() / view->frameSize().width(),
-                  target.height() / view->frameSize().height());
-    painter.setClipRect(QRectF(QPointF(0, 0), view->frameSize()));
-    view->paint(painter);
+    painter.drawImage(target, m_picture);
+}
+
+void DisplayWidget::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    m_resizeSettle.start();
+}
+
+void DisplayWidget::resizeViewToWidget()
+{
+    CoverlumeView *view = m_session.view();
+    if (!view || view->frameSize() == QSizeF(size()))
+        return;
+    // The view is the session's; the next view is made at the window's
+    // size when the application replaces it.
+    view->setFrameSize(QSizeF(size()));
+    update();
 }

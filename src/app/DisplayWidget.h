@@ -1,12 +1,19 @@
 #pragma once
 
+#include <QImage>
+#include <QTimer>
 #include <QWidget>
 
+class CoverlumeView;
 class DisplaySession;
 
-// Draws the session's current display view, scaled to fit the widget with
-// its shape kept (the rest is black). The view is asked afresh at every
-// paint, so a replaced view shows at once; no view paints black.
+// Draws the session's current display view. It keeps a picture of the view
+// that only the view's damage redraws, so a frame that changes nothing
+// costs nothing but the window system's copy. When the widget's size
+// settles after a resize the view is rebuilt at the new size; until then the
+// picture is scaled to fit with its shape kept (the rest is black). The view
+// is asked afresh at every paint, so a replaced view shows at once; no view
+// paints black.
 // The session must outlive the widget. Main thread only.
 class DisplayWidget : public QWidget
 {
@@ -17,9 +24,27 @@ public:
     // Where a view of this size is drawn inside a widget of that size.
     static QRectF placement(const QSizeF &viewSize, const QSizeF &widgetSize);
 
+    // How long the size must stay put before the view is rebuilt for it
+    // (a window being dragged larger would otherwise lay out every step).
+    static constexpr int resizeSettleMs = 200;
+
+public Q_SLOTS:
+    // After a frame: brings the picture up to date and asks to repaint only
+    // what changed.
+    void presentFrame();
+
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
+    // Brings the retained picture up to date for `view`; the region redrawn
+    // in view points.
+    QRegion refreshPicture(CoverlumeView &view);
+    void resizeViewToWidget();
+
     const DisplaySession &m_session;
+    QImage m_picture;                      // the view at its own size, in device pixels
+    const CoverlumeView *m_pictured = nullptr; // the view the picture shows (compared, never used)
+    QTimer m_resizeSettle;
 };

@@ -11,6 +11,7 @@ public:
     void setUpViews() override {}
     void relativeSizes() override {}
     void addSubViews() override {}
+    void removeSubViews() override {}
     void layout(ThemeId) override {}
     void reZonkCoverView() override {}
     void reZonkReflectionView() override {}

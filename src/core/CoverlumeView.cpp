@@ -72,10 +72,7 @@ CoverlumeView::CoverlumeView(const QSizeF &frameSize, ViewServices services, Vie
     // Every new view moves the Random theme on by one.
     m_themes.nextRandomTheme();
 
-    if (sizeIsBiggerThanZero(frameSize)) {
-        m_blackImage = QImage(frameSize.toSize().expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);
-        m_blackImage.fill(Qt::black);
-    }
+    makeBlackImage();
     m_darkBg = true;
     m_cycle.firstRun = true;
     m_osVersion = osMinorVersion(QStringLiteral("/etc/os-release"), QStringLiteral("9"));
@@ -178,6 +175,36 @@ void CoverlumeView::buildMarks()
                                             QSizeF(image, image));
 }
 
+void CoverlumeView::makeBlackImage()
+{
+    if (!sizeIsBiggerThanZero(m_frameSize))
+        return;
+    m_blackImage = QImage(m_frameSize.toSize().expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);
+    m_blackImage.fill(Qt::black);
+}
+
+void CoverlumeView::setFrameSize(const QSizeF &size)
+{
+    if (size == m_frameSize)
+        return;
+    if (!sizeIsBiggerThanZero(size)) {
+        qCInfo(lcCore, "view resized to %gx%g; keeping the views as they are", size.width(), size.height());
+        return;
+    }
+    m_frameSize = size;
+    makeBlackImage();
+    if (verbosity() > 0)
+        qCInfo(lcCore, "view resized to %gx%g", size.width(), size.height());
+
+    m_stage->removeSubViews();
+    m_stage->setUpViews();
+    m_stage->addSubViews();
+    m_cycle.framesCount = m_cycle.CYCLE - 1;
+    m_stage->relativeSizes();
+    // The default artwork, the mask and the thumbs follow the new sizes.
+    buildMarks();
+}
+
 void CoverlumeView::startAnimation()
 {
     m_animating = true;
@@ -194,6 +221,7 @@ void CoverlumeView::animateOneFrame()
     if (!theme)
         return; // a theme number that selects no frame step: the frame does nothing
     m_frameStep.run(*theme, m_frameSize);
+    m_stage->sync();
 }
 
 void CoverlumeView::setArtworkImage(const QImage &image)
@@ -213,6 +241,11 @@ void CoverlumeView::updateTrackInfoFromBroadcaster()
 void CoverlumeView::paint(QPainter &painter) const
 {
     m_stage->paint(painter, m_frameSize);
+}
+
+QRegion CoverlumeView::renderDamage(QImage &frame, bool whole)
+{
+    return m_stage->renderDamage(frame, whole);
 }
 
 QImage CoverlumeView::snapshot(const QSize &pixelSize) const

@@ -74,6 +74,15 @@ public:
 
     void paint(QPainter &painter) const;
     QImage snapshot(const QSize &pixelSize) const;
+    // Brings the window's retained picture up to date (see
+    // ThemeStage::renderDamage); returns the region redrawn, in view points.
+    QRegion renderDamage(QImage &frame, bool whole);
+
+    // The window's size changed: the views are rebuilt for the new size and
+    // the running cycle ends on the next frame, so the one after lays the
+    // theme out afresh. A size that is not above zero, or the current one,
+    // changes nothing.
+    void setFrameSize(const QSizeF &size);
 
     // What the view holds now, for --state and tests.
     QJsonObject state() const;
@@ -104,6 +113,7 @@ private:
     std::unique_ptr<NowPlaying> makeEngine(const ViewServices &services);
     int verbosity() const;
     void buildMarks();
+    void makeBlackImage();
     std::unique_ptr<ThemeStage> makeStage(ViewParts &parts);
 
     ViewServices m_services;

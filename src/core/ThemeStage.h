@@ -4,8 +4,10 @@
 
 #include <QPointF>
 #include <QRectF>
+#include <QRegion>
 #include <QSizeF>
 
+class QImage;
 class QPainter;
 
 // The views the display draws with, as the frame cycle drives them: building
@@ -23,6 +25,8 @@ public:
     virtual void setUpViews() = 0;
     virtual void relativeSizes() = 0;
     virtual void addSubViews() = 0;
+    // A resize: the views leave the view before setUpViews makes them afresh.
+    virtual void removeSubViews() = 0;
 
     // The theme's layout at the start of a cycle (the Blur theme lays out as
     // Apple TV).
@@ -51,6 +55,16 @@ public:
     virtual QPointF randomPoint() const = 0;
     virtual QPointF kenBurnsDirection() const = 0;
 
+    // After every frame step: the views take up what the engine changed in
+    // the frame (the progress bar's values, the clock's minute), so that the
+    // next picture's damage includes them. Nothing by default.
+    virtual void sync() {}
+
     // Draws what the views show into a painter sized to the view.
     virtual void paint(QPainter &painter, const QSizeF &viewSize) const = 0;
+    // Brings a retained picture of the view (its device-independent size is
+    // the view's) up to date and returns the region redrawn, in view points,
+    // y down. `whole` redraws all of it (a new picture). The default clears
+    // the picture to black and paints everything each time.
+    virtual QRegion renderDamage(QImage &frame, bool whole);
 };

@@ -225,12 +225,13 @@ void RenderStage::attach(int theme)
     add(root, {m_clock.get()});
 }
 
-void RenderStage::viewResized()
+void RenderStage::removeSubViews()
 {
-    setUpViews();
-    addSubViews();
-    m_context.cycle.framesCount = m_context.cycle.CYCLE - 1;
-    relativeSizes();
+    ::Layer *all[] = {m_mosaic.get(), m_lyric.get(), m_label.get(), m_reflection.get(),
+                      m_cover.get(), m_progress.get(), m_clock.get()};
+    for (::Layer *layer : all)
+        if (layer)
+            layer->removeFromSuperlayer();
 }
 
 void RenderStage::setLayerOpacity(ThemeStage::Layer layer, float opacity)
@@ -278,7 +279,7 @@ void RenderStage::placeClock(const QRectF &frame)
         m_clock->setFrame(frame);
 }
 
-void RenderStage::paint(QPainter &painter, const QSizeF &viewSize) const
+void RenderStage::syncViews() const
 {
     if (m_progress && m_context.nowPlaying) {
         m_progress->update(m_context.nowPlaying->progress);
@@ -289,6 +290,34 @@ void RenderStage::paint(QPainter &painter, const QSizeF &viewSize) const
         m_clock->setFullScreen(m_context.host.isFullScreen());
         m_clock->refreshTime();
     }
+}
+
+void RenderStage::sync()
+{
+    syncViews();
+}
+
+void RenderStage::paint(QPainter &painter, const QSizeF &viewSize) const
+{
+    syncViews();
     m_tree->setViewSize(viewSize);
     m_compositor->render(painter, viewSize);
+    m_presentedElsewhere = true;
+}
+
+QRegion RenderStage::renderDamage(QImage &frame, bool whole)
+{
+    const QSizeF viewSize = frame.deviceIndependentSize();
+    if (frame.isNull() || viewSize.isEmpty())
+        return QRegion();
+    syncViews();
+    m_tree->setViewSize(viewSize);
+    if (!whole && !m_presentedElsewhere)
+        return m_compositor->renderDamage(frame);
+
+    m_presentedElsewhere = false;
+    frame.fill(Qt::transparent);
+    QPainter painter(&frame);
+    m_compositor->render(painter, viewSize);
+    return QRegion(QRectF(QPointF(0, 0), viewSize).toAlignedRect());
 }

@@ -36,6 +36,7 @@ public:
     void setUpViews() override;
     void relativeSizes() override;
     void addSubViews() override;
+    void removeSubViews() override;
     void layout(ThemeId theme) override;
     void reZonkCoverView() override;
     void reZonkReflectionView() override;
@@ -53,12 +54,16 @@ public:
     float imageSizePoints() const override { return m_geometry.imagesize; }
     QPointF randomPoint() const override { return m_geometry.randomPoint; }
     QPointF kenBurnsDirection() const override { return {}; }
+    // Takes the engine's progress (when it asked for display) and the
+    // clock's minute into their views.
+    void sync() override;
     // Brings the progress bar and the clock up to date, then composites.
+    // The window's retained picture is then redrawn whole on its next
+    // renderDamage(), as this drawing counts as presented.
     void paint(QPainter &painter, const QSizeF &viewSize) const override;
-
-    // Rebuilds the views for the view's current size (a resize): the tree,
-    // the sizes, one layout, and the running cycle ends on the next frame.
-    void viewResized();
+    // Redraws only what changed since the last presented picture: nothing on
+    // a hold frame, alpha blits of cached projections on a fade frame.
+    QRegion renderDamage(QImage &frame, bool whole) override;
 
     // What tests and benchmarks look at.
     const StageGeometry &geometry() const { return m_geometry; }
@@ -80,6 +85,7 @@ private:
     void setBaseSizes(int theme, const QSizeF &bounds);
     void makeViews(int theme);
     void attach(int theme);
+    void syncViews() const;
 
     // Layouts (RenderStageLayouts.cpp).
     void layoutClassic(bool coverOnly);
@@ -119,6 +125,8 @@ private:
     bool m_showProgress = false;
     bool m_darkBg = true;
     mutable float m_loggedEffect = 0; // the last clamped setting logged
+    // paint() presented the tree to someone other than the retained picture.
+    mutable bool m_presentedElsewhere = false;
 
     // The artwork as last prepared.
     qint64 m_artworkKey = 0;

@@ -132,6 +132,15 @@ void DisplaySession::addNewCoverlumeView()
     m_view->setArtworkImage(heldArtwork);
 }
 
+void DisplaySession::resizeView(const QSizeF &size)
+{
+    if (!(size.width() > 0 && size.height() > 0))
+        return;
+    m_frameSize = size;
+    if (m_view)
+        m_view->setFrameSize(size);
+}
+
 void DisplaySession::runFrame()
 {
     if (!m_view)

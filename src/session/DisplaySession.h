@@ -49,6 +49,9 @@ public:
     // The size the next view is created with, in points.
     QSizeF frameSize() const { return m_frameSize; }
     void setFrameSize(const QSizeF &size) { m_frameSize = size; }
+    // The window's size changed: the current view is rebuilt at this size
+    // and later views are made at it too. A size not above zero is ignored.
+    void resizeView(const QSizeF &size);
 
     // Windowed runs answer isFullScreen() from the window; an empty source
     // falls back to the headless option.

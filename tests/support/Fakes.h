@@ -53,6 +53,7 @@ public:
     void setUpViews() override { calls << QStringLiteral("setUpViews"); }
     void relativeSizes() override { calls << QStringLiteral("relativeSizes"); }
     void addSubViews() override { calls << QStringLiteral("addSubViews"); }
+    void removeSubViews() override { calls << QStringLiteral("removeSubViews"); }
     void layout(ThemeId theme) override;
     void reZonkCoverView() override { calls << QStringLiteral("reZonkCoverView"); }
     void reZonkReflectionView() override { calls << QStringLiteral("reZonkReflectionView"); }
