@@ -167,6 +167,10 @@ AttributedString LabelStyling::compose(const Lines &lines, const Source &source,
     }
     if (isHermes(source) || !switches.showRating || source.currentPlayer == 0)
         return label; // Hermes shows its thumb picture instead
+    // A stream has no rating: the marks would show the last track's, or
+    // marks never styled at all.
+    if (source.iTunesRadio)
+        return label;
 
     label.append(newline);
     label.append(newline);

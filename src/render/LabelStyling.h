@@ -69,7 +69,7 @@ public:
     void style(Lines &lines, const Source &source, const Switches &switches, bool leftAligned, float fontSize,
                const Palette &palette);
     // Stage E (without the detail lines): the lines, and the marks below an
-    // empty line.
+    // empty line; no marks while iTunes or Music plays a stream.
     AttributedString compose(const Lines &lines, const Source &source, const Switches &switches) const;
 
     const AttributedString &fiveStars() const { return m_fiveStars; }

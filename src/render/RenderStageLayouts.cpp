@@ -187,8 +187,10 @@ void RenderStage::drawLabel(const LabelStyling::Palette &palette, int theme)
     StageImages::Thumb thumb;
     if (LabelStyling::isHermes(from) && m_context.nowPlaying) {
         const ViewMarks &marks = m_context.marks;
-        thumb.image = from.rating != 0 ? marks.thumbsUpImage : marks.thumbsNeitherUpNorDownImage;
+        const bool up = from.rating != 0;
+        thumb.image = up ? marks.thumbsUpImage : marks.thumbsNeitherUpNorDownImage;
         thumb.sizePoints = marks.thumbsNeitherUpNorDownSize;
+        thumb.drawnPoints = up ? marks.thumbsUpSize : marks.thumbsNeitherUpNorDownSize;
     }
     const QRectF rect = m_geometry.labelRect;
     m_label->setFrame(rect);

@@ -70,7 +70,10 @@ QImage StageImages::label(const AttributedString &text, const QSizeF &size, bool
         const double tw = thumb.sizePoints.width();
         const double th = thumb.sizePoints.height();
         const double x = leftAligned ? 0.0 : size.width() - tw;
-        canvas.drawImage(QRectF(x, (size.height() - h) - fontSize - th, tw, th), thumb.image);
+        // Placed by the shared size, drawn at its own: the narrower up thumb
+        // is not stretched to the width of the neither picture.
+        const QSizeF drawn = thumb.drawnPoints.isEmpty() ? thumb.sizePoints : thumb.drawnPoints;
+        canvas.drawImage(QRectF(QPointF(x, (size.height() - h) - fontSize - th), drawn), thumb.image);
     }
     return image;
 }

@@ -28,8 +28,9 @@ public:
     // not above zero draws nothing (the image is still made, 1 × 1 clear).
     struct Thumb
     {
-        QImage image;      // null: none
-        QSizeF sizePoints; // both thumbs are measured by one size
+        QImage image;       // null: none
+        QSizeF sizePoints;  // both thumbs are placed by one size (the neither picture's)
+        QSizeF drawnPoints; // the picture's own size, drawn unstretched; empty: sizePoints
     };
     static QImage label(const AttributedString &text, const QSizeF &size, bool leftAligned, float fontSize,
                         const Thumb &thumb = {});
