@@ -1,7 +1,14 @@
 // Frame benchmark: runs a scenario headless, frame after frame, and reports
 // the per-frame time of the frame step (p50, p99, maximum).
 //
-//   bench_frames [--frames N] [--players FILE] [--theme N] [--scripts]
+//   bench_frames [--frames N] [--players FILE] [--theme N] [--scripts] [--size WxH]
+//
+// With --size the view is that size and every frame is also drawn into a
+// retained picture as the window draws it (only the damage); the whole
+// frame (frame step and drawing) is then summed up by kind: the layout
+// frame, fade frames, progress frames (the hold frames that take up the
+// bar) and the other hold frames, with one full-frame blit as the
+// reference and the resident memory at the end.
 //
 // With --scripts it also prints how often each script ran per 1,000 frames,
 // after the first cycle (the steady state).
@@ -13,6 +20,9 @@
 #include "session/DisplaySession.h"
 
 #include <QCommandLineParser>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QPainter>
 #include <QGuiApplication>
 #include <QMap>
 #include <QRegularExpression>
@@ -64,12 +74,76 @@ double percentileMs(QList<qint64> sorted, double p)
     return static_cast<double>(sorted[index]) / 1e6;
 }
 
+long residentKiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLong();
+    return -1;
+}
+
+void printKind(const char *kind, QList<qint64> ns)
+{
+    std::sort(ns.begin(), ns.end());
+    std::printf("  %-9s p50 %8.3f ms  p99 %8.3f ms  max %8.3f ms  (%lld frames)\n", kind, percentileMs(ns, 0.50),
+                percentileMs(ns, 0.99), ns.isEmpty() ? 0.0 : static_cast<double>(ns.last()) / 1e6,
+                static_cast<long long>(ns.size()));
+}
+
+// Runs the frames as the window does and sums them up by kind.
+void runDrawn(DisplaySession &session, int frames, const QSize &size)
+{
+    CoverlumeView &view = *session.view();
+    QImage picture(size, QImage::Format_RGB32);
+    view.renderDamage(picture, true);
+    QList<qint64> layout, fade, progress, hold;
+    QElapsedTimer timer;
+    for (int i = 0; i < frames; ++i) {
+        const int before = view.cycle().framesCount;
+        timer.start();
+        session.runFrame();
+        view.renderDamage(picture, false);
+        const qint64 ns = timer.nsecsElapsed();
+        const int f = view.cycle().framesCount;
+        if (before == 0)
+            layout << ns;
+        else if (view.cycle().isFadeFrame(f))
+            fade << ns;
+        else if (f % FrameCycle::progressPeriod == 0)
+            progress << ns;
+        else
+            hold << ns;
+    }
+    std::printf("whole frames at %dx%d (frame step and drawing):\n", size.width(), size.height());
+    printKind("layout", layout);
+    printKind("fade", fade);
+    printKind("progress", progress);
+    printKind("hold", hold);
+
+    QImage source(size, QImage::Format_RGB32);
+    source.fill(QColor(20, 40, 60));
+    QList<qint64> blit;
+    for (int i = 0; i < 50; ++i) {
+        timer.start();
+        QPainter painter(&picture);
+        painter.drawImage(0, 0, source);
+        painter.end();
+        blit << timer.nsecsElapsed();
+    }
+    printKind("blit", blit);
+    std::printf("resident %ld KiB\n", residentKiB());
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
+    Q_INIT_RESOURCE(resources);
     QCommandLineParser parser;
     parser.addOption({QStringLiteral("frames"), QStringLiteral("frames to run"), QStringLiteral("N"),
                       QStringLiteral("6000")});
@@ -78,6 +152,8 @@ int main(int argc, char **argv)
     parser.addOption({QStringLiteral("theme"), QStringLiteral("theme number"), QStringLiteral("N"),
                       QStringLiteral("0")});
     parser.addOption({QStringLiteral("scripts"), QStringLiteral("print the script traffic")});
+    parser.addOption({QStringLiteral("size"), QStringLiteral("view size, drawn as the window draws it"),
+                      QStringLiteral("WxH")});
     parser.process(app);
 
     QTemporaryDir config;
@@ -94,11 +170,26 @@ int main(int argc, char **argv)
         return 2;
     }
     session->defaults().set(QStringLiteral("theme"), parser.value(QStringLiteral("theme")).toInt());
+    QSize size;
+    if (parser.isSet(QStringLiteral("size"))) {
+        const QStringList sides = parser.value(QStringLiteral("size")).split(QLatin1Char('x'));
+        size = QSize(sides.value(0).toInt(), sides.value(1).toInt());
+        if (sides.size() != 2 || size.width() <= 0 || size.height() <= 0 || size.width() > 16384
+            || size.height() > 16384) {
+            std::fprintf(stderr, "bench_frames: --size wants WxH, as in 1920x1080\n");
+            return 2;
+        }
+        session->setFrameSize(QSizeF(size));
+    }
     session->addNewCoverlumeView();
 
     const int frames = parser.value(QStringLiteral("frames")).toInt();
-    for (int i = 0; i < frames; ++i)
-        session->runFrame();
+    if (size.isValid()) {
+        runDrawn(*session, frames, size);
+    } else {
+        for (int i = 0; i < frames; ++i)
+            session->runFrame();
+    }
 
     QList<qint64> figures = session->frameTimings().recentNs();
     std::sort(figures.begin(), figures.end());
