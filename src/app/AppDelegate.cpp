@@ -95,7 +95,8 @@ void AppDelegate::applicationDidFinishLaunching()
 
     addNewCoverlumeView();
     m_pump = new FramePump([this] { m_session->runFrame(); },
-                           [window] { window->display()->update(); }, this);
+                           // Only what the frame changed reaches the window.
+                           [window] { window->display()->presentFrame(); }, this);
     if (m_commandLine.frames) {
         m_pump->setFrameLimit(*m_commandLine.frames);
         connect(m_pump, &FramePump::finished, this, &AppDelegate::terminate);
