@@ -1,7 +1,9 @@
 #pragma once
 
-// Pixel helpers for the rendering tests: small solid pictures, and where a
-// colour lands in a rendered image.
+// Pixel helpers for the rendering tests: small solid pictures, opaque
+// extents and picture differences, on top of the shared probes.
+
+#include "support/Pixels.h"
 
 #include <QImage>
 #include <QRect>
@@ -16,28 +18,9 @@ inline QImage solid(QColor colour, QSize size = QSize(8, 8))
     return image;
 }
 
-inline bool near(QRgb pixel, QColor colour, int tolerance = 12)
-{
-    return std::abs(qRed(pixel) - colour.red()) <= tolerance && std::abs(qGreen(pixel) - colour.green()) <= tolerance
-        && std::abs(qBlue(pixel) - colour.blue()) <= tolerance
-        && std::abs(qAlpha(pixel) - colour.alpha()) <= tolerance;
-}
-
-template<typename Test>
-QRect boundsWhere(const QImage &image, Test test)
-{
-    QRect bounds;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            if (test(image.pixel(x, y)))
-                bounds |= QRect(x, y, 1, 1);
-    return bounds;
-}
-
-inline QRect boundsNear(const QImage &image, QColor colour, int tolerance = 12)
-{
-    return boundsWhere(image, [&](QRgb p) { return near(p, colour, tolerance); });
-}
+using Pixels::boundsNear;
+using Pixels::boundsWhere;
+using Pixels::near;
 
 inline QRect opaqueBounds(const QImage &image)
 {
