@@ -128,8 +128,10 @@ private:
     // paint() presented the tree to someone other than the retained picture.
     mutable bool m_presentedElsewhere = false;
 
-    // The artwork as last prepared.
-    qint64 m_artworkKey = 0;
+    // The artwork as last prepared (shared, not copied). The player's
+    // artwork is decoded afresh on every refresh, so the same picture comes
+    // back as a new image: it is recognised by its pixels.
+    QImage m_artwork;
     float m_artworkSide = 0;
     QImage m_sizedArtwork;
     QImage m_reflectionImage;

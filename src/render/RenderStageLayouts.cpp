@@ -24,6 +24,13 @@ constexpr double kCoverM34 = 1.0 / 600.0;
 constexpr double kReflectionReZonkM34 = 1.0 / 500.0;
 constexpr int kPlacementAttempts = 10;
 
+// Cheap when it is the same image; otherwise a comparison of the pixels,
+// far cheaper than sizing, mirroring and encoding the picture again.
+bool isSamePicture(const QImage &a, const QImage &b)
+{
+    return a.cacheKey() == b.cacheKey() || (a.size() == b.size() && a.format() == b.format() && a == b);
+}
+
 } // namespace
 
 double RenderStage::random01() const
@@ -206,12 +213,14 @@ void RenderStage::prepareArtwork()
         m_sizedArtwork = QImage();
         m_reflectionImage = QImage();
         m_coverTiff.clear();
-        m_artworkKey = 0;
+        m_artwork = QImage();
         return;
     }
-    if (artwork.cacheKey() == m_artworkKey && S == m_artworkSide && !m_sizedArtwork.isNull())
+    if (S == m_artworkSide && !m_sizedArtwork.isNull() && isSamePicture(artwork, m_artwork)) {
+        m_artwork = artwork; // the next comparison is then by key alone
         return;
-    m_artworkKey = artwork.cacheKey();
+    }
+    m_artwork = artwork;
     m_artworkSide = S;
     m_sizedArtwork = StageImages::sizedArtwork(artwork, S);
     m_reflectionImage = QImage(); // made when a theme with a reflection asks

@@ -83,6 +83,9 @@ QByteArray StageImages::tiffData(const QImage &image)
     if (image.isNull())
         return {};
     QByteArray data;
+    // Uncompressed: about the pixels and a header. Reserved at once, so the
+    // encoder does not grow (and copy) the buffer a scanline at a time.
+    data.reserve(qsizetype(std::min<qint64>(image.sizeInBytes() + 64 * 1024, kMaxCoverNotificationBytes + 64 * 1024)));
     QBuffer buffer(&data);
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, "tiff");
