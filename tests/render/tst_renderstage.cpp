@@ -320,6 +320,23 @@ void TestRenderStage::coverNotificationCarriesTheDisplayedImage()
     QCOMPARE(cover.size(), QSize(S, S));
     QVERIFY(near(cover.pixel(S / 2, S / 2), kArtwork, 2));
 
+    // The stage keeps what it built for a picture it already shows; another
+    // picture of the same size must not be mistaken for it.
+    const QColor green(40, 180, 60);
+    s.layOut(ThemeId::Classic, solid(green, QSize(1500, 1500)));
+    QCOMPARE(posted.size(), 2); // the observer was removed above
+    s.h.distributed.addObserver(this, QStringLiteral("CoverlumeAlbumCoverChanged"),
+                                [&](const Notification &n) { posted << n.userInfo; });
+    s.layOut(ThemeId::Classic, solid(green, QSize(1500, 1500)));
+    s.h.distributed.removeObserver(this);
+    QCOMPARE(posted.size(), 3);
+    const QImage greenCover = QImage::fromData(posted.last().value(QStringLiteral("cover")).toByteArray(), "TIFF");
+    QVERIFY(near(greenCover.pixel(S / 2, S / 2), green, 2));
+    const QImage picture = s.picture("classic-green");
+    const QRect coverRect = s.inPicture(s.stage->geometry().coverViewRect);
+    QVERIFY(near(picture.pixel(coverRect.center()), green, 24));
+    posted.removeLast();
+
     // No artwork: nothing posted.
     s.h.distributed.addObserver(this, QStringLiteral("CoverlumeAlbumCoverChanged"),
                                 [&](const Notification &n) { posted << n.userInfo; });
