@@ -9,6 +9,7 @@
 // hold    a frame in the hold (nothing changes but the bar, every 4th)
 // blit    one full-frame image drawn over another: the reference
 // Each prints p50 and p99 in milliseconds; then the resident memory.
+#include "BenchFigures.h"
 #include "core/CoverlumeView.h"
 #include "core/RegisteredDefaults.h"
 #include "core/ViewHost.h"
@@ -30,34 +31,19 @@
 
 namespace {
 
+using BenchFigures::percentileMs;
+using BenchFigures::residentKiB;
+
 class WindowedHost final : public ViewHost
 {
 public:
     bool isFullScreen() const override { return false; }
 };
 
-double percentileMs(QList<qint64> ns, double p)
-{
-    std::sort(ns.begin(), ns.end());
-    const qsizetype index = std::min(ns.size() - 1, qsizetype(std::ceil(p * double(ns.size())) - 1));
-    return double(ns.at(std::max<qsizetype>(0, index))) / 1e6;
-}
-
 void report(const char *what, const QSize &size, const QList<qint64> &ns)
 {
     std::printf("%-7s %4dx%-4d p50 %8.3f ms  p99 %8.3f ms  (%lld frames)\n", what, size.width(), size.height(),
                 percentileMs(ns, 0.5), percentileMs(ns, 0.99), static_cast<long long>(ns.size()));
-}
-
-long residentKiB()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    return -1;
 }
 
 const QByteArray kScenario = R"({"players": [{"name": "iTunes", "state": "playing", "tracks": [

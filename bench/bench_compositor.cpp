@@ -7,6 +7,7 @@
 // fade    the cover, its reflection and the label change opacity
 // blit    one full-frame image drawn over another: the reference
 // Each prints p50 and p99 in milliseconds over N frames (default 400).
+#include "BenchFigures.h"
 #include "render/CLProgressIndicator.h"
 #include "render/Compositor.h"
 #include "render/LayerTree.h"
@@ -21,12 +22,8 @@
 
 namespace {
 
-double percentileMs(QList<qint64> nanoseconds, double p)
-{
-    std::sort(nanoseconds.begin(), nanoseconds.end());
-    const qsizetype index = std::min(nanoseconds.size() - 1, qsizetype(std::ceil(p * double(nanoseconds.size())) - 1));
-    return double(nanoseconds.at(std::max<qsizetype>(0, index))) / 1e6;
-}
+using BenchFigures::percentileMs;
+using BenchFigures::residentKiB;
 
 QList<qint64> timeFrames(int frames, const std::function<void(int)> &frame)
 {

@@ -14,6 +14,7 @@
 // after the first cycle (the steady state).
 // The run uses a scripted clock, a fixed seed and a settings directory of its
 // own, so two runs of the same build do the same work.
+#include "BenchFigures.h"
 #include "core/CoverlumeView.h"
 #include "platform/DefaultsStore.h"
 #include "players/SimulatedPlayers.h"
@@ -31,6 +32,9 @@
 #include <cstdio>
 
 namespace {
+
+using BenchFigures::percentileMs;
+using BenchFigures::residentKiB;
 
 // "tell app \"iTunes\"\rplayer position\rend tell" reads "iTunes: player position".
 QString scriptLabel(const QString &script)
@@ -63,26 +67,6 @@ void printScriptTraffic(const SimulatedPlayers &players, qint64 fromFrame, qint6
     for (const auto &row : rows)
         std::printf("  %8.1f  %s\n", static_cast<double>(row.first) * scale, qPrintable(row.second));
     std::printf("  %8.1f  in all\n", static_cast<double>(total) * scale);
-}
-
-double percentileMs(QList<qint64> sorted, double p)
-{
-    if (sorted.isEmpty())
-        return 0;
-    const qsizetype index = std::min<qsizetype>(sorted.size() - 1,
-                                                static_cast<qsizetype>(p * static_cast<double>(sorted.size())));
-    return static_cast<double>(sorted[index]) / 1e6;
-}
-
-long residentKiB()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    return -1;
 }
 
 void printKind(const char *kind, QList<qint64> ns)
