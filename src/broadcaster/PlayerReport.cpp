@@ -2,25 +2,14 @@
 
 #include "broadcaster/BroadcastText.h"
 #include "nowplaying/PlayerScripts.h"
+#include "nowplaying/SharedScripts.h"
 #include "platform/NotificationCenter.h"
 
 #include <array>
 
 namespace {
 
-// The display's order: earlier players win when several play at once.
-constexpr std::array<int, 11> kVisitingOrder = {5, 7, 4, 3, 6, 9, 10, 11, 1, 2, 12};
 constexpr int kSpotify = 1;
-
-const QString kProcessList = QStringLiteral("tell application \"System Events\"\rname of every process\rend tell");
-const QString kVolumeUp = QStringLiteral(
-    "set curVolume to output volume of (get volume settings)\rif curVolume < 90 then\r"
-    "set newVolume to curVolume + 10\relse\rset newVolume to 100\rend if\r"
-    "set volume output volume newVolume");
-const QString kVolumeDown = QStringLiteral(
-    "set curVolume to output volume of (get volume settings)\rif curVolume > 10 then\r"
-    "set newVolume to curVolume - 10\relse\rset newVolume to 1\rend if\r"
-    "set volume output volume newVolume");
 
 QString stripped(const QString &name)
 {
@@ -75,11 +64,11 @@ bool PlayerReport::isPlaying(int player)
 
 int PlayerReport::runningPlayer(bool mustPlay)
 {
-    const ScriptResult list = m_service.execute(kProcessList);
+    const ScriptResult list = m_service.execute(SharedScripts::processList());
     QStringList names;
     for (int i = 1; i <= list.numberOfItems(); ++i)
         names << stripped(list.descriptorAtIndex(i).stringValue());
-    for (int player : kVisitingOrder) {
+    for (int player : SharedScripts::visitingOrder) {
         if (!names.contains(PlayerScripts::processName(player), Qt::CaseInsensitive))
             continue;
         m_scripts->setUpSomePlayerSpecificScriptsForPlayer(player);
@@ -158,7 +147,7 @@ bool PlayerReport::perform(Command command)
 {
     if (command == Command::VolumeUp || command == Command::VolumeDown) {
         // Setting the volume answers nothing, so there is nothing to check.
-        m_service.execute(command == Command::VolumeUp ? kVolumeUp : kVolumeDown);
+        m_service.execute(command == Command::VolumeUp ? SharedScripts::volumeUp() : SharedScripts::volumeDown());
         return true;
     }
     int player = runningPlayer(true);
