@@ -1,5 +1,6 @@
 // Decoding untrusted artwork bytes: the bound a layout asks for, the caps on
 // what is kept, and pictures whose header declares more than is allowed.
+#include "support/Pixels.h"
 #include "artwork/ArtworkDecoder.h"
 #include "artwork/ImageBytes.h"
 
@@ -52,13 +53,7 @@ QByteArray monoPng(quint32 width, quint32 height)
 
 QByteArray png(const QSize &size, QColor colour = Qt::red)
 {
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(colour);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
+    return Pixels::pngBytes(size, colour);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // The bridge against MPRIS players of the tests' own on the private bus:
 // the Spotify forms, several players for one name, the settings, and
 // players that behave badly.
+#include "support/Pixels.h"
 #include "FakeMprisPlayer.h"
 
 #include "platform/DefaultsStore.h"
@@ -28,13 +29,7 @@ QString script(const char16_t *text)
 
 QByteArray pngBytes(QColor colour)
 {
-    QImage image(16, 16, QImage::Format_RGB32);
-    image.fill(colour);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
+    return Pixels::pngBytes(QSize(16, 16), colour);
 }
 
 QVariantMap metadata(const QString &title, const QString &artist, const QString &album,

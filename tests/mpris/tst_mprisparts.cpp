@@ -1,6 +1,7 @@
 // The bridge's parts that need no bus: reading metadata of any shape,
 // matching players to names, the position between readings, artwork
 // addresses and the volume tools.
+#include "support/Pixels.h"
 #include "players/mpris/ArtFetcher.h"
 #include "players/mpris/MprisTrack.h"
 #include "players/mpris/PlayerMapping.h"
@@ -20,13 +21,7 @@ namespace {
 
 QByteArray pngBytes(int side, QColor colour)
 {
-    QImage image(side, side, QImage::Format_RGB32);
-    image.fill(colour);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
+    return Pixels::pngBytes(QSize(side, side), colour);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // The artwork steps on simulated players: the multiple-artwork rotation, the
 // five-byte rule, random covers, the remembered Spotify addresses, artwork
 // addresses fetched from a loopback stand-in, and the fallback settings.
+#include "support/Pixels.h"
 #include "nowplaying/PlayerArtwork.h"
 #include "support/EngineHarness.h"
 #include "support/NetworkStandIn.h"
@@ -21,13 +22,7 @@ const QList<QColor> kColours = {Qt::red, Qt::green, Qt::blue, Qt::yellow, Qt::cy
 
 QByteArray png(QColor colour, int side = 8)
 {
-    QImage image(side, side, QImage::Format_RGB32);
-    image.fill(colour);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
+    return Pixels::pngBytes(QSize(side, side), colour);
 }
 
 // 1-based number of the colour an image is filled with; 0 for none.

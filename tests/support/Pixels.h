@@ -4,6 +4,8 @@
 // closeness, and counting or bounding the pixels that pass a test.
 // Header only; any thread may call them on an image it owns.
 
+#include <QBuffer>
+#include <QByteArray>
 #include <QColor>
 #include <QImage>
 #include <QRect>
@@ -48,6 +50,18 @@ inline int countNear(const QImage &image, QColor colour, int tolerance = 12)
 inline QRect boundsNear(const QImage &image, QColor colour, int tolerance = 12)
 {
     return boundsWhere(image, [&](QRgb p) { return near(p, colour, tolerance); });
+}
+
+// A solid picture encoded as PNG: artwork bytes as a player would send them.
+inline QByteArray pngBytes(const QSize &size, QColor colour)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(colour);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
 }
 
 } // namespace Pixels
