@@ -59,16 +59,7 @@ struct MarksStage
     explicit MarksStage(QVariantMap settings, QSizeF size = QSizeF(2400, 1500))
         : h(oneTrack(), withDefaults(std::move(settings)))
     {
-        ViewParts parts;
-        parts.power = std::make_unique<RecordingPower>();
-        parts.makeStage = [this](const StageContext &context) {
-            auto made = std::make_unique<RenderStage>(context);
-            stage = made.get();
-            return made;
-        };
-        h.view = std::make_unique<CoverlumeView>(
-            size, ViewServices{*h.defaults, *h.players, h.local, h.distributed, h.clock, h.host, &h.broadcaster},
-            std::move(parts));
+        stage = h.makeRenderedView(size);
     }
 
     static QVariantMap withDefaults(QVariantMap settings)

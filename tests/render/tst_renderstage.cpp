@@ -37,16 +37,7 @@ struct Stage
     Stage(const QSizeF &size, const QVariantMap &settings)
         : h(oneTrack(), settings)
     {
-        ViewParts parts;
-        parts.power = std::make_unique<RecordingPower>();
-        parts.makeStage = [this](const StageContext &context) {
-            auto made = std::make_unique<RenderStage>(context);
-            stage = made.get();
-            return made;
-        };
-        h.view = std::make_unique<CoverlumeView>(
-            size, ViewServices{*h.defaults, *h.players, h.local, h.distributed, h.clock, h.host, &h.broadcaster},
-            std::move(parts));
+        stage = h.makeRenderedView(size);
     }
 
     // Lays the theme out with this artwork and shows every view at full opacity.

@@ -52,16 +52,7 @@ struct Wired
     Wired(const QSizeF &size, const QVariantMap &settings, int durationSeconds = 600)
         : h(track(durationSeconds), settings)
     {
-        ViewParts parts;
-        parts.power = std::make_unique<RecordingPower>();
-        parts.makeStage = [this](const StageContext &context) {
-            auto made = std::make_unique<RenderStage>(context);
-            stage = made.get();
-            return made;
-        };
-        h.view = std::make_unique<CoverlumeView>(
-            size, ViewServices{*h.defaults, *h.players, h.local, h.distributed, h.clock, h.host, &h.broadcaster},
-            std::move(parts));
+        stage = h.makeRenderedView(size);
         h.view->startAnimation();
         h.view->setArtworkImage(QImage());
         newPicture();

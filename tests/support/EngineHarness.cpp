@@ -1,6 +1,7 @@
 #include "support/EngineHarness.h"
 
 #include "core/RegisteredDefaults.h"
+#include "render/RenderStage.h"
 
 #include <QTest>
 
@@ -29,6 +30,22 @@ CoverlumeView &EngineHarness::makeView()
     view->startAnimation();
     view->setArtworkImage(QImage());
     return *view;
+}
+
+RenderStage *EngineHarness::makeRenderedView(const QSizeF &size)
+{
+    view.reset();
+    RenderStage *stage = nullptr;
+    ViewParts parts;
+    parts.power = std::make_unique<RecordingPower>();
+    parts.makeStage = [&stage](const StageContext &context) {
+        auto made = std::make_unique<RenderStage>(context);
+        stage = made.get();
+        return made;
+    };
+    view = std::make_unique<CoverlumeView>(
+        size, ViewServices{*defaults, *players, local, distributed, clock, host, &broadcaster}, std::move(parts));
+    return stage;
 }
 
 void EngineHarness::frames(int n)

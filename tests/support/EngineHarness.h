@@ -9,6 +9,8 @@
 #include "players/SimulatedPlayers.h"
 #include "support/Fakes.h"
 
+class RenderStage;
+
 #include <QTemporaryDir>
 #include <QTimeZone>
 #include <memory>
@@ -57,6 +59,9 @@ public:
 
     // Builds the view as the application does (created, handed no artwork).
     CoverlumeView &makeView();
+    // Builds a view of this size drawn by the real theme stage (not started,
+    // no artwork handed over); returns the stage, owned by the view.
+    RenderStage *makeRenderedView(const QSizeF &size);
     void frames(int n);
 
     NowPlayingEngine &engine();
