@@ -94,8 +94,8 @@ void ThemeSettings::nextRandomTheme()
                 next = 0;
         }
     }
+    // Written through at once: the next run carries on from here.
     m_defaults.set(kCurrentRandomTheme, next);
-    m_defaults.synchronize();
 }
 
 std::optional<QVariantMap> ThemeSettings::dictionaryOf(int theme) const
