@@ -50,6 +50,27 @@ public:
         m_connection = QDBusConnection(QString());
     }
 
+    // Position reads are answered only at releasePositionReads(), with the
+    // value they had when asked: a slow player's late answer.
+    void holdPositionReads()
+    {
+        QMutexLocker lock(&m_mutex);
+        m_holdPosition = true;
+    }
+    int heldPositionReads() const
+    {
+        QMutexLocker lock(&m_mutex);
+        return int(m_heldReplies.size());
+    }
+    void releasePositionReads()
+    {
+        QMutexLocker lock(&m_mutex);
+        m_holdPosition = false;
+        for (const QDBusMessage &reply : std::as_const(m_heldReplies))
+            m_connection.send(reply);
+        m_heldReplies.clear();
+    }
+
     void hang()
     {
         QMutexLocker lock(&m_mutex);
@@ -115,7 +136,11 @@ public:
                     connection.send(message.createErrorReply(QDBusError::InvalidArgs, name));
                     return true;
                 }
-                connection.send(message.createReply(QVariant::fromValue(QDBusVariant(props.value(name)))));
+                const QDBusMessage reply = message.createReply(QVariant::fromValue(QDBusVariant(props.value(name))));
+                if (m_holdPosition && name == u"Position")
+                    m_heldReplies << reply;
+                else
+                    connection.send(reply);
                 return true;
             }
         }
@@ -132,5 +157,7 @@ private:
     QVariantMap m_player;
     QStringList m_calls;
     bool m_hanging = false;
+    bool m_holdPosition = false;
+    QList<QDBusMessage> m_heldReplies;
     QThread m_thread;
 };

@@ -382,8 +382,14 @@ private Q_SLOTS:
         auto bridge = makeBridge();
         const QString position = script(u"tell application \"Music\"\rplayer position\rend tell");
         QCOMPARE(bridge->execute(position).int32Value(), 100);
+        // A reading asked for before the seek and answered after it is stale.
+        p.holdPositionReads();
+        QTRY_VERIFY_WITH_TIMEOUT(p.heldPositionReads() > 0, 3000);
         p.seeked(5'000'000);
         QTRY_COMPARE_WITH_TIMEOUT(bridge->execute(position).int32Value(), 5, 2000);
+        p.releasePositionReads();
+        QTest::qWait(200);
+        QCOMPARE(bridge->execute(position).int32Value(), 5);
         // A poll answering 0 is not a new track.
         p.setQuietly(QStringLiteral("Position"), QVariant::fromValue<qlonglong>(0));
         QTest::qWait(1300);

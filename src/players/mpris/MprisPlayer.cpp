@@ -150,10 +150,14 @@ void MprisPlayer::getProperty(const QString &interface, const QString &name)
     message << interface << name;
     auto *watcher = new QDBusPendingCallWatcher(m_connection.asyncCall(message, callTimeoutMs), this);
     const bool isPosition = interface == kPlayerInterface && name == u"Position";
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher, interface, name, isPosition] {
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+            [this, watcher, interface, name, isPosition, seeks = m_seeks] {
         watcher->deleteLater();
-        if (isPosition)
+        if (isPosition) {
             m_pollOut = false;
+            if (seeks != m_seeks)
+                return; // answered before the player moved: the seek's own value stands
+        }
         const QDBusMessage reply = watcher->reply();
         if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
             return; // a late or failed read changes nothing
@@ -201,6 +205,7 @@ void MprisPlayer::onPropertiesChanged(const QString &interface, const QVariantMa
 
 void MprisPlayer::onSeeked(qlonglong positionUs)
 {
+    ++m_seeks;
     m_clock.jumpTo(positionUs, monotonicNs());
 }
 

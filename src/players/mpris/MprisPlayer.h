@@ -100,6 +100,8 @@ private:
     QString m_artAddress;
     QString m_artRequested;
     bool m_pollOut = false;
+    // Counts Seeked signals: a position asked for before the latest seek is stale.
+    quint64 m_seeks = 0;
     qint64 m_lastPlayingNs = -1;
     QTimer m_settle;
     qint64 m_settleStartNs = -1;
