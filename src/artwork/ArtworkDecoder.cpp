@@ -11,7 +11,7 @@ QImage ArtworkDecoder::decode(const QByteArray &bytes, int boundSide) const
     if (bytes.isEmpty())
         return {};
     if (bytes.size() > m_limits.maxBytes) {
-        qCWarning(lcPlatform, "artwork refused: %lld bytes is more than %lld",
+        qCWarning(lcArtwork, "artwork refused: %lld bytes is more than %lld",
                   static_cast<long long>(bytes.size()), static_cast<long long>(m_limits.maxBytes));
         return {};
     }
@@ -26,7 +26,7 @@ QImage ArtworkDecoder::decode(const QByteArray &bytes, int boundSide) const
     const QSize natural = reader.size();
     if (natural.isValid()) {
         if (refusesDeclaredSize(natural)) {
-            qCWarning(lcPlatform, "artwork refused: it declares %d x %d pixels", natural.width(),
+            qCWarning(lcArtwork, "artwork refused: it declares %d x %d pixels", natural.width(),
                       natural.height());
             return {};
         }

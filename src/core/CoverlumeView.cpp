@@ -64,8 +64,7 @@ CoverlumeView::CoverlumeView(const QSizeF &frameSize, ViewServices services, Vie
                    services.host, services.clock})
     , m_frameSize(frameSize)
 {
-    if (verbosity() >= 3)
-        qCInfo(lcCore, "initialising - self is %p - not preview", static_cast<void *>(this));
+    logAt(m_services.defaults, 3, lcCore, "initialising - self is %p - not preview", static_cast<void *>(this));
     m_cycle.framesCount = 1;
     m_power->tareSystemIdle();
 
@@ -86,31 +85,25 @@ CoverlumeView::CoverlumeView(const QSizeF &frameSize, ViewServices services, Vie
 
     m_stage->relativeSizes();
 
-    if (verbosity() >= 3)
-        qCInfo(lcCore, "setting up scripts");
+    logAt(m_services.defaults, 3, lcCore, "setting up scripts");
     m_allRunningProcessesScript = std::make_unique<Script>(services.scripts, SharedScripts::processList());
-    if (verbosity() >= 3)
-        qCInfo(lcCore, "determinePlayer");
+    logAt(m_services.defaults, 3, lcCore, "determinePlayer");
     m_nowPlaying->determinePlayer();
-    if (verbosity() >= 3)
-        qCInfo(lcCore, "back from determinePlayer");
+    logAt(m_services.defaults, 3, lcCore, "back from determinePlayer");
     m_volumeUpScript = std::make_unique<Script>(services.scripts, SharedScripts::volumeUp());
     m_volumeDownScript = std::make_unique<Script>(services.scripts, SharedScripts::volumeDown());
 
     m_cycle.triggerCycle = false;
     buildMarks();
 
-    if (verbosity() > 0)
-        qCInfo(lcCore, "adding subviews");
+    logAt(m_services.defaults, 1, lcCore, "adding subviews");
     m_stage->addSubViews();
-    if (verbosity() > 0)
-        qCInfo(lcCore, "Theme is %i", m_themes.getTheme());
+    logAt(m_services.defaults, 1, lcCore, "Theme is %i", m_themes.getTheme());
 
     services.localCenter.addObserver(this, kBroadcasterPlayerInfo,
                                      [this](const Notification &) { updateTrackInfoFromBroadcaster(); });
 
-    if (verbosity() > 0)
-        qCInfo(lcCore, "theme %i ready", m_themes.getTheme());
+    logAt(m_services.defaults, 1, lcCore, "theme %i ready", m_themes.getTheme());
 }
 
 CoverlumeView::~CoverlumeView()
@@ -137,11 +130,6 @@ std::unique_ptr<ThemeStage> CoverlumeView::makeStage(ViewParts &parts)
         qCWarning(lcCore, "the stage factory made no stage; showing a blank stage");
     }
     return std::make_unique<BlankStage>();
-}
-
-int CoverlumeView::verbosity() const
-{
-    return m_services.defaults.intValue(QStringLiteral("verbosity"));
 }
 
 void CoverlumeView::buildMarks()
@@ -193,8 +181,7 @@ void CoverlumeView::setFrameSize(const QSizeF &size)
     }
     m_frameSize = size;
     makeBlackImage();
-    if (verbosity() > 0)
-        qCInfo(lcCore, "view resized to %gx%g", size.width(), size.height());
+    logAt(m_services.defaults, 1, lcCore, "view resized to %gx%g", size.width(), size.height());
 
     m_stage->removeSubViews();
     m_stage->setUpViews();

@@ -111,7 +111,6 @@ public:
 
 private:
     std::unique_ptr<NowPlaying> makeEngine(const ViewServices &services);
-    int verbosity() const;
     void buildMarks();
     void makeBlackImage();
     std::unique_ptr<ThemeStage> makeStage(ViewParts &parts);

@@ -32,11 +32,6 @@ PlayerArtwork::PlayerArtwork(Parts parts, ArtworkDownloader downloader, Random r
 {
 }
 
-bool PlayerArtwork::verbose() const
-{
-    return m.defaults.intValue(QStringLiteral("verbosity")) >= 3;
-}
-
 PlayerArtwork::Answer PlayerArtwork::runSlot(const ScriptSlot &slot) const
 {
     Answer answer;
@@ -95,8 +90,7 @@ void PlayerArtwork::getiTunesArtwork()
 {
     m.artworkImage = QImage();
     if (!m.defaults.boolValue(QStringLiteral("multipleArtwork"))) {
-        if (verbose())
-            qCInfo(lcNowPlaying, "multipleArtwork preference is off. collecting first image");
+        logAt(m.defaults, 3, lcNowPlaying, "multipleArtwork preference is off. collecting first image");
         const Answer answer = runSlot(m.scripts.slots.artScript);
         if (answer.error)
             qCInfo(lcNowPlaying, "error fetching artwork: %s", qPrintable(answer.errorText));
@@ -115,12 +109,10 @@ void PlayerArtwork::getiTunesArtwork()
         // the front artwork.
         if (number < 1 || number > quint64(maxArtworkSlot))
             number = 1;
-        if (verbose())
-            qCInfo(lcNowPlaying, "attempting to collect artwork number %llu", number);
+        logAt(m.defaults, 3, lcNowPlaying, "attempting to collect artwork number %llu", number);
         kept = runSlot(artworkSlot(number));
         if (kept.error) {
-            if (verbose())
-                qCInfo(lcNowPlaying, "nothing received for artwork %llu", number);
+            logAt(m.defaults, 3, lcNowPlaying, "nothing received for artwork %llu", number);
             number = 1;
             continue;
         }

@@ -88,7 +88,6 @@ private:
     void artworkFromScript(bool sized);
     void hermesArtwork();
     QImage defaultArtworkCopy() const;
-    bool verbose() const;
 
     Parts m;
     ArtworkDecoder m_decoder;

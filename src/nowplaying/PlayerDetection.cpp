@@ -41,11 +41,6 @@ PlayerDetection::PlayerDetection(NowPlayingState &state, PlayerScripts &scripts,
 {
 }
 
-int PlayerDetection::verbosity() const
-{
-    return m_defaults.intValue(QStringLiteral("verbosity"));
-}
-
 QStringList PlayerDetection::processItems() const
 {
     const ScriptResult result = run(m_processList);
@@ -152,8 +147,7 @@ void PlayerDetection::determinePlayer()
 
 bool PlayerDetection::playerHasChanged(int oldPlayer)
 {
-    if (verbosity() >= 3)
-        qCInfo(lcNowPlaying, "has player changed from %i", oldPlayer);
+    logAt(m_defaults, 3, lcNowPlaying, "has player changed from %i", oldPlayer);
 
     // Whether the old player still plays; when it does, nothing changed.
     auto stillPlaying = [this](int player) {

@@ -37,7 +37,6 @@ public:
 
 private:
     QStringList processItems() const;
-    int verbosity() const;
 
     NowPlayingState &m_state;
     PlayerScripts &m_scripts;

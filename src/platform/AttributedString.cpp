@@ -10,7 +10,7 @@ QString cappedText(const QString &text, qsizetype room)
 {
     if (text.size() <= room)
         return text;
-    qCWarning(lcPlatform, "attributed string cut at %d characters", AttributedString::kMaxLength);
+    qCWarning(lcText, "attributed string cut at %d characters", AttributedString::kMaxLength);
     qsizetype keep = std::max<qsizetype>(room, 0);
     // Never leave half a surrogate pair behind.
     if (keep > 0 && text.at(keep - 1).isHighSurrogate())
@@ -171,7 +171,7 @@ bool AttributedString::clipRange(int &start, int &length, const char *operation)
     const int clippedStart = std::clamp(start, 0, n);
     const int clippedEnd = int(std::clamp<qint64>(end, clippedStart, n));
     if (clippedStart != start || clippedEnd != end || length < 0)
-        qCWarning(lcPlatform, "%s: range %d+%d clipped to the text's %d characters", operation,
+        qCWarning(lcText, "%s: range %d+%d clipped to the text's %d characters", operation,
                   start, length, n);
     start = clippedStart;
     length = clippedEnd - clippedStart;

@@ -182,7 +182,7 @@ AttributedString cappedText(const AttributedString &text)
 {
     if (text.length() <= AttributedTextLayout::kMaxCharacters)
         return text;
-    qCWarning(lcPlatform, "text of %d characters laid out up to %d", text.length(),
+    qCWarning(lcText, "text of %d characters laid out up to %d", text.length(),
               AttributedTextLayout::kMaxCharacters);
     int keep = AttributedTextLayout::kMaxCharacters;
     if (text.string().at(keep - 1).isHighSurrogate())
@@ -337,7 +337,7 @@ int AttributedTextLayout::lineCountForWidth(double widthPoints) const
 void AttributedTextLayout::draw(QPainter *painter, const QRectF &rect) const
 {
     if (!painter || !painter->isActive()) {
-        qCWarning(lcPlatform, "attributed text not drawn: no active painter");
+        qCWarning(lcText, "attributed text not drawn: no active painter");
         return;
     }
     if (!rect.isValid() || !std::isfinite(rect.width()) || !std::isfinite(rect.height())

@@ -1,5 +1,7 @@
 #include "platform/Log.h"
 
+#include "platform/DefaultsStore.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -12,6 +14,13 @@ Q_LOGGING_CATEGORY(lcCore, "coverlume.core")
 Q_LOGGING_CATEGORY(lcApp, "coverlume.app")
 Q_LOGGING_CATEGORY(lcNowPlaying, "coverlume.nowplaying")
 Q_LOGGING_CATEGORY(lcBroadcaster, "coverlume.broadcaster")
+Q_LOGGING_CATEGORY(lcBroadcastServer, "coverlume.broadcastserver")
+Q_LOGGING_CATEGORY(lcRender, "coverlume.render")
+Q_LOGGING_CATEGORY(lcArtwork, "coverlume.artwork")
+Q_LOGGING_CATEGORY(lcText, "coverlume.text")
+Q_LOGGING_CATEGORY(lcSession, "coverlume.session")
+Q_LOGGING_CATEGORY(lcInput, "coverlume.input")
+Q_LOGGING_CATEGORY(lcLyrics, "coverlume.lyrics")
 
 namespace {
 
@@ -51,3 +60,8 @@ void installPlainHandler()
 }
 
 } // namespace Log
+
+bool Log::atLeast(const DefaultsStore &defaults, int level)
+{
+    return defaults.intValue(QStringLiteral("verbosity")) >= level;
+}

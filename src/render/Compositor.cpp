@@ -97,7 +97,7 @@ QImage Compositor::renderImage(const QSize &size)
 {
     QImage image(size, QImage::Format_ARGB32_Premultiplied);
     if (image.isNull()) {
-        qCWarning(lcCore, "compositor: cannot make a %dx%d picture", size.width(), size.height());
+        qCWarning(lcRender, "compositor: cannot make a %dx%d picture", size.width(), size.height());
         return image;
     }
     image.fill(Qt::transparent);
@@ -154,7 +154,7 @@ void Compositor::drawLayer(Layer &layer, QPainter &painter, const QTransform &su
     const QRectF bounds = layer.bounds();
     if (!LayerGeometry::projectsInFront(boundsToDevice, bounds)) {
         if (!layer.m_cache.warnedUnprojectable)
-            qCWarning(lcCore, "layer %s is turned past the eye and is not drawn", qPrintable(layer.name()));
+            qCWarning(lcRender, "layer %s is turned past the eye and is not drawn", qPrintable(layer.name()));
         layer.m_cache.warnedUnprojectable = true;
         return;
     }
@@ -254,7 +254,7 @@ void Compositor::buildCache(Layer &layer, const QTransform &yDownToDevice, const
     cache.valid = false;
     cache.image = QImage(pixels.size(), QImage::Format_ARGB32_Premultiplied);
     if (cache.image.isNull()) {
-        qCWarning(lcCore, "layer %s: cannot make a %dx%d projection", qPrintable(layer.name()), pixels.width(),
+        qCWarning(lcRender, "layer %s: cannot make a %dx%d projection", qPrintable(layer.name()), pixels.width(),
                   pixels.height());
         return;
     }

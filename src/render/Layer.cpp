@@ -28,7 +28,7 @@ Layer::~Layer()
 void Layer::setFrame(const QRectF &frame)
 {
     if (!isFinite(frame)) {
-        qCWarning(lcCore, "layer %s: ignoring a frame with non-finite values", qPrintable(m_name));
+        qCWarning(lcRender, "layer %s: ignoring a frame with non-finite values", qPrintable(m_name));
         return;
     }
     if (frame == m_frame)
@@ -40,7 +40,7 @@ void Layer::setFrame(const QRectF &frame)
 void Layer::setBounds(const QRectF &bounds)
 {
     if (!isFinite(bounds)) {
-        qCWarning(lcCore, "layer %s: ignoring bounds with non-finite values", qPrintable(m_name));
+        qCWarning(lcRender, "layer %s: ignoring bounds with non-finite values", qPrintable(m_name));
         return;
     }
     if (bounds == this->bounds())
@@ -53,7 +53,7 @@ void Layer::setBounds(const QRectF &bounds)
 void Layer::setAnchorPoint(const QPointF &unitPoint)
 {
     if (!std::isfinite(unitPoint.x()) || !std::isfinite(unitPoint.y())) {
-        qCWarning(lcCore, "layer %s: ignoring a non-finite anchor point", qPrintable(m_name));
+        qCWarning(lcRender, "layer %s: ignoring a non-finite anchor point", qPrintable(m_name));
         return;
     }
     if (unitPoint == m_anchorPoint)
@@ -124,7 +124,7 @@ void Layer::addSublayer(Layer *layer)
 void Layer::insertSublayer(Layer *layer, qsizetype index)
 {
     if (!layer || layer == this || isDescendantOf(layer)) {
-        qCWarning(lcCore, "layer %s: refusing to add a missing layer or an ancestor", qPrintable(m_name));
+        qCWarning(lcRender, "layer %s: refusing to add a missing layer or an ancestor", qPrintable(m_name));
         return;
     }
     layer->removeFromSuperlayer();

@@ -60,7 +60,7 @@ float RenderStage::effect() const
     const float E = std::isfinite(setting) ? std::clamp(setting, 0.0f, 1.0f) : 0.0f;
     if (E != setting && !(setting == m_loggedEffect)) {
         m_loggedEffect = setting;
-        qCInfo(lcCore, "3D effect %g is out of range; using %g", double(setting), double(E));
+        qCInfo(lcRender, "3D effect %g is out of range; using %g", double(setting), double(E));
     }
     return E;
 }

@@ -334,13 +334,13 @@ void RenderStage::postCoverNotification()
     const qsizetype raw = qsizetype(m_sizedArtwork.sizeInBytes());
     QVariantMap userInfo;
     if (raw > StageImages::kMaxCoverNotificationBytes) {
-        qCInfo(lcCore, "the cover (%lld bytes) is too large to send; CoverlumeAlbumCoverChanged goes without it",
+        qCInfo(lcRender, "the cover (%lld bytes) is too large to send; CoverlumeAlbumCoverChanged goes without it",
                static_cast<long long>(raw));
     } else {
         if (m_coverTiff.isEmpty())
             m_coverTiff = StageImages::tiffData(m_sizedArtwork);
         if (m_coverTiff.size() > StageImages::kMaxCoverNotificationBytes)
-            qCInfo(lcCore, "the cover (%lld bytes) is too large to send; CoverlumeAlbumCoverChanged goes without it",
+            qCInfo(lcRender, "the cover (%lld bytes) is too large to send; CoverlumeAlbumCoverChanged goes without it",
                    static_cast<long long>(m_coverTiff.size()));
         else if (!m_coverTiff.isEmpty())
             userInfo.insert(QStringLiteral("cover"), m_coverTiff);

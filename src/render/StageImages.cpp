@@ -90,7 +90,7 @@ QByteArray StageImages::tiffData(const QImage &image)
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, "tiff");
     if (!writer.write(image)) {
-        qCWarning(lcCore, "the cover could not be encoded as TIFF: %s", qPrintable(writer.errorString()));
+        qCWarning(lcRender, "the cover could not be encoded as TIFF: %s", qPrintable(writer.errorString()));
         return {};
     }
     return data;

@@ -30,7 +30,7 @@ void Transform3D::setM(int row, int column, double value)
     if (row < 1 || row > 4 || column < 1 || column > 4)
         return;
     if (!std::isfinite(value)) {
-        qCWarning(lcCore, "layer transform: ignoring a non-finite entry m%d%d", row, column);
+        qCWarning(lcRender, "layer transform: ignoring a non-finite entry m%d%d", row, column);
         return;
     }
     m_m[size_t((row - 1) * 4 + (column - 1))] = value;
@@ -47,7 +47,7 @@ Transform3D Transform3D::rotation(double radians, double x, double y, double z)
 {
     Transform3D result;
     if (!allFinite({radians, x, y, z})) {
-        qCWarning(lcCore, "layer transform: ignoring a turn with non-finite values");
+        qCWarning(lcRender, "layer transform: ignoring a turn with non-finite values");
         return result;
     }
     const double length = std::sqrt(x * x + y * y + z * z);
@@ -98,7 +98,7 @@ Transform3D Transform3D::concat(const Transform3D &first, const Transform3D &the
     }
     for (double value : result.m_m) {
         if (!std::isfinite(value)) {
-            qCWarning(lcCore, "layer transform: a product overflowed; keeping the first transform");
+            qCWarning(lcRender, "layer transform: a product overflowed; keeping the first transform");
             return first;
         }
     }

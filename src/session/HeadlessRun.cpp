@@ -52,7 +52,7 @@ int HeadlessRun::exec(const CommandLine &commandLine)
         std::fprintf(stderr, "coverlume: %s\n", qUtf8Printable(error));
         return 2;
     }
-    qCInfo(lcApp, "Coverlume Standalone version: %s", qUtf8Printable(CommandLine::versionText()));
+    qCInfo(lcSession, "Coverlume Standalone version: %s", qUtf8Printable(CommandLine::versionText()));
 
     session->addNewCoverlumeView();
 

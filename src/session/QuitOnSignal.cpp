@@ -28,7 +28,7 @@ void onSignal(int)
 QuitOnSignal::QuitOnSignal(QObject *parent) : QObject(parent)
 {
     if (g_wakeFds[0] >= 0 || ::pipe2(g_wakeFds, O_CLOEXEC | O_NONBLOCK) != 0) {
-        qCWarning(lcApp, "cannot watch for quit signals");
+        qCWarning(lcSession, "cannot watch for quit signals");
         return;
     }
     m_notifier = new QSocketNotifier(g_wakeFds[0], QSocketNotifier::Read, this);
