@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/ThemeId.h"
+#include "catalogue/ThemeId.h"
 
 #include <QPointF>
 #include <QRectF>

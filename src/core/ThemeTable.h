@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/ThemeId.h"
+#include "catalogue/ThemeId.h"
 
 // What each theme does in the frame cycle, in one table.
 struct ThemeEntry

@@ -1,6 +1,6 @@
 #include "render/LabelStyling.h"
 
-#include "core/ThemeId.h"
+#include "catalogue/ThemeId.h"
 
 #include <algorithm>
 #include <initializer_list>
@@ -45,7 +45,7 @@ LabelStyling::Palette LabelStyling::Palette::appleTV(double w)
 
 bool LabelStyling::hasStars(const Source &source)
 {
-    const int p = source.currentPlayer;
+    const PlayerId p = source.currentPlayer;
     return p == PlayerId::ITunes || p == PlayerId::Ecoute || p == PlayerId::Swinsian || p == PlayerId::Music
         || broadcastIs(source, {"itunes", "music", "swinsian", "ecoute"});
 }
@@ -110,7 +110,7 @@ void LabelStyling::style(Lines &lines, const Source &source, const Switches &swi
     styleLine(lines.artist, palette.artist, fontSize);
     styleLine(lines.album, palette.album, 0.8 * fontSize);
 
-    if (switches.showRating && !m_fiveStars.isEmpty() && source.currentPlayer != 0 && !source.iTunesRadio)
+    if (switches.showRating && !m_fiveStars.isEmpty() && source.currentPlayer != PlayerId::None && !source.iTunesRadio)
         styleMarks(source, switches, paragraph, fontSize, palette);
 }
 
@@ -165,7 +165,7 @@ AttributedString LabelStyling::compose(const Lines &lines, const Source &source,
         label.append(newline);
         label.append(*lines.album);
     }
-    if (isHermes(source) || !switches.showRating || source.currentPlayer == 0)
+    if (isHermes(source) || !switches.showRating || source.currentPlayer == PlayerId::None)
         return label; // Hermes shows its thumb picture instead
     // A stream has no rating: the marks would show the last track's, or
     // marks never styled at all.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "catalogue/PlayerId.h"
 #include "platform/AttributedString.h"
 
 #include <QColor>
@@ -30,7 +31,7 @@ public:
     // What the source and the settings say about the marks.
     struct Source
     {
-        int currentPlayer = 0;    // 0: none
+        PlayerId currentPlayer = PlayerId::None;
         QString broadcastPlayer;  // the broadcaster's player name, when the source is 8
         int rating = 0;
         bool loved = false;

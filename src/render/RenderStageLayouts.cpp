@@ -48,7 +48,7 @@ LabelStyling::Source RenderStage::source() const
 {
     LabelStyling::Source source;
     if (const NowPlayingState *state = m_context.nowPlaying) {
-        source.currentPlayer = state->currentPlayer;
+        source.currentPlayer = PlayerId(state->currentPlayer);
         source.rating = state->track.rating;
         source.loved = state->track.loved;
         source.disliked = state->track.disliked;

@@ -5,7 +5,7 @@
 
 #include "RenderPixels.h"
 
-#include "core/ThemeId.h"
+#include "catalogue/ThemeId.h"
 #include "render/LayerTree.h"
 #include "render/RenderStage.h"
 #include "support/EngineHarness.h"
@@ -40,7 +40,7 @@ QImage onDark(const QImage &label)
 // What the source says of the track, set after the engine has read it.
 struct Marks
 {
-    int player = PlayerId::ITunes;
+    int player = int(PlayerId::ITunes);
     QString broadcastPlayer;
     int rating = 0;
     bool loved = false;
@@ -428,7 +428,7 @@ void TestLabelMarks::hermesThumbBelowTheText()
     QFETCH(int, alignment);
     MarksStage s({{QStringLiteral("theme"), 0}});
     Marks marks;
-    marks.player = PlayerId::Hermes;
+    marks.player = int(PlayerId::Hermes);
     marks.rating = rating;
     QImage label = s.label(ThemeId::Classic, marks);
     if (s.stage->geometry().alignment != alignment)
@@ -489,7 +489,7 @@ void TestLabelMarks::noMarks()
     marks.player = player;
     marks.rating = 80;
     // A rated track first, so any marks left over from it would show.
-    QCOMPARE(bands(s.label(ThemeId::Classic, marks)).size(), player == PlayerId::Snowtape ? 3 : 4);
+    QCOMPARE(bands(s.label(ThemeId::Classic, marks)).size(), player == int(PlayerId::Snowtape) ? 3 : 4);
 
     s.h.defaults->set(QStringLiteral("showRating"), showRating);
     marks.radio = radio;

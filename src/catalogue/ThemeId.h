@@ -14,22 +14,3 @@ enum class ThemeId : int {
     CoverOnly = 8,
     KenBurnsBlur = 9,
 };
-
-// The sources the display can follow, as stored in "preferredPlayer".
-namespace PlayerId {
-enum : int {
-    None = 0,
-    Spotify = 1,
-    ITunes = 2,
-    Snowtape = 3,
-    Ecoute = 4,
-    Rdio = 5,
-    Radium = 6,
-    Swinsian = 7,
-    Broadcaster = 8,
-    Hermes = 9,
-    AirfoilSatellite = 10,
-    Audirvana = 11,
-    Music = 12,
-};
-}
