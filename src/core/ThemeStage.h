@@ -1,6 +1,6 @@
 #pragma once
 
-#include "catalogue/ThemeId.h"
+#include "model/ThemeId.h"
 
 #include <QPointF>
 #include <QRectF>

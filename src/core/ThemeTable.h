@@ -1,6 +1,6 @@
 #pragma once
 
-#include "catalogue/ThemeId.h"
+#include "model/ThemeId.h"
 
 // What each theme does in the frame cycle, in one table.
 struct ThemeEntry

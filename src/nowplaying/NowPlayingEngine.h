@@ -2,7 +2,7 @@
 
 #include "core/NowPlaying.h"
 #include "nowplaying/ArtworkSteps.h"
-#include "catalogue/ThemeId.h"
+#include "model/ThemeId.h"
 #include "nowplaying/NowPlayingState.h"
 #include "nowplaying/PlayerDetection.h"
 #include "nowplaying/PlayerScripts.h"

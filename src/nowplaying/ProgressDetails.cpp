@@ -2,7 +2,7 @@
 
 #include "broadcaster/BroadcasterClient.h"
 #include "core/FrameCycle.h"
-#include "catalogue/ThemeId.h"
+#include "model/ThemeId.h"
 #include "core/ThemeSettings.h"
 #include "nowplaying/NowPlayingState.h"
 #include "nowplaying/PlayerScripts.h"

@@ -1,6 +1,6 @@
 #include "render/LabelStyling.h"
 
-#include "catalogue/ThemeId.h"
+#include "model/ThemeId.h"
 
 #include <algorithm>
 #include <initializer_list>

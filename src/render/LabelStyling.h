@@ -1,6 +1,6 @@
 #pragma once
 
-#include "catalogue/PlayerId.h"
+#include "model/PlayerId.h"
 #include "platform/AttributedString.h"
 
 #include <QColor>

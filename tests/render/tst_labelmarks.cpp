@@ -5,7 +5,7 @@
 
 #include "RenderPixels.h"
 
-#include "catalogue/ThemeId.h"
+#include "model/ThemeId.h"
 #include "render/LayerTree.h"
 #include "render/RenderStage.h"
 #include "support/EngineHarness.h"
