@@ -30,12 +30,25 @@ bool FakeNowPlaying::acceptBroadcasterReport()
     return broadcasterNamesTrack;
 }
 
+NowShowing FakeNowPlaying::refresh(ThemeId layout)
+{
+    calls << QStringLiteral("refresh(%1)").arg(int(layout));
+    return showing;
+}
+
+ProgressSnapshot FakeNowPlaying::takeProgress()
+{
+    const ProgressSnapshot taken = progress;
+    progress.redraw = false;
+    return taken;
+}
+
 void FakeNowPlaying::describe(QJsonObject &state) const
 {
     state.insert(QStringLiteral("preferredPlayer"), current);
 }
 
-void RecordingStage::layout(ThemeId theme)
+void RecordingStage::layout(ThemeId theme, const NowShowing &)
 {
     calls << QStringLiteral("layout(%1)").arg(static_cast<int>(theme));
 }

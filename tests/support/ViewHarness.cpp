@@ -1,6 +1,7 @@
 #include "support/ViewHarness.h"
 
 #include "core/RegisteredDefaults.h"
+#include "render/RenderStage.h"
 
 ViewHarness::ViewHarness(const QVariantMap &settings, QSizeF size)
     : frameSize(size)
@@ -29,6 +30,27 @@ CoverlumeView &ViewHarness::makeView()
     view->startAnimation();
     view->setArtworkImage(QImage());
     return *view;
+}
+
+RenderStage *ViewHarness::makeRenderedView()
+{
+    RenderStage *made = nullptr;
+    ViewParts parts;
+    auto engine = std::make_unique<FakeNowPlaying>();
+    nowPlaying = engine.get();
+    stage = nullptr;
+    power = nullptr;
+    parts.nowPlaying = std::move(engine);
+    parts.power = std::make_unique<RecordingPower>();
+    parts.makeStage = [&made](const StageContext &context) {
+        auto rendered = std::make_unique<RenderStage>(context);
+        made = rendered.get();
+        return rendered;
+    };
+    view.reset();
+    view = std::make_unique<CoverlumeView>(
+        frameSize, ViewServices{*defaults, scripts, local, distributed, clock, host}, std::move(parts));
+    return made;
 }
 
 void ViewHarness::frames(int n)
