@@ -1,4 +1,4 @@
-#include "RenderPixels.h"
+#include "support/Pixels.h"
 
 #include "render/ClockField.h"
 #include "render/Compositor.h"
@@ -6,7 +6,7 @@
 
 #include <QTest>
 
-using namespace RenderPixels;
+using namespace Pixels;
 
 namespace {
 
