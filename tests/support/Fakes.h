@@ -63,20 +63,24 @@ public:
     void reZonkCoverView() override { calls << QStringLiteral("reZonkCoverView"); }
     void reZonkReflectionView() override { calls << QStringLiteral("reZonkReflectionView"); }
     void setLayerOpacity(Layer layer, float opacity) override;
-    void setProgressTransparency(float alpha) override;
-    void setLabelHidden(bool hidden) override;
-    void setCoverHidden(bool hidden) override;
-    void setCoverOrigin(QPointF origin) override;
+    void setProgressTransparency(float alpha) override { calls << value("progress", alpha); }
+    void setLabelHidden(bool hidden) override { calls << (hidden ? "hideLabel" : "showLabel"); }
+    void setCoverHidden(bool hidden) override { calls << (hidden ? "hideCover" : "showCover"); }
+    void setCoverOrigin(QPointF origin) override { calls << point("coverOrigin", origin); }
     bool isMosaicHidden() const override { return mosaicHidden; }
     void ageTiles() override { calls << QStringLiteral("ageTiles"); }
-    void setMosaicTransparency(float alpha) override;
-    void setLyricTransparency(float alpha) override;
-    void placeClock(const QRectF &frame) override;
+    void setMosaicTransparency(float alpha) override { calls << value("mosaic", alpha); }
+    void setLyricTransparency(float alpha) override { calls << value("lyrics", alpha); }
+    void placeClock(const QRectF &frame) override { calls << point("clock", frame.topLeft()); }
     float fontSizePoints() const override { return fontSize; }
     float imageSizePoints() const override { return imageSize; }
     QPointF randomPoint() const override { return start; }
     QPointF kenBurnsDirection() const override { return direction; }
     void paint(QPainter &, const QSizeF &) const override {}
+
+private:
+    static QString value(const char *name, double value); // "name=value"
+    static QString point(const char *name, QPointF point); // "name(x,y)"
 };
 
 class RecordingPower final : public PowerControl

@@ -14,19 +14,9 @@ ViewHarness::ViewHarness(const QVariantMap &settings, QSizeF size)
 
 CoverlumeView &ViewHarness::makeView()
 {
-    ViewParts parts;
-    auto engine = std::make_unique<FakeNowPlaying>();
     auto recordingStage = std::make_unique<RecordingStage>();
-    auto recordingPower = std::make_unique<RecordingPower>();
-    nowPlaying = engine.get();
     stage = recordingStage.get();
-    power = recordingPower.get();
-    parts.nowPlaying = std::move(engine);
-    parts.stage = std::move(recordingStage);
-    parts.power = std::move(recordingPower);
-    view.reset();
-    view = std::make_unique<CoverlumeView>(
-        frameSize, ViewServices{*defaults, scripts, local, distributed, clock, host}, std::move(parts));
+    build(ViewParts{.stage = std::move(recordingStage)});
     view->startAnimation();
     view->setArtworkImage(QImage());
     return *view;
@@ -35,22 +25,26 @@ CoverlumeView &ViewHarness::makeView()
 RenderStage *ViewHarness::makeRenderedView()
 {
     RenderStage *made = nullptr;
-    ViewParts parts;
-    auto engine = std::make_unique<FakeNowPlaying>();
-    nowPlaying = engine.get();
     stage = nullptr;
-    power = nullptr;
-    parts.nowPlaying = std::move(engine);
-    parts.power = std::make_unique<RecordingPower>();
-    parts.makeStage = [&made](const StageContext &context) {
+    build(ViewParts{.makeStage = [&made](const StageContext &context) {
         auto rendered = std::make_unique<RenderStage>(context);
         made = rendered.get();
         return rendered;
-    };
+    }});
+    return made;
+}
+
+void ViewHarness::build(ViewParts parts)
+{
+    auto engine = std::make_unique<FakeNowPlaying>();
+    auto recordingPower = std::make_unique<RecordingPower>();
+    nowPlaying = engine.get();
+    power = recordingPower.get();
+    parts.nowPlaying = std::move(engine);
+    parts.power = std::move(recordingPower);
     view.reset();
     view = std::make_unique<CoverlumeView>(
         frameSize, ViewServices{*defaults, scripts, local, distributed, clock, host}, std::move(parts));
-    return made;
 }
 
 void ViewHarness::frames(int n)

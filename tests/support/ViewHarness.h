@@ -42,4 +42,7 @@ public:
     RecordingStage *stage = nullptr;
     RecordingPower *power = nullptr;
     std::unique_ptr<CoverlumeView> view;
+
+private:
+    void build(ViewParts parts);
 };
