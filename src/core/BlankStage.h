@@ -10,9 +10,9 @@ class BlankStage final : public ThemeStage
 public:
     void setUpViews() override {}
     void relativeSizes() override {}
-    void addSubViews() override {}
+    void addSubViews(const NowShowing &) override {}
     void removeSubViews() override {}
-    void layout(ThemeId) override {}
+    void layout(ThemeId, const NowShowing &) override {}
     void reZonkCoverView() override {}
     void reZonkReflectionView() override {}
     void setLayerOpacity(Layer layer, float opacity) override;

@@ -47,11 +47,14 @@ std::unique_ptr<NowPlaying> CoverlumeView::makeEngine(const ViewServices &servic
     static NoBroadcaster noBroadcaster;
     BroadcasterClient &broadcaster = services.broadcaster ? *services.broadcaster : noBroadcaster;
     return std::make_unique<NowPlayingEngine>(NowPlayingEngine::Services{
-        services.scripts, services.defaults, services.distributedCenter, this, m_cycle, m_themes,
-        broadcaster, m_allRunningProcessesScript, m_artworkImage,
+        services.scripts, services.defaults, services.distributedCenter, this, m_facts, broadcaster,
+        m_allRunningProcessesScript, m_artworkImage,
         // The stage and the marks are built after the engine: read at call time.
         [this] { return m_stage ? m_stage->imageSizePoints() : 0.f; },
-        [this] { return m_marks.defaultArtworkImage; }});
+        [this] { return m_marks.defaultArtworkImage; },
+        // A player's own notification only ends the cycle early; the next
+        // layout reads the new data.
+        [this] { m_cycle.triggerCycle = true; }});
 }
 
 CoverlumeView::CoverlumeView(const QSizeF &frameSize, ViewServices services, ViewParts parts)
@@ -78,7 +81,7 @@ CoverlumeView::CoverlumeView(const QSizeF &frameSize, ViewServices services, Vie
 
     m_stage->setUpViews();
 
-    const bool lyrics = m_themes.getTheme() == static_cast<int>(ThemeId::Lyrics);
+    const bool lyrics = m_themes.getTheme() == ThemeId::Lyrics;
     const DefaultsStore &defaults = services.defaults;
     m_cycle.CYCLE = FrameCycle::cycleLength(defaults.contains(QStringLiteral("cycle")),
                                             defaults.integerValue(QStringLiteral("cycle")), lyrics);
@@ -97,13 +100,13 @@ CoverlumeView::CoverlumeView(const QSizeF &frameSize, ViewServices services, Vie
     buildMarks();
 
     logAt(m_services.defaults, 1, lcCore, "adding subviews");
-    m_stage->addSubViews();
-    logAt(m_services.defaults, 1, lcCore, "Theme is %i", m_themes.getTheme());
+    m_stage->addSubViews(m_nowPlaying->nowShowing());
+    logAt(m_services.defaults, 1, lcCore, "Theme is %i", int(m_themes.getTheme()));
 
     services.localCenter.addObserver(this, kBroadcasterPlayerInfo,
                                      [this](const Notification &) { updateTrackInfoFromBroadcaster(); });
 
-    logAt(m_services.defaults, 1, lcCore, "theme %i ready", m_themes.getTheme());
+    logAt(m_services.defaults, 1, lcCore, "theme %i ready", int(m_themes.getTheme()));
 }
 
 CoverlumeView::~CoverlumeView()
@@ -118,13 +121,8 @@ std::unique_ptr<ThemeStage> CoverlumeView::makeStage(ViewParts &parts)
     if (parts.stage)
         return std::move(parts.stage);
     if (parts.makeStage) {
-        // Only the real engine has state a stage can draw.
-        auto *engine = dynamic_cast<NowPlayingEngine *>(m_nowPlaying.get());
         const StageContext context{m_services.defaults, m_themes, m_services.clock,
-                                   m_services.distributedCenter, m_services.host, m_artworkImage,
-                                   m_marks, m_cycle, m_frameSize,
-                                   engine ? &engine->state() : nullptr,
-                                   engine ? &engine->details() : nullptr, m_services.broadcaster};
+                                   m_services.distributedCenter, m_services.host, m_marks, m_frameSize};
         if (auto stage = parts.makeStage(context))
             return stage;
         qCWarning(lcCore, "the stage factory made no stage; showing a blank stage");
@@ -185,7 +183,7 @@ void CoverlumeView::setFrameSize(const QSizeF &size)
 
     m_stage->removeSubViews();
     m_stage->setUpViews();
-    m_stage->addSubViews();
+    m_stage->addSubViews(m_nowPlaying->nowShowing());
     m_cycle.framesCount = m_cycle.CYCLE - 1;
     m_stage->relativeSizes();
     // The default artwork, the mask and the thumbs follow the new sizes.
@@ -208,7 +206,7 @@ void CoverlumeView::animateOneFrame()
     if (!theme)
         return; // a theme number that selects no frame step: the frame does nothing
     m_frameStep.run(*theme, m_frameSize);
-    m_stage->sync();
+    m_stage->sync(m_nowPlaying->takeProgress());
 }
 
 void CoverlumeView::setArtworkImage(const QImage &image)
@@ -251,7 +249,7 @@ QImage CoverlumeView::snapshot(const QSize &pixelSize) const
 QJsonObject CoverlumeView::state() const
 {
     QJsonObject state{
-        {QStringLiteral("theme"), m_themes.getTheme()},
+        {QStringLiteral("theme"), int(m_themes.getTheme())},
         {QStringLiteral("framesCount"), m_cycle.framesCount},
         {QStringLiteral("cycle"), m_cycle.CYCLE},
         // As the views were given it.

@@ -2,11 +2,11 @@
 
 #include "core/FrameCycle.h"
 #include "core/FrameStep.h"
-#include "core/NowPlaying.h"
 #include "core/PowerControl.h"
 #include "core/StageContext.h"
 #include "core/ThemeSettings.h"
 #include "core/ThemeStage.h"
+#include "nowplaying/NowPlaying.h"
 
 #include <QImage>
 #include <QJsonObject>
@@ -110,6 +110,21 @@ public:
     bool darkBg() const { return m_darkBg; }
 
 private:
+    // What the engine reads of this view: the cycle's first run and the
+    // current theme's switches, read at the time of asking.
+    class Facts final : public DisplayFacts
+    {
+    public:
+        Facts(const FrameCycle &cycle, const ThemeSettings &themes) : m_cycle(cycle), m_themes(themes) {}
+        bool firstRun() const override { return m_cycle.firstRun; }
+        bool showProgress() const override { return m_themes.getShowProgressForCurrentTheme(); }
+        std::optional<QVariantMap> detailSwitches() const override { return m_themes.settingsForCurrentTheme(); }
+
+    private:
+        const FrameCycle &m_cycle;
+        const ThemeSettings &m_themes;
+    };
+
     std::unique_ptr<NowPlaying> makeEngine(const ViewServices &services);
     void buildMarks();
     void makeBlackImage();
@@ -118,6 +133,7 @@ private:
     ViewServices m_services;
     ThemeSettings m_themes;
     FrameCycle m_cycle;
+    Facts m_facts{m_cycle, m_themes};
     // Declared before the engine, which keeps references to them.
     QImage m_artworkImage;
     std::unique_ptr<Script> m_allRunningProcessesScript;

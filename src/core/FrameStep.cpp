@@ -1,12 +1,12 @@
 #include "core/FrameStep.h"
 
 #include "core/FrameCycle.h"
-#include "core/NowPlaying.h"
 #include "core/PowerControl.h"
 #include "core/ThemeSettings.h"
 #include "core/ThemeStage.h"
 #include "core/ThemeTable.h"
 #include "core/ViewHost.h"
+#include "nowplaying/NowPlaying.h"
 #include "platform/DefaultsStore.h"
 #include "platform/FrameClock.h"
 
@@ -36,8 +36,8 @@ void FrameStep::run(const ThemeEntry &theme, const QSizeF &bounds)
     ++c.framesCount;
     if (before == 0) {
         // Every layout reads the source first, then lays itself out.
-        m.nowPlaying.refresh(theme.layoutAs);
-        m.stage.layout(theme.layoutAs);
+        const NowShowing showing = m.nowPlaying.refresh(theme.layoutAs);
+        m.stage.layout(theme.layoutAs, showing);
     }
 
     // 4. The fade value, computed once.

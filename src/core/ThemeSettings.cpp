@@ -1,5 +1,6 @@
 #include "core/ThemeSettings.h"
 
+#include "core/ThemeTable.h"
 #include "platform/DefaultsStore.h"
 #include "platform/Log.h"
 
@@ -10,8 +11,7 @@ namespace {
 
 const QString kTheme = QStringLiteral("theme");
 const QString kCurrentRandomTheme = QStringLiteral("currentRandomTheme");
-constexpr int kRandom = 4;
-constexpr int kAppleTV = 5;
+constexpr ThemeId kAppleTV = ThemeId::AppleTV;
 
 void logNoDefault()
 {
@@ -35,36 +35,44 @@ bool isRealTheme(qint64 theme)
 ThemeSettings::ThemeSettings(DefaultsStore &defaults)
     : m_defaults(defaults)
 {
+    m_listener = m_defaults.addChangeListener([this] { m_shownIsCurrent = false; });
 }
 
-QString ThemeSettings::dictionaryKey(int theme)
+ThemeSettings::~ThemeSettings()
 {
-    switch (theme) {
-    case 0: return QStringLiteral("classicSettings");
-    case 1: return QStringLiteral("textSettings");
-    case 2: return QStringLiteral("mosaicSettings");
-    case 3: return QStringLiteral("fullscreenSettings");
-    case 5: return QStringLiteral("appleTVSettings");
-    case 6: return QStringLiteral("lyricsSettings");
-    case 7: return QStringLiteral("blurSettings");
-    case 8: return QStringLiteral("coverSettings");
-    case 9: return QStringLiteral("kenburnsblurSettings");
-    default: return QString();
+    m_defaults.removeChangeListener(m_listener);
+}
+
+QString ThemeSettings::dictionaryKey(ThemeId theme)
+{
+    const ThemeEntry *entry = themeEntry(theme);
+    return entry ? QString::fromLatin1(entry->settingsKey) : QString();
+}
+
+ThemeId ThemeSettings::getTheme() const
+{
+    if (!m_shownIsCurrent) {
+        // Reading may write the rotation back, which reports a change: the
+        // answer stands for the store as it is after that write.
+        const Shown shown = readTheme();
+        m_shown = shown;
+        m_shownIsCurrent = true;
     }
-}
-
-int ThemeSettings::getTheme() const
-{
-    if (!m_defaults.contains(kTheme)) {
+    if (m_shown.missing)
         logNoDefault();
-        return kAppleTV;
-    }
-    const int theme = m_defaults.intValue(kTheme);
-    if (theme != kRandom)
-        return theme;
+    return m_shown.theme;
+}
+
+ThemeSettings::Shown ThemeSettings::readTheme() const
+{
+    if (!m_defaults.contains(kTheme))
+        return {kAppleTV, true};
+    const ThemeId theme = ThemeId(m_defaults.intValue(kTheme));
+    if (theme != ThemeId::Random)
+        return {theme};
     if (!m_defaults.contains(kCurrentRandomTheme)) {
-        m_defaults.set(kCurrentRandomTheme, kAppleTV);
-        return kAppleTV;
+        m_defaults.set(kCurrentRandomTheme, int(kAppleTV));
+        return {kAppleTV};
     }
     const qint64 shown = m_defaults.integerValue(kCurrentRandomTheme);
     if (!isRealTheme(shown)) {
@@ -76,9 +84,9 @@ int ThemeSettings::getTheme() const
             logged = true;
         }
         m_defaults.set(kCurrentRandomTheme, 0);
-        return 0;
+        return {ThemeId::Classic};
     }
-    return static_cast<int>(shown);
+    return {ThemeId(shown)};
 }
 
 void ThemeSettings::nextRandomTheme()
@@ -98,7 +106,7 @@ void ThemeSettings::nextRandomTheme()
     m_defaults.set(kCurrentRandomTheme, next);
 }
 
-std::optional<QVariantMap> ThemeSettings::dictionaryOf(int theme) const
+std::optional<QVariantMap> ThemeSettings::dictionaryOf(ThemeId theme) const
 {
     const QString key = dictionaryKey(theme);
     if (key.isEmpty())
@@ -111,7 +119,7 @@ std::optional<QVariantMap> ThemeSettings::dictionaryOf(int theme) const
 
 std::optional<QVariantMap> ThemeSettings::settingsForCurrentTheme() const
 {
-    return dictionaryOf(m_defaults.intValue(kTheme));
+    return dictionaryOf(ThemeId(m_defaults.intValue(kTheme)));
 }
 
 double ThemeSettings::lookUp(const QString &key, Global global, double fallback, Entry entry) const

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/NowShowing.h"
+#include "model/ProgressSnapshot.h"
 #include "model/ThemeId.h"
 
 #include <QPointF>
@@ -24,13 +26,14 @@ public:
     // View creation.
     virtual void setUpViews() = 0;
     virtual void relativeSizes() = 0;
-    virtual void addSubViews() = 0;
+    // Puts the views in the view and lays the theme out with what shows now.
+    virtual void addSubViews(const NowShowing &showing) = 0;
     // A resize: the views leave the view before setUpViews makes them afresh.
     virtual void removeSubViews() = 0;
 
     // The theme's layout at the start of a cycle (the Blur theme lays out as
-    // Apple TV).
-    virtual void layout(ThemeId theme) = 0;
+    // Apple TV), showing what the engine's refresh handed over.
+    virtual void layout(ThemeId theme, const NowShowing &showing) = 0;
 
     // Frame hooks.
     virtual void reZonkCoverView() = 0;
@@ -55,10 +58,10 @@ public:
     virtual QPointF randomPoint() const = 0;
     virtual QPointF kenBurnsDirection() const = 0;
 
-    // After every frame step: the views take up what the engine changed in
-    // the frame (the progress bar's values, the clock's minute), so that the
-    // next picture's damage includes them. Nothing by default.
-    virtual void sync() {}
+    // After every frame step: the views take up what changed in the frame
+    // (the progress bar's values, the clock's minute), so that the next
+    // picture's damage includes them. Nothing by default.
+    virtual void sync(const ProgressSnapshot &progress) {}
 
     // Draws what the views show into a painter sized to the view.
     virtual void paint(QPainter &painter, const QSizeF &viewSize) const = 0;

@@ -19,6 +19,7 @@ struct ThemeEntry
 
     ThemeId id;
     const char *name;
+    const char *settingsKey; // the theme's own settings dictionary
     ThemeId layoutAs;        // whose layout method lays it out
     Finish finish;
     Drawing drawing;
@@ -28,4 +29,4 @@ struct ThemeEntry
 
 // The entry of a stored theme number; null for Random and numbers that name
 // no theme (such a frame does nothing).
-const ThemeEntry *themeEntry(int theme);
+const ThemeEntry *themeEntry(ThemeId theme);

@@ -1,6 +1,6 @@
 #include "nowplaying/NowPlayingEngine.h"
 
-#include "core/FrameCycle.h"
+#include "broadcaster/BroadcasterClient.h"
 #include "nowplaying/ArtworkSteps.h"
 #include "nowplaying/PlayerArtwork.h"
 
@@ -18,22 +18,58 @@ QJsonValue lineValue(const std::optional<AttributedString> &line)
 NowPlayingEngine::NowPlayingEngine(Services s, std::unique_ptr<ArtworkSteps> artwork)
     // The player artwork keeps references to the scripts and detection built
     // below; it uses none of them before the first rebuild.
-    : m_artwork(artwork ? std::move(artwork)
+    : m_broadcaster(s.broadcaster)
+    , m_artworkImage(s.artworkImage)
+    , m_artwork(artwork ? std::move(artwork)
                         : std::make_unique<PlayerArtwork>(PlayerArtwork::Parts{
                               m_scripts, m_detection, m_state, s.defaults, s.broadcaster,
                               s.artworkImage, s.imageSize, s.defaultArtworkImage}))
     , m_scripts(s.scripts, s.distributedCenter, s.observer,
-                // A player's own notification only ends the cycle early; the
-                // next layout reads the new data.
-                [&cycle = s.cycle](const QString &) { cycle.triggerCycle = true; })
+                [startNewCycle = s.startNewCycle](const QString &) {
+                    if (startNewCycle)
+                        startNewCycle();
+                })
     , m_detection(m_state, m_scripts, s.defaults, s.broadcaster, s.processList)
-    , m_details({m_state, m_scripts, s.themes, s.cycle, s.broadcaster})
-    , m_polling({m_state, m_scripts, m_detection, m_details, s.defaults, s.cycle, s.broadcaster,
+    , m_details({m_state, m_scripts, s.display, s.broadcaster})
+    , m_polling({m_state, m_scripts, m_detection, m_details, s.defaults, s.display, s.broadcaster,
                  *m_artwork, s.artworkImage})
 {
 }
 
 NowPlayingEngine::~NowPlayingEngine() = default;
+
+NowShowing NowPlayingEngine::refresh(ThemeId layout)
+{
+    m_polling.refresh(layout);
+    return nowShowing();
+}
+
+NowShowing NowPlayingEngine::nowShowing() const
+{
+    const TrackRecord &t = m_state.track;
+    NowShowing showing;
+    showing.player = PlayerId(m_state.currentPlayer);
+    if (showing.player == PlayerId::Broadcaster)
+        showing.broadcastPlayer = m_broadcaster.getPlayer();
+    showing.track = t.trackString;
+    showing.artist = t.artistString;
+    showing.album = t.albumString;
+    showing.rating = t.rating;
+    showing.loved = t.loved;
+    showing.disliked = t.disliked;
+    showing.stream = t.iTunesRadio;
+    showing.detailLines = m_details.detailLines();
+    showing.artwork = m_artworkImage;
+    return showing;
+}
+
+ProgressSnapshot NowPlayingEngine::takeProgress()
+{
+    ProgressModel &bar = m_state.progress;
+    const ProgressSnapshot snapshot{!bar.hidden, bar.maximum, bar.value, bar.needsDisplay};
+    bar.needsDisplay = false;
+    return snapshot;
+}
 
 void NowPlayingEngine::describe(QJsonObject &state) const
 {

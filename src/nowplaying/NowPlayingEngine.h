@@ -1,8 +1,8 @@
 #pragma once
 
-#include "core/NowPlaying.h"
-#include "nowplaying/ArtworkSteps.h"
 #include "model/ThemeId.h"
+#include "nowplaying/ArtworkSteps.h"
+#include "nowplaying/NowPlaying.h"
 #include "nowplaying/NowPlayingState.h"
 #include "nowplaying/PlayerDetection.h"
 #include "nowplaying/PlayerScripts.h"
@@ -14,18 +14,16 @@
 
 class BroadcasterClient;
 class DefaultsStore;
-class FrameCycle;
 class NotificationCenter;
 class ScriptService;
-class ThemeSettings;
 
 // The now-playing engine of a display view: the player scripts, detection,
 // pause and track polling, the refresh, progress and details, all through
 // the script service, so it works the same on simulated and real players.
 //
-// It works on parts the view owns (settings, cycle, theme settings) and on
-// the process-wide broadcaster client; it owns its scripts, its state and
-// its artwork steps. Main thread only.
+// It works on parts the view owns (settings, what it tells of the display,
+// the artwork) and on the process-wide broadcaster client; it owns its
+// scripts, its state and its artwork steps. Main thread only.
 class NowPlayingEngine final : public NowPlaying
 {
 public:
@@ -35,8 +33,7 @@ public:
         DefaultsStore &defaults;
         NotificationCenter &distributedCenter;
         const void *observer; // the view, as the player notifications' observer
-        FrameCycle &cycle;
-        ThemeSettings &themes;
+        const DisplayFacts &display;
         BroadcasterClient &broadcaster;
         const ScriptSlot &processList; // built by the view
         QImage &artworkImage;          // the view's artwork
@@ -45,6 +42,9 @@ public:
         // read when a rebuild needs them.
         std::function<float()> imageSize = {};
         std::function<QImage()> defaultArtworkImage = {};
+        // A player's own notification asks for a new cycle: the view ends
+        // the running one early and the next layout reads the new data.
+        std::function<void()> startNewCycle = {};
     };
 
     // Without artwork steps of the caller's, the player artwork is used.
@@ -62,7 +62,9 @@ public:
     bool acceptBroadcasterReport() override { return m_polling.acceptBroadcasterReport(); }
     void describe(QJsonObject &state) const override;
 
-    void refresh(ThemeId layout) override { m_polling.refresh(layout); }
+    NowShowing refresh(ThemeId layout) override;
+    NowShowing nowShowing() const override;
+    ProgressSnapshot takeProgress() override;
 
     NowPlayingState &state() { return m_state; }
     const NowPlayingState &state() const { return m_state; }
@@ -71,6 +73,8 @@ public:
     ProgressDetails &details() { return m_details; }
 
 private:
+    BroadcasterClient &m_broadcaster;
+    const QImage &m_artworkImage;
     NowPlayingState m_state;
     std::unique_ptr<ArtworkSteps> m_artwork;
     PlayerScripts m_scripts;

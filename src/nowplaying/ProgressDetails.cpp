@@ -1,9 +1,7 @@
 #include "nowplaying/ProgressDetails.h"
 
 #include "broadcaster/BroadcasterClient.h"
-#include "core/FrameCycle.h"
-#include "model/ThemeId.h"
-#include "core/ThemeSettings.h"
+#include "nowplaying/NowPlaying.h"
 #include "nowplaying/NowPlayingState.h"
 #include "nowplaying/PlayerScripts.h"
 #include "platform/DefaultsStore.h"
@@ -59,7 +57,7 @@ void ProgressDetails::updateProgIndValues()
 {
     NowPlayingState &s = m.state;
     ProgressModel &bar = s.progress;
-    if (!m.themes.getShowProgressForCurrentTheme() || !bar.inTree)
+    if (!m.display.showProgress() || !bar.inTree)
         return;
     if (s.track.iTunesRadio) {
         // A stream has no length: the last track's times would be wrong.
@@ -78,7 +76,7 @@ void ProgressDetails::updateProgIndValues()
         bar.needsDisplay = true;
         return;
     case 8:
-        if (!m.cycle.firstRun) {
+        if (!m.display.firstRun()) {
             setBroadcasterProgress();
             return;
         }
@@ -128,7 +126,7 @@ void ProgressDetails::setUpProStrings()
 {
     NowPlayingState &s = m.state;
     TrackRecord &t = s.track;
-    const std::optional<QVariantMap> switches = m.themes.settingsForCurrentTheme();
+    const std::optional<QVariantMap> switches = m.display.detailSwitches();
 
     if (s.currentPlayer == 8) {
         auto fromBroadcaster = [&](const char *key, const QVariant &value, bool number) {
@@ -186,47 +184,29 @@ void ProgressDetails::setUpProStrings()
         ? formatted(QStringLiteral("Play count: %1"), textOf(*count)) : AttributedString();
 }
 
-void ProgressDetails::appendProStuffToAttrString(AttributedString &label,
-                                                 const AttributedStyle::Paragraph &paragraph,
-                                                 bool darkBackground, int theme,
-                                                 float fontSizePoints) const
+QList<AttributedString> ProgressDetails::detailLines() const
 {
+    QList<AttributedString> lines;
     if (m.state.currentPlayer == 0)
-        return;
+        return lines;
     const TrackRecord &t = m.state.track;
-    const double level = darkBackground || theme != static_cast<int>(ThemeId::Blur) ? 1.0 : 0.0;
-    AttributedStyle style;
-    style.withForeground(AttributedStyle::white(level, 0.75))
-        .withFont(AttributedFont::system(0.6 * static_cast<double>(fontSizePoints)))
-        .withParagraph(paragraph);
-    auto styled = [&style](const AttributedString &detail) {
-        AttributedString copy = detail;
-        copy.setAttributes(style);
-        return copy;
-    };
-    const AttributedString lineBreak(QStringLiteral("\r"));
-
     const bool hasYear = !t.releaseYearString.isEmpty();
-    if (hasYear) {
-        label.append(lineBreak);
-        label.append(styled(t.releaseYearString));
-    }
+    if (hasYear)
+        lines.append(t.releaseYearString);
     const AttributedString *technical[] = {&t.bitrateString, &t.samplerateString, &t.bitdepthString,
                                            &t.dateAddedString, &t.lastPlayedString, &t.playCountString};
     bool anyTechnical = !t.kindString.isEmpty();
     for (const AttributedString *detail : technical)
         anyTechnical = anyTechnical || !detail->isEmpty();
-    if (anyTechnical)
-        label.append(lineBreak); // a blank line before the technical block
-    if (!t.kindString.isEmpty()) {
-        if (hasYear)
-            label.append(lineBreak);
-        label.append(styled(t.kindString));
-    }
+    // The blank line before the technical block; the kind follows the year
+    // after it, but takes its place when there is no year.
+    if (anyTechnical && (hasYear || t.kindString.isEmpty()))
+        lines.append(AttributedString());
+    if (!t.kindString.isEmpty())
+        lines.append(t.kindString);
     for (const AttributedString *detail : technical) {
-        if (detail->isEmpty())
-            continue;
-        label.append(lineBreak);
-        label.append(styled(*detail));
+        if (!detail->isEmpty())
+            lines.append(*detail);
     }
+    return lines;
 }

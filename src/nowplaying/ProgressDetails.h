@@ -1,16 +1,14 @@
 #pragma once
 
-#include "platform/AttributedStyle.h"
+#include "platform/AttributedString.h"
 
 #include <QDate>
+#include <QList>
 #include <QString>
 
-class AttributedString;
 class BroadcasterClient;
-class DefaultsStore;
-class FrameCycle;
+class DisplayFacts;
 class PlayerScripts;
-class ThemeSettings;
 struct NowPlayingState;
 
 // How far the track has played, and the extended details under the label
@@ -23,8 +21,7 @@ public:
     {
         NowPlayingState &state;
         PlayerScripts &scripts;
-        ThemeSettings &themes;
-        const FrameCycle &cycle;
+        const DisplayFacts &display;
         BroadcasterClient &broadcaster;
     };
 
@@ -37,13 +34,12 @@ public:
     // theme's switches ("bitRate", "bitDepth", …); none under Random.
     void setUpProStrings();
 
-    // Appends the non-empty details to a label, each on a line of its own,
-    // smaller and slightly transparent: the year, a blank line, then kind,
-    // bit rate, sample rate, bit depth, date added, last played, play count.
-    // Nothing when no source is current. `darkBackground` and `theme` pick
-    // the colour (black only for Blur on a light background).
-    void appendProStuffToAttrString(AttributedString &label, const AttributedStyle::Paragraph &paragraph,
-                                    bool darkBackground, int theme, float fontSizePoints) const;
+    // The non-empty details as the label shows them, a line each: the year,
+    // a blank line, then kind, bit rate, sample rate, bit depth, date added,
+    // last played, play count (the blank line stands between year and kind,
+    // or before the first detail when there is no kind). None when no
+    // source is current.
+    QList<AttributedString> detailLines() const;
 
     // A date as the details show it: the locale's medium form, local time.
     static QString mediumDate(const QDate &date);

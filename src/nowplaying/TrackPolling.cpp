@@ -1,8 +1,8 @@
 #include "nowplaying/TrackPolling.h"
 
 #include "broadcaster/BroadcasterClient.h"
-#include "core/FrameCycle.h"
 #include "nowplaying/ArtworkSteps.h"
+#include "nowplaying/NowPlaying.h"
 #include "nowplaying/NowPlayingState.h"
 #include "nowplaying/PlayerDetection.h"
 #include "nowplaying/PlayerScripts.h"
@@ -166,7 +166,7 @@ void TrackPolling::refresh(ThemeId layout)
         m.artwork.fallbackArtworkStep();
 
     // 7. A broadcaster listener's first cycle starts blank rather than paused.
-    if (m.defaults.boolValue(QStringLiteral("listenForBroadcaster")) && m.cycle.firstRun
+    if (m.defaults.boolValue(QStringLiteral("listenForBroadcaster")) && m.display.firstRun()
         && ((t.trackString && t.trackString->string() == QLatin1String("Paused"))
             || s.currentPlayer == 0)) {
         t.trackString = present(QString());

@@ -7,7 +7,7 @@
 class ArtworkSteps;
 class BroadcasterClient;
 class DefaultsStore;
-class FrameCycle;
+class DisplayFacts;
 class PlayerDetection;
 class PlayerScripts;
 class ProgressDetails;
@@ -26,7 +26,7 @@ public:
         PlayerDetection &detection;
         ProgressDetails &details;
         DefaultsStore &defaults;
-        const FrameCycle &cycle;
+        const DisplayFacts &display;
         BroadcasterClient &broadcaster;
         ArtworkSteps &artwork;
         QImage &artworkImage;

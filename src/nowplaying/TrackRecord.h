@@ -30,8 +30,8 @@ struct TrackRecord
     AttributedString releaseYearString, dateAddedString, lastPlayedString, playCountString;
 };
 
-// The progress bar's model: what the bar shows, in seconds. The drawing
-// side reads it; the engine writes it.
+// The progress bar's model: what the bar shows, in seconds. The engine
+// writes it and hands the display a snapshot after each frame.
 struct ProgressModel
 {
     double maximum = 0;
@@ -39,6 +39,6 @@ struct ProgressModel
     bool hidden = true;
     // The bar is part of the current theme's view tree.
     bool inTree = true;
-    // Set when the bar must be redrawn; the drawing side clears it.
+    // Set when the bar must be redrawn; cleared when the display takes it.
     bool needsDisplay = false;
 };

@@ -215,6 +215,7 @@ void DefaultsStore::registerDefaults(const QVariantMap &defaults)
         if (!isNullValue(it.value()))
             m_registered.insert(it.key(), it.value());
     }
+    notifyChanged();
 }
 
 void DefaultsStore::setVolatile(const QString &key, const QVariant &value)
@@ -223,6 +224,7 @@ void DefaultsStore::setVolatile(const QString &key, const QVariant &value)
         m_volatile.remove(key);
     else
         m_volatile.insert(key, value);
+    notifyChanged();
 }
 
 const QVariant *DefaultsStore::find(const QString &key) const
@@ -372,7 +374,9 @@ bool DefaultsStore::set(const QString &key, const QVariant &value)
     m_pendingRemovals.remove(key);
     m_pendingSets.insert(key, value);
     m_persistent.insert(key, value);
-    return write();
+    const bool written = write();
+    notifyChanged();
+    return written;
 }
 
 bool DefaultsStore::remove(const QString &key)
@@ -380,18 +384,49 @@ bool DefaultsStore::remove(const QString &key)
     m_pendingSets.remove(key);
     m_pendingRemovals.insert(key);
     m_persistent.remove(key);
-    return write();
+    const bool written = write();
+    notifyChanged();
+    return written;
 }
 
 bool DefaultsStore::synchronize()
 {
-    if (!m_pendingSets.isEmpty() || !m_pendingRemovals.isEmpty())
-        return write();
-    FileContents current = readFile();
-    if (!current.readable)
-        return false;
-    m_persistent = current.values;
-    return true;
+    const QVariantMap before = m_persistent;
+    bool done = false;
+    if (!m_pendingSets.isEmpty() || !m_pendingRemovals.isEmpty()) {
+        done = write();
+    } else {
+        FileContents current = readFile();
+        if (current.readable) {
+            m_persistent = current.values;
+            done = true;
+        }
+    }
+    if (m_persistent != before)
+        notifyChanged();
+    return done;
+}
+
+int DefaultsStore::addChangeListener(std::function<void()> listener)
+{
+    const int id = m_nextListener++;
+    m_listeners.emplace_back(id, std::move(listener));
+    return id;
+}
+
+void DefaultsStore::removeChangeListener(int id)
+{
+    std::erase_if(m_listeners, [id](const auto &entry) { return entry.first == id; });
+}
+
+void DefaultsStore::notifyChanged()
+{
+    // A copy: a listener may add or remove listeners.
+    const auto listeners = m_listeners;
+    for (const auto &entry : listeners) {
+        if (entry.second)
+            entry.second();
+    }
 }
 
 void DefaultsStore::setBeforeCommitHookForTesting(std::function<bool()> hook)

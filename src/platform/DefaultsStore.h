@@ -6,6 +6,8 @@
 #include <QVariantMap>
 #include <QSet>
 #include <functional>
+#include <utility>
+#include <vector>
 
 // The user's settings: three layers read from the top down.
 //
@@ -76,6 +78,14 @@ public:
     // reads as an infinity of the same sign, NaN stays NaN.
     static float toFloat(const QVariant &value);
 
+    // Listeners hear of every change to what the getters read: set(),
+    // remove(), setVolatile(), registerDefaults(), and a re-read of the file
+    // that found other values than before (another process wrote it). They
+    // are called after the change, on the main thread; a listener may read
+    // and write the store. Returns an id for removeChangeListener().
+    int addChangeListener(std::function<void()> listener);
+    void removeChangeListener(int id);
+
     // Test hook: called after the new file is written and before it replaces
     // the old one; returning false abandons the write there.
     void setBeforeCommitHookForTesting(std::function<bool()> hook);
@@ -96,6 +106,7 @@ private:
     bool write();
     bool commit(const QVariantMap &values);
     void reportOnce(const QString &problem);
+    void notifyChanged();
 
     QString m_directory;
     QVariantMap m_registered;
@@ -105,4 +116,6 @@ private:
     QSet<QString> m_pendingRemovals;
     QString m_lastProblem;
     std::function<bool()> m_beforeCommit;
+    std::vector<std::pair<int, std::function<void()>>> m_listeners;
+    int m_nextListener = 1;
 };

@@ -1,6 +1,5 @@
 #include "render/CLProgressIndicator.h"
 
-#include "nowplaying/TrackRecord.h"
 #include "platform/AttributedTextLayout.h"
 #include "render/ProgressTimeText.h"
 
@@ -64,14 +63,13 @@ void CLProgressIndicator::setTransparency(float alpha)
     store(m_transparency, std::isnan(alpha) ? 0.0f : std::clamp(alpha, 0.0f, 1.0f));
 }
 
-void CLProgressIndicator::update(ProgressModel &model)
+void CLProgressIndicator::update(const ProgressSnapshot &progress)
 {
-    setMaxValue(model.maximum);
-    setDoubleValue(model.value);
-    setHidden(model.hidden);
-    if (model.needsDisplay)
+    setMaxValue(progress.maximum);
+    setDoubleValue(progress.value);
+    setHidden(!progress.shown);
+    if (progress.redraw)
         setNeedsDisplay();
-    model.needsDisplay = false;
 }
 
 bool CLProgressIndicator::hasSomethingToDraw() const

@@ -1,10 +1,9 @@
 #pragma once
 
+#include "model/ProgressSnapshot.h"
 #include "render/Layer.h"
 
 #include <QString>
-
-struct ProgressModel;
 
 // The progress bar with its time read-out, in the classic style (a pill
 // outline with a pill fill) or the Apple TV style (a thin track with a
@@ -39,9 +38,9 @@ public:
     bool darkMode() const { return m_darkMode; } // Apple TV style only
     void setDarkMode(bool dark);
 
-    // Takes the maximum, value and visibility the now-playing engine keeps,
-    // and clears the model's request for display once it is taken.
-    void update(ProgressModel &model);
+    // Takes the maximum, value and visibility of a snapshot; redraws when it
+    // asks, even with the same values.
+    void update(const ProgressSnapshot &progress);
 
     // Whether the current values draw anything at all.
     bool hasSomethingToDraw() const;

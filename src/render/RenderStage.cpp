@@ -3,26 +3,45 @@
 #include "core/FrameCycle.h"
 #include "core/ThemeSettings.h"
 #include "core/ViewHost.h"
-#include "nowplaying/NowPlayingState.h"
 #include "platform/DefaultsStore.h"
 #include "platform/FrameClock.h"
 #include "platform/Log.h"
+#include "platform/NotificationCenter.h"
 #include "render/CLProgressIndicator.h"
 #include "render/ClockField.h"
 #include "render/Compositor.h"
+#include "render/LabelDetails.h"
 #include "render/LayerTree.h"
+#include "render/StageImages.h"
+#include "render/layouts/ThemeLayout.h"
 
 #include <QPainter>
 #include <cmath>
+#include <cstdlib>
 
 namespace {
 
 constexpr int kTileCount = 70;
+constexpr double kCoverM34 = 1.0 / 600.0;
+constexpr double kReflectionReZonkM34 = 1.0 / 500.0;
 
-bool usesAppleTVBar(int theme)
+// Cheap when it is the same image; otherwise a comparison of the pixels,
+// far cheaper than sizing, mirroring and encoding the picture again.
+bool isSamePicture(const QImage &a, const QImage &b)
 {
-    return theme == int(ThemeId::AppleTV) || theme == int(ThemeId::Lyrics) || theme == int(ThemeId::Mosaic)
-        || theme == int(ThemeId::Blur);
+    return a.cacheKey() == b.cacheKey() || (a.size() == b.size() && a.format() == b.format() && a == b);
+}
+
+LabelStyling::Source sourceOf(const NowShowing &showing)
+{
+    LabelStyling::Source source;
+    source.currentPlayer = showing.player;
+    source.rating = showing.rating;
+    source.loved = showing.loved;
+    source.disliked = showing.disliked;
+    source.iTunesRadio = showing.stream;
+    source.broadcastPlayer = showing.broadcastPlayer;
+    return source;
 }
 
 std::unique_ptr<Layer> namedLayer(const char *name)
@@ -65,61 +84,27 @@ float RenderStage::effect() const
     return E;
 }
 
-void RenderStage::setBaseSizes(int theme, const QSizeF &bounds)
+const ThemeLayout *RenderStage::currentLayout() const
 {
-    const double W = bounds.width();
-    const double H = bounds.height();
-    float S = float(H / 2.4), F = float(H / 35), M = float(H / 20);
-    switch (ThemeId(theme)) {
-    case ThemeId::AppleTV:
-    case ThemeId::Blur:
-        S = float(H / 2.1);
-        M = float(H / 15);
-        break;
-    case ThemeId::FullScreen:
-    case ThemeId::KenBurnsBlur:
-        if (m_context.themes.getCentredForCurrentTheme()) {
-            S = float(std::min(W, H));
-        } else {
-            const float A = m_context.themes.getArtworkSizeForCurrentTheme();
-            const double k = (A >= 1.0f && A <= 1.8f) ? 1.0 + A / 3.0 : 1.4;
-            S = float(k * std::max(W, H));
-        }
-        if (ThemeId(theme) == ThemeId::KenBurnsBlur)
-            S *= 2;
-        break;
-    case ThemeId::Text:
-        F = float(H / 25);
-        break;
-    case ThemeId::Mosaic:
-        S = float(H / 3.5);
-        break;
-    case ThemeId::Lyrics:
-        S = float(0.25 * H);
-        F = float(H / 50);
-        M = float(H / 30);
-        break;
-    default:
-        break;
-    }
-    m_geometry.imagesize = S;
-    m_geometry.fontsize = F;
-    m_geometry.margin = M;
+    return themeLayout(m_context.themes.getTheme());
 }
 
 void RenderStage::setUpViews()
 {
-    const int theme = m_context.themes.getTheme();
+    const ThemeLayout *theme = currentLayout();
     const QSizeF bounds = m_context.frameSize;
     m_tree->setViewSize(bounds);
 
-    if (theme == int(ThemeId::Mosaic) || theme == int(ThemeId::Lyrics))
+    if (theme && theme->tiles())
         m_tiles.assign(kTileCount, 0.0f);
-    setBaseSizes(theme, bounds);
-    makeViews(theme);
+    if (theme)
+        theme->baseSizes(m_geometry, bounds, m_context.themes);
+    else
+        ThemeLayout::defaultSizes(m_geometry, bounds);
+    makeViews(theme && theme->appleTVBar());
 }
 
-void RenderStage::makeViews(int theme)
+void RenderStage::makeViews(bool appleTVBar)
 {
     const float S = m_geometry.imagesize;
     const QRectF whole(QPointF(0, 0), m_context.frameSize);
@@ -137,7 +122,7 @@ void RenderStage::makeViews(int theme)
 
     m_progress = std::make_unique<CLProgressIndicator>();
     m_progress->setName(QStringLiteral("progressind"));
-    m_progress->setStyle(usesAppleTVBar(theme) ? CLProgressIndicator::AppleTV : CLProgressIndicator::Classic);
+    m_progress->setStyle(appleTVBar ? CLProgressIndicator::AppleTV : CLProgressIndicator::Classic);
     m_progress->setTransparency(0.0f);
     m_progress->setShowTime(m_context.themes.getShowTimeForCurrentTheme());
     m_progress->setDarkMode(false);
@@ -162,7 +147,8 @@ void RenderStage::relativeSizes()
     const float A = themes.getArtworkSizeForCurrentTheme();
     const float factor = (A >= 1.0f && A <= 1.8f) ? A : 1.2f;
     const float E = effect();
-    if (!(themes.getCentredForCurrentTheme() && themes.getTheme() == int(ThemeId::FullScreen)))
+    const ThemeLayout *theme = currentLayout();
+    if (!theme || theme->artworkScales(themes))
         m_geometry.imagesize *= factor;
     float F = m_geometry.fontsize * factor;
     F = F + F * E * -0.2f;
@@ -170,59 +156,39 @@ void RenderStage::relativeSizes()
     m_geometry.margin *= factor;
 }
 
-void RenderStage::addSubViews()
+void RenderStage::addSubViews(const NowShowing &showing)
 {
-    const int theme = m_context.themes.getTheme();
-    if (theme >= 0 && theme <= int(ThemeId::KenBurnsBlur) && theme != int(ThemeId::Random))
-        layout(theme == int(ThemeId::Blur) ? ThemeId::AppleTV : ThemeId(theme));
-    attach(theme);
+    const ThemeId shown = m_context.themes.getTheme();
+    detachAll();
+    const ThemeLayout *theme = themeLayout(shown);
+    if (!theme)
+        return; // a theme number that names no theme shows nothing
+    layout(shown == ThemeId::Blur ? ThemeId::AppleTV : shown, showing);
+    theme->attach(*this);
+    if (m_clock)
+        m_tree->root().addSublayer(m_clock.get());
 }
 
-void RenderStage::attach(int theme)
+void RenderStage::detachAll()
 {
     ::Layer *all[] = {m_mosaic.get(), m_lyric.get(), m_reflection.get(), m_cover.get(),
                       m_label.get(), m_progress.get(), m_clock.get()};
     for (::Layer *layer : all)
         if (layer)
             layer->removeFromSuperlayer();
+}
 
-    ::Layer &root = m_tree->root();
-    const auto add = [](::Layer &parent, std::initializer_list<::Layer *> layers) {
-        for (::Layer *layer : layers)
-            if (layer)
-                parent.addSublayer(layer);
-    };
-    switch (ThemeId(theme)) {
-    case ThemeId::Classic:
-        add(root, {m_reflection.get(), m_cover.get(), m_label.get(), m_progress.get()});
-        break;
-    case ThemeId::CoverOnly:
-        add(root, {m_reflection.get(), m_cover.get()});
-        break;
-    case ThemeId::AppleTV:
-        add(root, {m_cover.get(), m_label.get(), m_progress.get()});
-        break;
-    case ThemeId::Blur:
-        add(root, {m_reflection.get()});
-        add(*m_reflection, {m_cover.get(), m_label.get(), m_progress.get()});
-        break;
-    case ThemeId::FullScreen:
-    case ThemeId::KenBurnsBlur:
-        add(root, {m_cover.get(), m_label.get()});
-        break;
-    case ThemeId::Text:
-        add(root, {m_label.get(), m_progress.get()});
-        break;
-    case ThemeId::Mosaic:
-        add(root, {m_mosaic.get(), m_progress.get(), m_label.get()});
-        break;
-    case ThemeId::Lyrics:
-        add(root, {m_lyric.get(), m_progress.get(), m_label.get(), m_cover.get()});
-        break;
-    default:
-        return; // a theme number that names no theme shows nothing
+void RenderStage::layout(ThemeId theme, const NowShowing &showing)
+{
+    if (!m_markTextsSet) {
+        const ViewMarks &marks = m_context.marks;
+        m_styling.setMarkTexts(marks.fiveStars, marks.twelvePipes, marks.filledHeart, marks.emptyHeart,
+                               marks.slashedHeart);
+        m_markTextsSet = true;
     }
-    add(root, {m_clock.get()});
+    m_shownArtwork = showing.artwork;
+    if (const ThemeLayout *layout = themeLayout(theme))
+        layout->layout(*this, showing);
 }
 
 void RenderStage::removeSubViews()
@@ -281,8 +247,8 @@ void RenderStage::placeClock(const QRectF &frame)
 
 void RenderStage::syncViews() const
 {
-    if (m_progress && m_context.nowPlaying) {
-        m_progress->update(m_context.nowPlaying->progress);
+    if (m_progress) {
+        m_progress->update(m_progressShown);
         if (!m_showProgress)
             m_progress->setHidden(true);
     }
@@ -292,9 +258,11 @@ void RenderStage::syncViews() const
     }
 }
 
-void RenderStage::sync()
+void RenderStage::sync(const ProgressSnapshot &progress)
 {
+    m_progressShown = progress;
     syncViews();
+    m_progressShown.redraw = false; // asked once, redrawn once
 }
 
 void RenderStage::paint(QPainter &painter, const QSizeF &viewSize) const
@@ -320,4 +288,128 @@ QRegion RenderStage::renderDamage(QImage &frame, bool whole)
     QPainter painter(&frame);
     m_compositor->render(painter, viewSize);
     return QRegion(QRectF(QPointF(0, 0), viewSize).toAlignedRect());
+}
+
+double RenderStage::random01() const
+{
+    return double(::random()) / 2147483647.0;
+}
+
+Transform3D RenderStage::turn(double m34, float E) const
+{
+    const double signedM34 = m_geometry.alignment == 0 ? m34 : -m34;
+    return Transform3D::perspective(signedM34).rotated(double(E) * 20.0 * M_PI / 180.0, 0, 1, 0);
+}
+
+void RenderStage::flipAlignment()
+{
+    if (m_context.themes.getStaticForCurrentTheme())
+        m_geometry.alignment = 0;
+    else
+        m_geometry.alignment = m_geometry.alignment ? 0 : 1;
+}
+
+void RenderStage::drawLabel(const LabelStyling::Palette &palette, ThemeId theme, const NowShowing &showing)
+{
+    if (!m_label)
+        return;
+    const bool left = m_geometry.alignment == 1;
+    const LabelStyling::Source from = sourceOf(showing);
+    LabelStyling::Lines lines{showing.track, showing.artist, showing.album};
+    const LabelStyling::Switches switches{m_context.themes.getShowRatingForCurrentTheme(),
+                                          m_context.themes.getShowLovedForCurrentTheme(),
+                                          m_context.defaults.boolValue(QStringLiteral("showLoved"))};
+    m_styling.style(lines, from, switches, left, m_geometry.fontsize, palette);
+    AttributedString text = m_styling.compose(lines, from, switches);
+    AttributedStyle::Paragraph paragraph;
+    paragraph.alignment = left ? AttributedStyle::Alignment::Left : AttributedStyle::Alignment::Right;
+    appendProStuffToAttrString(text, showing.detailLines, paragraph, m_darkBg, theme, m_geometry.fontsize);
+
+    StageImages::Thumb thumb;
+    if (LabelStyling::isHermes(from)) {
+        const ViewMarks &marks = m_context.marks;
+        const bool up = from.rating != 0;
+        thumb.image = up ? marks.thumbsUpImage : marks.thumbsNeitherUpNorDownImage;
+        thumb.sizePoints = marks.thumbsNeitherUpNorDownSize;
+        thumb.drawnPoints = up ? marks.thumbsUpSize : marks.thumbsNeitherUpNorDownSize;
+    }
+    const QRectF rect = m_geometry.labelRect;
+    m_label->setFrame(rect);
+    m_label->setContents(StageImages::label(text, rect.size(), left, m_geometry.fontsize, thumb));
+    m_label->setOpacity(0);
+}
+
+const QImage &RenderStage::prepareArtwork(const QImage &artwork)
+{
+    const float S = m_geometry.imagesize;
+    if (artwork.isNull()) {
+        m_sizedArtwork = QImage();
+        m_reflectionImage = QImage();
+        m_coverTiff.clear();
+        m_artwork = QImage();
+        return m_sizedArtwork;
+    }
+    if (S == m_artworkSide && !m_sizedArtwork.isNull() && isSamePicture(artwork, m_artwork)) {
+        m_artwork = artwork; // the next comparison is then by key alone
+        return m_sizedArtwork;
+    }
+    m_artwork = artwork;
+    m_artworkSide = S;
+    m_sizedArtwork = StageImages::sizedArtwork(artwork, S);
+    m_reflectionImage = QImage(); // made when a theme with a reflection asks
+    m_coverTiff.clear();
+    return m_sizedArtwork;
+}
+
+const QImage &RenderStage::reflectionImage()
+{
+    if (m_reflectionImage.isNull() && !m_sizedArtwork.isNull())
+        m_reflectionImage = StageImages::reflection(m_sizedArtwork, m_context.marks.transparentMaskImage,
+                                                    m_geometry.imagesize);
+    return m_reflectionImage;
+}
+
+void RenderStage::postCoverNotification()
+{
+    if (m_sizedArtwork.isNull())
+        return;
+    const qsizetype raw = qsizetype(m_sizedArtwork.sizeInBytes());
+    QVariantMap userInfo;
+    if (raw > StageImages::kMaxCoverNotificationBytes) {
+        qCInfo(lcRender, "the cover (%lld bytes) is too large to send; CoverlumeAlbumCoverChanged goes without it",
+               static_cast<long long>(raw));
+    } else {
+        if (m_coverTiff.isEmpty())
+            m_coverTiff = StageImages::tiffData(m_sizedArtwork);
+        if (m_coverTiff.size() > StageImages::kMaxCoverNotificationBytes)
+            qCInfo(lcRender, "the cover (%lld bytes) is too large to send; CoverlumeAlbumCoverChanged goes without it",
+                   static_cast<long long>(m_coverTiff.size()));
+        else if (!m_coverTiff.isEmpty())
+            userInfo.insert(QStringLiteral("cover"), m_coverTiff);
+    }
+    m_context.distributedCenter.post(QStringLiteral("CoverlumeAlbumCoverChanged"), userInfo);
+}
+
+void RenderStage::reZonkCoverView()
+{
+    if (m_shownArtwork.isNull() && m_context.defaults.integerValue(QStringLiteral("defaultArtwork")) != 1)
+        return;
+    if (!m_cover)
+        return;
+    // Here a layer's frame never moves with its anchor: the stored rectangle
+    // is the frame, and the pose is rebuilt about the anchor.
+    m_cover->setFrame(m_geometry.coverViewRect);
+    m_cover->setAnchorPoint(m_geometry.coverViewAnchor);
+    m_cover->setTransform(turn(kCoverM34, effect()));
+}
+
+void RenderStage::reZonkReflectionView()
+{
+    if (m_shownArtwork.isNull() && m_context.defaults.integerValue(QStringLiteral("defaultArtwork")) != 1)
+        return;
+    if (!m_reflection)
+        return;
+    m_reflection->setFrame(m_geometry.reflectionRect);
+    m_reflection->setAnchorPoint(m_geometry.reflectionViewAnchor);
+    m_reflection->setTransform(turn(kReflectionReZonkM34, effect()));
 }

@@ -4,6 +4,7 @@
 #include "core/ThemeStage.h"
 #include "render/LabelStyling.h"
 #include "render/StageGeometry.h"
+#include "render/Transform3D.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -15,17 +16,20 @@ class CLProgressIndicator;
 class Compositor;
 class Layer;
 class LayerTree;
+class ThemeLayout;
 class Transform3D;
 
 // The display's views on the layer tree: the cover, its reflection, the
 // label, the progress bar, the clock and the drawing views of the tiled
-// themes, with the layouts of the Classic, Apple TV (and Blur, on black
-// until its background lands) and Cover Only themes. The themes whose
-// layouts are still to come attach their views and lay out nothing.
+// themes, and the parts every theme shares (label composition, artwork and
+// reflection, cover notification, progress, clock). What each theme does
+// with them is its ThemeLayout (layouts/): the Classic, Apple TV (and Blur,
+// on black until its background lands) and Cover Only themes lay out; the
+// others attach their views and lay out nothing.
 //
 // Owns its tree, its layers and its compositor; borrows everything in the
-// context from the view that owns it. Random placements draw ::random()
-// (seeded by the session). Main thread only.
+// context from the view that owns it, and keeps what it is shown as values.
+// Random placements draw ::random() (seeded by the session). Main thread only.
 class RenderStage final : public ThemeStage
 {
 public:
@@ -35,9 +39,9 @@ public:
     // ThemeStage
     void setUpViews() override;
     void relativeSizes() override;
-    void addSubViews() override;
+    void addSubViews(const NowShowing &showing) override;
     void removeSubViews() override;
-    void layout(ThemeId theme) override;
+    void layout(ThemeId theme, const NowShowing &showing) override;
     void reZonkCoverView() override;
     void reZonkReflectionView() override;
     void setLayerOpacity(ThemeStage::Layer layer, float opacity) override;
@@ -54,9 +58,9 @@ public:
     float imageSizePoints() const override { return m_geometry.imagesize; }
     QPointF randomPoint() const override { return m_geometry.randomPoint; }
     QPointF kenBurnsDirection() const override { return {}; }
-    // Takes the engine's progress (when it asked for display) and the
-    // clock's minute into their views.
-    void sync() override;
+    // Takes the progress (redrawn when the engine asked) and the clock's
+    // minute into their views.
+    void sync(const ProgressSnapshot &progress) override;
     // Brings the progress bar and the clock up to date, then composites.
     // The window's retained picture is then redrawn whole on its next
     // renderDamage(), as this drawing counts as presented.
@@ -80,30 +84,31 @@ public:
     ::Layer *lyricView() const { return m_lyric.get(); }
     const std::vector<float> &tiles() const { return m_tiles; }
 
-private:
-    // The sizes before relativeSizes, for the theme and bounds.
-    void setBaseSizes(int theme, const QSizeF &bounds);
-    void makeViews(int theme);
-    void attach(int theme);
-    void syncViews() const;
-
-    // Layouts (RenderStageLayouts.cpp).
-    void layoutClassic(bool coverOnly);
-    void layoutAppleTV(bool blur);
-    void placeClassic(const QSizeF &bounds, float E);
-    QRectF classicLabelRect(const QSizeF &bounds, float E) const;
-    void flipAlignment();
-    void drawLabel(const LabelStyling::Palette &palette, int theme);
-    void setClassicCover(bool coverOnly, float E);
-    void setAppleTVCover();
-    void setClassicProgressFrame(const QSizeF &bounds, float E);
-    void setAppleTVProgressFrame(const QSizeF &bounds);
-    void postCoverNotification();
-    // The artwork at S × S and its reflection, remade only when the artwork or S changed.
-    void prepareArtwork();
-    LabelStyling::Source source() const;
-    Transform3D turn(double m34, float E) const;
+    // For the theme layouts.
+    const StageContext &context() const { return m_context; }
+    StageGeometry &layoutGeometry() { return m_geometry; }
     double random01() const;
+    // The perspective turn by E about the y axis, its sense by the alignment.
+    Transform3D turn(double m34, float E) const;
+    // A static theme keeps the cover on the right; otherwise it changes side.
+    void flipAlignment();
+    bool darkBackground() const { return m_darkBg; }
+    // Stages D to F: the label's text, composed and drawn into its layer.
+    // `theme` picks the detail lines' colour.
+    void drawLabel(const LabelStyling::Palette &palette, ThemeId theme, const NowShowing &showing);
+    // The artwork at S × S (null: none), remade only when the artwork or S
+    // changed.
+    const QImage &prepareArtwork(const QImage &artwork);
+    // Its reflection, made on first use after the artwork was prepared.
+    const QImage &reflectionImage();
+    // Stage I: the displayed S × S picture to other applications.
+    void postCoverNotification();
+
+private:
+    void makeViews(bool appleTVBar);
+    void syncViews() const;
+    void detachAll();
+    const ThemeLayout *currentLayout() const;
 
     StageContext m_context;
     std::unique_ptr<LayerTree> m_tree;
@@ -122,6 +127,10 @@ private:
     StageGeometry m_geometry;
     LabelStyling m_styling;
     bool m_markTextsSet = false;
+    ProgressSnapshot m_progressShown;
+    // The artwork of the last layout: the re-pose operations do nothing
+    // without one (unless the default artwork is on).
+    QImage m_shownArtwork;
     bool m_showProgress = false;
     bool m_darkBg = true;
     mutable float m_loggedEffect = 0; // the last clamped setting logged

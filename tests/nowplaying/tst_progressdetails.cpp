@@ -1,5 +1,6 @@
 // Progress values per source with their range checks, and the extended
 // details: which lines appear, how they read, and in what order.
+#include "render/LabelDetails.h"
 #include "support/EngineHarness.h"
 
 #include <QtTest>
@@ -11,7 +12,7 @@ namespace {
 QStringList detailLines(EngineHarness &h)
 {
     AttributedString label(QStringLiteral("Title"));
-    h.engine().details().appendProStuffToAttrString(label, {}, true, 0, 20);
+    appendProStuffToAttrString(label, h.engine().details().detailLines(), {}, true, ThemeId::Classic, 20);
     return label.string().split(QChar(u'\r'));
 }
 
@@ -112,13 +113,13 @@ private Q_SLOTS:
         h.makeView();
         h.engine().refresh(ThemeId::Classic);
         AttributedString label(QStringLiteral("Title"));
-        h.engine().details().appendProStuffToAttrString(label, {}, true, 0, 20);
+        appendProStuffToAttrString(label, h.engine().details().detailLines(), {}, true, ThemeId::Classic, 20);
         const AttributedStyle year = label.styleAt(label.string().indexOf(QStringLiteral("1999")));
         QCOMPARE(year.foregroundOrDefault(), AttributedStyle::white(1.0, 0.75));
         QCOMPARE(year.fontOrDefault().sizePoints(), 12.0);
         // Blur on a light background writes black.
         AttributedString blur(QStringLiteral("Title"));
-        h.engine().details().appendProStuffToAttrString(blur, {}, false, 7, 20);
+        appendProStuffToAttrString(blur, h.engine().details().detailLines(), {}, false, ThemeId::Blur, 20);
         QCOMPARE(blur.styleAt(blur.length() - 1).foregroundOrDefault(), AttributedStyle::white(0.0, 0.75));
     }
 

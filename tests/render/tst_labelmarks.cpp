@@ -3,89 +3,55 @@
 // from the label's own picture (clear background), so colours and alpha
 // are those the layer is given. Set COVERLUME_SAMPLE_DIR to keep them.
 
-#include "RenderPixels.h"
-
-#include "model/ThemeId.h"
 #include "render/LayerTree.h"
 #include "render/RenderStage.h"
 #include "support/EngineHarness.h"
+#include "support/Pixels.h"
 
-#include <QDir>
 #include <QFontDatabase>
-#include <QPainter>
 #include <QRawFont>
 #include <QTest>
 #include <cmath>
 
-using namespace RenderPixels;
+using namespace Pixels;
 
 namespace {
 
-QByteArray oneTrack()
+// A large view, so that the marks are big enough to tell lit from unlit by
+// their fully covered pixels. Centred and alternating, the first layout
+// puts the cover on the left, so the label is left-aligned.
+struct MarksStage : RenderedView
 {
-    return R"({"players": [{"name": "iTunes", "state": "playing", "tracks": [
-        {"name": "Alpha", "artist": "Band A", "album": "Album A", "duration": 600}]}]})";
-}
-
-// The label as it shows over the view's black background.
-QImage onDark(const QImage &label)
-{
-    QImage shown(label.size(), QImage::Format_RGB32);
-    shown.fill(Qt::black);
-    QPainter painter(&shown);
-    painter.drawImage(0, 0, label);
-    return shown;
-}
-
-// What the source says of the track, set after the engine has read it.
-struct Marks
-{
-    int player = int(PlayerId::ITunes);
-    QString broadcastPlayer;
-    int rating = 0;
-    bool loved = false;
-    bool disliked = false;
-    bool radio = false;
-};
-
-// A large view, so that the marks are big enough to tell lit from unlit
-// by their fully covered pixels. The cover stays on the left (centred,
-// alternating, first layout), so the label is left-aligned.
-struct MarksStage
-{
-    EngineHarness h;
-    RenderStage *stage = nullptr;
-
-    explicit MarksStage(QVariantMap settings, QSizeF size = QSizeF(2400, 1500))
-        : h(oneTrack(), withDefaults(std::move(settings)))
+    explicit MarksStage(ThemeId theme, QVariantMap more = {})
+        : RenderedView(oneTrack(), withDefaults(theme, std::move(more)), QSizeF(2400, 1500))
     {
-        stage = h.makeRenderedView(size);
     }
-
-    static QVariantMap withDefaults(QVariantMap settings)
+    static QVariantMap withDefaults(ThemeId theme, QVariantMap settings)
     {
+        settings.insert(QStringLiteral("theme"), int(theme));
         settings.insert(QStringLiteral("centred"), true);
         if (!settings.contains(QStringLiteral("keepStatic")))
             settings.insert(QStringLiteral("keepStatic"), false);
         return settings;
     }
-
-    // One layout of `theme` with the marks the source reports; the label's picture.
-    QImage label(ThemeId theme, const Marks &marks, const char *name = nullptr)
+    // One layout showing the three lines and these marks; the label's picture.
+    QImage label(ThemeId theme, PlayerId player, int rating, const QString &broadcast = QString(),
+                 bool loved = false, bool disliked = false, bool stream = false)
     {
-        h.engine().refresh(theme);
-        NowPlayingState &state = h.state();
-        state.currentPlayer = marks.player;
-        state.track.rating = marks.rating;
-        state.track.loved = marks.loved;
-        state.track.disliked = marks.disliked;
-        state.track.iTunesRadio = marks.radio;
-        h.broadcaster.player = marks.broadcastPlayer;
-        h.view->setArtworkImage(solid(QColor(40, 40, 200), QSize(64, 64)));
-        stage->layout(theme);
+        NowShowing showing;
+        showing.player = player;
+        showing.broadcastPlayer = broadcast;
+        showing.track = AttributedString(QStringLiteral("Alpha"));
+        showing.artist = AttributedString(QStringLiteral("Band A"));
+        showing.album = AttributedString(QStringLiteral("Album A"));
+        showing.rating = rating;
+        showing.loved = loved;
+        showing.disliked = disliked;
+        showing.stream = stream;
+        showing.artwork = solid(QColor(40, 40, 200), QSize(64, 64));
+        layOut(theme, showing);
         const QImage image = stage->labelView()->contents();
-        if (const QByteArray dir = qgetenv("COVERLUME_SAMPLE_DIR"); name && !dir.isEmpty())
-            onDark(image).save(QDir(QString::fromLocal8Bit(dir)).filePath(QString::fromLatin1(name) + ".png"));
+        keep(image, QString::fromLatin1(QTest::currentDataTag()));
         return image;
     }
 };
@@ -96,26 +62,19 @@ bool inked(QRgb p)
 }
 
 // The text lines of a picture: runs of rows that hold ink, top to bottom.
-QList<QPair<int, int>> bands(const QImage &image, int minGap = 2)
+QList<QPair<int, int>> bands(const QImage &image)
 {
     QList<QPair<int, int>> found;
-    int start = -1, lastInked = -1;
     for (int y = 0; y < image.height(); ++y) {
         bool any = false;
         for (int x = 0; x < image.width() && !any; ++x)
             any = inked(image.pixel(x, y));
         if (!any)
             continue;
-        if (start >= 0 && y - lastInked > minGap) {
-            found << qMakePair(start, lastInked);
-            start = -1;
-        }
-        if (start < 0)
-            start = y;
-        lastInked = y;
+        if (found.isEmpty() || y - found.last().second > 2)
+            found << qMakePair(y, y);
+        found.last().second = y;
     }
-    if (start >= 0)
-        found << qMakePair(start, lastInked);
     return found;
 }
 
@@ -123,20 +82,14 @@ QList<QPair<int, int>> bands(const QImage &image, int minGap = 2)
 QList<QRect> glyphs(const QImage &image, QPair<int, int> band)
 {
     QList<QRect> found;
+    const QRect rows(0, band.first, image.width(), band.second - band.first + 1);
     int start = -1;
     for (int x = 0; x <= image.width(); ++x) {
-        bool any = false;
-        for (int y = band.first; x < image.width() && y <= band.second && !any; ++y)
-            any = inked(image.pixel(x, y));
+        const bool any = x < image.width() && boundsWhere(image, inked, QRect(x, rows.y(), 1, rows.height())).isValid();
         if (any && start < 0)
             start = x;
         if (!any && start >= 0) {
-            QRect box;
-            for (int y = band.first; y <= band.second; ++y)
-                for (int gx = start; gx < x; ++gx)
-                    if (inked(image.pixel(gx, y)))
-                        box |= QRect(gx, y, 1, 1);
-            found << box;
+            found << boundsWhere(image, inked, QRect(start, rows.y(), x - start, rows.height()));
             start = -1;
         }
     }
@@ -154,15 +107,14 @@ QColor inkOf(const QImage &image, const QRect &glyph)
     return QColor::fromRgba(qUnpremultiply(best));
 }
 
-// Device white `level` at `alpha`, as 8-bit channels.
 QColor white(double level, double alpha)
 {
     return QColor::fromRgbF(float(level), float(level), float(level), float(alpha));
 }
 
-bool sameInk(const QColor &a, const QColor &b, int tolerance = 6)
+bool sameInk(const QColor &a, const QColor &b)
 {
-    return near(a.rgba(), b, tolerance);
+    return near(a.rgba(), b, 6) && std::abs(a.alpha() - b.alpha()) <= 6;
 }
 
 QString describe(const QColor &c)
@@ -173,329 +125,170 @@ QString describe(const QColor &c)
 // The share of a glyph's box that is inked.
 double filledShare(const QImage &image, const QRect &box)
 {
-    int n = 0;
-    for (int y = box.top(); y <= box.bottom(); ++y)
-        for (int x = box.left(); x <= box.right(); ++x)
-            n += qAlpha(image.pixel(x, y)) > 127;
-    return double(n) / (box.width() * box.height());
+    return double(countWhere(image.copy(box), [](QRgb p) { return qAlpha(p) > 127; })) / (box.width() * box.height());
 }
 
-int alphaAt(const QImage &image, QPoint p)
-{
-    return qAlpha(image.pixel(p));
-}
-
-// Some installed font draws the character (else the pixel tests would look
-// at empty boxes).
 bool someFontHas(char32_t ucs4)
 {
     const QStringList families = QFontDatabase::families();
-    for (const QString &family : families) {
+    return std::any_of(families.begin(), families.end(), [ucs4](const QString &family) {
         const QRawFont raw = QRawFont::fromFont(QFont(family));
-        if (raw.isValid() && raw.supportsCharacter(ucs4))
-            return true;
-    }
-    return false;
-}
-
-struct Palette
-{
-    QColor lit, unlit;
-};
-
-Palette starColours(ThemeId theme)
-{
-    if (theme == ThemeId::AppleTV)
-        return {white(1.0, 0.75), white(1.0, 0.25)};
-    return {white(0.75, 1.0), white(0.1, 1.0)};
-}
-
-Palette pipeColours(ThemeId theme)
-{
-    if (theme == ThemeId::AppleTV)
-        return {white(1.0, 0.75), white(1.0, 0.25)};
-    return {white(0.75, 1.0), white(0.15, 1.0)};
+        return raw.isValid() && raw.supportsCharacter(ucs4);
+    });
 }
 
 } // namespace
-
-Q_DECLARE_METATYPE(ThemeId)
 
 class TestLabelMarks : public QObject
 {
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase();
-    void starsLitByRating_data();
-    void starsLitByRating();
-    void pipesLitByPopularity_data();
-    void pipesLitByPopularity();
-    void heartsShowLovedDislikedOrNeither_data();
-    void heartsShowLovedDislikedOrNeither();
-    void hermesThumbBelowTheText_data();
-    void hermesThumbBelowTheText();
-    void noMarks_data();
-    void noMarks();
+    void initTestCase()
+    {
+        Q_INIT_RESOURCE(resources);
+        for (char32_t c : {U'\u2605', U'\u2661', U'\u2665', U'\u0338'})
+            QVERIFY2(someFontHas(c), qPrintable(QStringLiteral("no installed font draws U+%1").arg(uint(c), 4, 16)));
+    }
+
+    void starsAndPipesLitByRating()
+    {
+        struct Row { ThemeId theme; PlayerId player; const char *broadcast; int rating; int marks; int lit; };
+        using P = PlayerId;
+        const ThemeId C = ThemeId::Classic, A = ThemeId::AppleTV;
+        const Row rows[] = {
+            {C, P::ITunes, "", 60, 5, 3}, {A, P::ITunes, "", 60, 5, 3}, {C, P::Music, "", 60, 5, 3},
+            {C, P::Swinsian, "", 60, 5, 0}, {A, P::Swinsian, "", 3, 5, 3}, {C, P::Ecoute, "", 3, 5, 3},
+            {C, P::Ecoute, "", 60, 5, 0}, {C, P::Broadcaster, "music", 60, 5, 3},
+            {A, P::Broadcaster, "swinsian", 4, 5, 4}, {C, P::ITunes, "", 100, 5, 5}, {C, P::ITunes, "", 120, 5, 0},
+            {C, P::ITunes, "", -20, 5, 0}, {C, P::Swinsian, "", 7, 5, 0},
+            {C, P::Spotify, "", 100, 12, 12}, {A, P::Spotify, "", 40, 12, 5}, {C, P::Spotify, "", 103, 12, 12},
+            {C, P::Spotify, "", 104, 12, 0}, {C, P::Spotify, "", -8, 12, 0}, {C, P::Spotify, "", 7, 12, 0},
+            {C, P::Broadcaster, "spotify", 47, 12, 5},
+        };
+        for (const Row &row : rows) {
+            const QString tag = QStringLiteral("%1 player %2 %3 rating %4")
+                                    .arg(int(row.theme)).arg(int(row.player)).arg(QLatin1String(row.broadcast)).arg(row.rating);
+            MarksStage s(row.theme, {{QStringLiteral("showLoved"), false}});
+            const QImage label = s.label(row.theme, row.player, row.rating, QLatin1String(row.broadcast));
+            // Title, artist, album, an empty line, then the marks.
+            const auto lines = bands(label);
+            QVERIFY2(lines.size() == 4, qPrintable(tag));
+            const QList<QRect> marks = glyphs(label, lines.last());
+            QVERIFY2(marks.size() == row.marks, qPrintable(tag));
+            const bool stars = row.marks == 5;
+            const double unlitLevel = stars ? 0.1 : 0.15;
+            const QColor lit = row.theme == A ? white(1.0, 0.75) : white(0.75, 1.0);
+            const QColor unlit = row.theme == A ? white(1.0, 0.25) : white(unlitLevel, 1.0);
+            for (int i = 0; i < marks.size(); ++i) {
+                const QColor ink = inkOf(label, marks[i]);
+                QVERIFY2(sameInk(ink, i < row.lit ? lit : unlit),
+                         qPrintable(QStringLiteral("%1: mark %2 is %3").arg(tag).arg(i).arg(describe(ink))));
+                const QRect &box = marks[i];
+                if (stars) {
+                    // A star, not a missing-glyph box: corners clear, centre inked.
+                    QVERIFY(box.width() > 15 && std::abs(box.width() - box.height()) < box.width() / 3);
+                    QCOMPARE(qAlpha(label.pixel(box.topLeft() + QPoint(1, 1))), 0);
+                    QVERIFY(qAlpha(label.pixel(box.center())) >= ink.alpha() * 0.8);
+                } else {
+                    QVERIFY(box.height() > 2 * box.width()); // upright bars
+                }
+            }
+            // Smaller than the title's letters (0.6 F and 0.4 F against F).
+            QVERIFY(lines.last().second - lines.last().first < lines.first().second - lines.first().first);
+        }
+    }
+
+    void heartsShowLovedDislikedOrNeither()
+    {
+        struct Row { ThemeId theme; bool loved, disliked; const char *heart; QColor ink; };
+        const Row rows[] = {
+            {ThemeId::Classic, true, false, "filled", white(0.75, 1.0)},
+            {ThemeId::Classic, false, true, "slashed", white(0.75, 1.0)},
+            {ThemeId::Classic, false, false, "empty", white(0.2, 1.0)},
+            {ThemeId::AppleTV, true, false, "filled", white(1.0, 0.85)},
+            {ThemeId::AppleTV, false, true, "slashed", white(0.75, 1.0)},
+            {ThemeId::AppleTV, false, false, "empty", white(1.0, 0.25)},
+        };
+        for (const Row &row : rows) {
+            const QByteArray heart(row.heart);
+            MarksStage s(row.theme, {{QStringLiteral("showLoved"), true}});
+            const QImage label = s.label(row.theme, PlayerId::ITunes, 60, QString(), row.loved, row.disliked);
+            // Title, artist, album, then the heart below two empty lines.
+            const auto lines = bands(label);
+            QCOMPARE(lines.size(), 4);
+            QVERIFY(lines[3].first - lines[2].second > lines[1].first - lines[0].second);
+            const QList<QRect> found = glyphs(label, lines.last());
+            QCOMPARE(found.size(), 1);
+            const QRect box = found.first();
+            QVERIFY2(sameInk(inkOf(label, box), row.ink), qPrintable(heart + describe(inkOf(label, box)).toLatin1()));
+            const double filled = filledShare(label, box);
+            const int centre = qAlpha(label.pixel(box.center()));
+            if (heart == "filled") {
+                QVERIFY2(filled > 0.45 && centre > 200, qPrintable(QString::number(filled)));
+            } else if (heart == "empty") {
+                QVERIFY2(filled < 0.4 && centre == 0, qPrintable(QString::number(filled)));
+            } else {
+                // The outline with a stroke across its middle.
+                QVERIFY(filled < 0.4);
+                const QRect middle(box.center() - QPoint(box.width() / 6, box.height() / 6),
+                                   QSize(box.width() / 3 + 1, box.height() / 3 + 1));
+                QVERIFY2(boundsWhere(label, [](QRgb p) { return qAlpha(p) > 127; }, middle).isValid(),
+                         "nothing crosses the heart");
+            }
+        }
+    }
+
+    void hermesThumbBelowTheText()
+    {
+        for (const int alignment : {1, 0}) {
+            for (const int rating : {1, 0}) {
+                MarksStage s(ThemeId::Classic);
+                QImage label = s.label(ThemeId::Classic, PlayerId::Hermes, rating);
+                if (s.stage->geometry().alignment != alignment)
+                    label = s.label(ThemeId::Classic, PlayerId::Hermes, rating); // the side alternates
+                QCOMPARE(s.stage->geometry().alignment, alignment);
+                // Title, artist, album, and the thumb one font size below them.
+                const auto lines = bands(label);
+                QCOMPARE(lines.size(), 4);
+                const QRect thumb = boundsWhere(label, inked, QRect(0, lines[3].first, label.width(),
+                                                                   lines[3].second - lines[3].first + 1));
+                const double F = s.stage->fontSizePoints();
+                const int gap = thumb.top() - lines[2].second;
+                QVERIFY2(gap > 0.8 * F && gap < 1.6 * F, qPrintable(QStringLiteral("%1 against F %2").arg(gap).arg(F)));
+                // The picture itself at its own size, on the text's side: the up
+                // thumb narrower than high, the neither picture wider.
+                const ViewMarks &marks = s.h.view->marks();
+                const QImage expected = rating ? marks.thumbsUpImage : marks.thumbsNeitherUpNorDownImage;
+                const QRect inExpected = boundsWhere(expected, inked);
+                QVERIFY(std::abs(thumb.width() - inExpected.width()) <= 2
+                        && std::abs(thumb.height() - inExpected.height()) <= 2);
+                const double tw = marks.thumbsNeitherUpNorDownSize.width();
+                const int origin = alignment == 1 ? 0 : int(std::lround(label.width() - tw));
+                QVERIFY(std::abs(thumb.left() - (origin + inExpected.left())) <= 2);
+                QVERIFY(rating ? thumb.width() < thumb.height() : thumb.width() > 1.5 * thumb.height());
+                QCOMPARE(inkOf(label, thumb).alpha(), 255);
+            }
+        }
+    }
+
+    void noMarks()
+    {
+        struct Row { PlayerId player; bool stream, showRating; };
+        const Row rows[] = {{PlayerId::ITunes, true, true}, {PlayerId::Music, true, true},
+                            {PlayerId::ITunes, false, false}, {PlayerId::Spotify, false, false},
+                            {PlayerId::Snowtape, false, true}, {PlayerId::None, false, true}};
+        for (const Row &row : rows) {
+            MarksStage s(ThemeId::Classic, {{QStringLiteral("showLoved"), false}});
+            // A rated track first, so any marks left over from it would show.
+            const bool marked = row.player != PlayerId::Snowtape && row.player != PlayerId::None;
+            QCOMPARE(bands(s.label(ThemeId::Classic, row.player, 80)).size(), marked ? 4 : 3);
+            s.h.defaults->set(QStringLiteral("showRating"), row.showRating);
+            const QImage label = s.label(ThemeId::Classic, row.player, 80, QString(), false, false, row.stream);
+            QCOMPARE(bands(label).size(), 3); // title, artist and album only
+        }
+    }
 };
-
-void TestLabelMarks::initTestCase()
-{
-    Q_INIT_RESOURCE(resources);
-    for (char32_t c : {U'\u2605', U'\u2661', U'\u2665', U'\u0338'})
-        QVERIFY2(someFontHas(c), qPrintable(QStringLiteral("no installed font draws U+%1").arg(uint(c), 4, 16)));
-}
-
-void TestLabelMarks::starsLitByRating_data()
-{
-    QTest::addColumn<ThemeId>("theme");
-    QTest::addColumn<int>("player");
-    QTest::addColumn<QString>("broadcast");
-    QTest::addColumn<int>("rating");
-    QTest::addColumn<int>("lit");
-    for (ThemeId theme : {ThemeId::Classic, ThemeId::AppleTV}) {
-        const QByteArray t = theme == ThemeId::Classic ? "classic " : "apple tv ";
-        const auto row = [&](const char *name) -> QTestData & { return QTest::newRow((t + name).constData()) << theme; };
-        row("iTunes 60") << int(PlayerId::ITunes) << QString() << 60 << 3;
-        row("Music 60") << int(PlayerId::Music) << QString() << 60 << 3;
-        row("Swinsian 60") << int(PlayerId::Swinsian) << QString() << 60 << 0;
-        row("Swinsian 3") << int(PlayerId::Swinsian) << QString() << 3 << 3;
-        row("Ecoute 3") << int(PlayerId::Ecoute) << QString() << 3 << 3;
-        row("Ecoute 60") << int(PlayerId::Ecoute) << QString() << 60 << 0;
-        row("broadcast music 60") << int(PlayerId::Broadcaster) << QStringLiteral("music") << 60 << 3;
-        row("broadcast swinsian 4") << int(PlayerId::Broadcaster) << QStringLiteral("swinsian") << 4 << 4;
-    }
-    QTest::newRow("iTunes 100") << ThemeId::Classic << int(PlayerId::ITunes) << QString() << 100 << 5;
-    QTest::newRow("iTunes 120") << ThemeId::Classic << int(PlayerId::ITunes) << QString() << 120 << 0;
-    QTest::newRow("iTunes -20") << ThemeId::Classic << int(PlayerId::ITunes) << QString() << -20 << 0;
-    QTest::newRow("Swinsian 7") << ThemeId::Classic << int(PlayerId::Swinsian) << QString() << 7 << 0;
-}
-
-void TestLabelMarks::starsLitByRating()
-{
-    QFETCH(ThemeId, theme);
-    QFETCH(int, player);
-    QFETCH(QString, broadcast);
-    QFETCH(int, rating);
-    QFETCH(int, lit);
-    MarksStage s({{QStringLiteral("theme"), int(theme)}, {QStringLiteral("showLoved"), false}});
-    Marks marks;
-    marks.player = player;
-    marks.broadcastPlayer = broadcast;
-    marks.rating = rating;
-    const QImage label = s.label(theme, marks, QTest::currentDataTag());
-
-    // Title, artist, album, an empty line, then the stars.
-    const auto lines = bands(label);
-    QCOMPARE(lines.size(), 4);
-    const QList<QRect> stars = glyphs(label, lines.last());
-    QCOMPARE(stars.size(), 5);
-    const Palette colours = starColours(theme);
-    for (int i = 0; i < stars.size(); ++i) {
-        const QColor ink = inkOf(label, stars[i]);
-        const QColor expected = i < lit ? colours.lit : colours.unlit;
-        QVERIFY2(sameInk(ink, expected), qPrintable(QStringLiteral("star %1: %2, expected %3")
-                                                        .arg(i).arg(describe(ink), describe(expected))));
-        // A star, not a missing-glyph box: its box's corners are clear, its centre inked.
-        const QRect &box = stars[i];
-        QVERIFY(box.width() > 15 && std::abs(box.width() - box.height()) < box.width() / 3);
-        QCOMPARE(alphaAt(label, box.topLeft() + QPoint(1, 1)), 0);
-        QCOMPARE(alphaAt(label, box.topRight() + QPoint(-1, 1)), 0);
-        QVERIFY(alphaAt(label, box.center()) >= ink.alpha() * 0.8);
-    }
-    // The stars are smaller than the title's letters (0.6 F against F).
-    QVERIFY(lines.last().second - lines.last().first < lines.first().second - lines.first().first);
-}
-
-void TestLabelMarks::pipesLitByPopularity_data()
-{
-    QTest::addColumn<ThemeId>("theme");
-    QTest::addColumn<int>("player");
-    QTest::addColumn<int>("popularity");
-    QTest::addColumn<int>("lit");
-    QTest::newRow("classic 100") << ThemeId::Classic << int(PlayerId::Spotify) << 100 << 12;
-    QTest::newRow("classic 40") << ThemeId::Classic << int(PlayerId::Spotify) << 40 << 5;
-    QTest::newRow("classic 103") << ThemeId::Classic << int(PlayerId::Spotify) << 103 << 12;
-    QTest::newRow("classic 104") << ThemeId::Classic << int(PlayerId::Spotify) << 104 << 0;
-    QTest::newRow("classic -8") << ThemeId::Classic << int(PlayerId::Spotify) << -8 << 0;
-    QTest::newRow("classic 7") << ThemeId::Classic << int(PlayerId::Spotify) << 7 << 0;
-    QTest::newRow("apple tv 100") << ThemeId::AppleTV << int(PlayerId::Spotify) << 100 << 12;
-    QTest::newRow("apple tv 40") << ThemeId::AppleTV << int(PlayerId::Spotify) << 40 << 5;
-    QTest::newRow("broadcast spotify 47") << ThemeId::Classic << int(PlayerId::Broadcaster) << 47 << 5;
-}
-
-void TestLabelMarks::pipesLitByPopularity()
-{
-    QFETCH(ThemeId, theme);
-    QFETCH(int, player);
-    QFETCH(int, popularity);
-    QFETCH(int, lit);
-    MarksStage s({{QStringLiteral("theme"), int(theme)}});
-    Marks marks;
-    marks.player = player;
-    marks.broadcastPlayer = QStringLiteral("spotify");
-    marks.rating = popularity;
-    const QImage label = s.label(theme, marks, QTest::currentDataTag());
-
-    const auto lines = bands(label);
-    QCOMPARE(lines.size(), 4);
-    const QList<QRect> pipes = glyphs(label, lines.last());
-    QCOMPARE(pipes.size(), 12);
-    const Palette colours = pipeColours(theme);
-    for (int i = 0; i < pipes.size(); ++i) {
-        const QColor ink = inkOf(label, pipes[i]);
-        const QColor expected = i < lit ? colours.lit : colours.unlit;
-        QVERIFY2(sameInk(ink, expected), qPrintable(QStringLiteral("pipe %1: %2, expected %3")
-                                                        .arg(i).arg(describe(ink), describe(expected))));
-        QVERIFY(pipes[i].height() > 2 * pipes[i].width()); // upright bars
-    }
-    // The lit pipes are bold: at least as wide as the unlit ones.
-    if (lit > 0 && lit < 12)
-        QVERIFY(pipes.first().width() >= pipes.last().width());
-}
-
-void TestLabelMarks::heartsShowLovedDislikedOrNeither_data()
-{
-    QTest::addColumn<ThemeId>("theme");
-    QTest::addColumn<bool>("loved");
-    QTest::addColumn<bool>("disliked");
-    QTest::addColumn<QString>("heart");
-    QTest::addColumn<QColor>("ink");
-    QTest::newRow("classic loved") << ThemeId::Classic << true << false << "filled" << white(0.75, 1.0);
-    QTest::newRow("classic disliked") << ThemeId::Classic << false << true << "slashed" << white(0.75, 1.0);
-    QTest::newRow("classic neither") << ThemeId::Classic << false << false << "empty" << white(0.2, 1.0);
-    QTest::newRow("apple tv loved") << ThemeId::AppleTV << true << false << "filled" << white(1.0, 0.85);
-    QTest::newRow("apple tv disliked") << ThemeId::AppleTV << false << true << "slashed" << white(0.75, 1.0);
-    QTest::newRow("apple tv neither") << ThemeId::AppleTV << false << false << "empty" << white(1.0, 0.25);
-}
-
-void TestLabelMarks::heartsShowLovedDislikedOrNeither()
-{
-    QFETCH(ThemeId, theme);
-    QFETCH(bool, loved);
-    QFETCH(bool, disliked);
-    QFETCH(QString, heart);
-    QFETCH(QColor, ink);
-    MarksStage s({{QStringLiteral("theme"), int(theme)}, {QStringLiteral("showLoved"), true}});
-    Marks marks;
-    marks.rating = 60; // no stars with the hearts on
-    marks.loved = loved;
-    marks.disliked = disliked;
-    const QImage label = s.label(theme, marks, QTest::currentDataTag());
-
-    // Title, artist, album, then the heart below two empty lines.
-    const auto lines = bands(label);
-    QCOMPARE(lines.size(), 4);
-    QVERIFY(lines[3].first - lines[2].second > lines[1].first - lines[0].second);
-    const QList<QRect> found = glyphs(label, lines.last());
-    QCOMPARE(found.size(), 1);
-    const QRect box = found.first();
-    QVERIFY2(sameInk(inkOf(label, box), ink), qPrintable(describe(inkOf(label, box))));
-
-    const double filled = filledShare(label, box);
-    const int centre = alphaAt(label, box.center());
-    if (heart == "filled") {
-        QVERIFY2(filled > 0.45 && centre > 200, qPrintable(QString::number(filled)));
-    } else if (heart == "empty") {
-        QVERIFY2(filled < 0.4 && centre == 0, qPrintable(QString::number(filled)));
-    } else {
-        // The outline with a stroke across it: its middle is crossed, and
-        // the stroke reaches beyond the heart's outline.
-        QVERIFY2(filled < 0.4, qPrintable(QString::number(filled)));
-        int crossed = 0;
-        for (int dy = -box.height() / 6; dy <= box.height() / 6; ++dy)
-            for (int dx = -box.width() / 6; dx <= box.width() / 6; ++dx)
-                crossed += alphaAt(label, box.center() + QPoint(dx, dy)) > 127;
-        QVERIFY2(crossed > 0, "nothing crosses the heart");
-    }
-}
-
-void TestLabelMarks::hermesThumbBelowTheText_data()
-{
-    QTest::addColumn<int>("rating");
-    QTest::addColumn<bool>("thumbsUp");
-    QTest::addColumn<int>("alignment");
-    QTest::newRow("rated, text left-aligned") << 1 << true << 1;
-    QTest::newRow("unrated, text left-aligned") << 0 << false << 1;
-    QTest::newRow("rated, text right-aligned") << 1 << true << 0;
-    QTest::newRow("unrated, text right-aligned") << 0 << false << 0;
-}
-
-void TestLabelMarks::hermesThumbBelowTheText()
-{
-    QFETCH(int, rating);
-    QFETCH(bool, thumbsUp);
-    QFETCH(int, alignment);
-    MarksStage s({{QStringLiteral("theme"), 0}});
-    Marks marks;
-    marks.player = int(PlayerId::Hermes);
-    marks.rating = rating;
-    QImage label = s.label(ThemeId::Classic, marks);
-    if (s.stage->geometry().alignment != alignment)
-        label = s.label(ThemeId::Classic, marks); // centred: the side alternates
-    QCOMPARE(s.stage->geometry().alignment, alignment);
-    if (const QByteArray dir = qgetenv("COVERLUME_SAMPLE_DIR"); !dir.isEmpty())
-        onDark(label).save(QDir(QString::fromLocal8Bit(dir)).filePath(QString::fromLatin1(QTest::currentDataTag()) + ".png"));
-
-    // Title, artist, album, and the thumb one font size below them; no
-    // stars, hearts or pipes.
-    const auto lines = bands(label);
-    QCOMPARE(lines.size(), 4);
-    QRect thumb;
-    for (const QRect &part : glyphs(label, lines.last()))
-        thumb |= part;
-    const double F = s.stage->fontSizePoints();
-    const int gap = thumb.top() - lines[2].second;
-    QVERIFY2(gap > 0.8 * F && gap < 1.6 * F, qPrintable(QStringLiteral("%1 against F %2").arg(gap).arg(F)));
-
-    // The picture itself, at its own size (not stretched), on the text's
-    // side: the up thumb is narrower than it is high, the neither picture
-    // wider.
-    const ViewMarks &viewMarks = s.h.view->marks();
-    const QImage expected = thumbsUp ? viewMarks.thumbsUpImage : viewMarks.thumbsNeitherUpNorDownImage;
-    QVERIFY(!expected.isNull());
-    const QRect inExpected = boundsWhere(expected, inked);
-    QVERIFY2(std::abs(thumb.width() - inExpected.width()) <= 2 && std::abs(thumb.height() - inExpected.height()) <= 2,
-             qPrintable(QStringLiteral("%1x%2 against %3x%4").arg(thumb.width()).arg(thumb.height())
-                            .arg(inExpected.width()).arg(inExpected.height())));
-    const double tw = viewMarks.thumbsNeitherUpNorDownSize.width();
-    const int origin = alignment == 1 ? 0 : int(std::lround(label.width() - tw));
-    QVERIFY2(std::abs(thumb.left() - (origin + inExpected.left())) <= 2,
-             qPrintable(QStringLiteral("%1 against %2").arg(thumb.left()).arg(origin + inExpected.left())));
-    QVERIFY(thumbsUp ? thumb.width() < thumb.height() : thumb.width() > 1.5 * thumb.height());
-    // Drawn whole, at full opacity.
-    QVERIFY(inkOf(label, thumb).alpha() == 255);
-}
-
-void TestLabelMarks::noMarks_data()
-{
-    QTest::addColumn<int>("player");
-    QTest::addColumn<bool>("radio");
-    QTest::addColumn<bool>("showRating");
-    QTest::newRow("iTunes plays a stream") << int(PlayerId::ITunes) << true << true;
-    QTest::newRow("Music plays a stream") << int(PlayerId::Music) << true << true;
-    QTest::newRow("rating switched off") << int(PlayerId::ITunes) << false << false;
-    QTest::newRow("Spotify, rating switched off") << int(PlayerId::Spotify) << false << false;
-    QTest::newRow("a source without marks") << int(PlayerId::Snowtape) << false << true;
-}
-
-void TestLabelMarks::noMarks()
-{
-    QFETCH(int, player);
-    QFETCH(bool, radio);
-    QFETCH(bool, showRating);
-    MarksStage s({{QStringLiteral("theme"), 0}, {QStringLiteral("showLoved"), false}});
-    Marks marks;
-    marks.player = player;
-    marks.rating = 80;
-    // A rated track first, so any marks left over from it would show.
-    QCOMPARE(bands(s.label(ThemeId::Classic, marks)).size(), player == int(PlayerId::Snowtape) ? 3 : 4);
-
-    s.h.defaults->set(QStringLiteral("showRating"), showRating);
-    marks.radio = radio;
-    const QImage label = s.label(ThemeId::Classic, marks, QTest::currentDataTag());
-    QCOMPARE(bands(label).size(), 3); // title, artist and album only
-}
 
 QTEST_MAIN(TestLabelMarks)
 #include "tst_labelmarks.moc"

@@ -2,6 +2,7 @@
 
 #include "core/RegisteredDefaults.h"
 #include "render/RenderStage.h"
+#include "support/Pixels.h"
 
 #include <QTest>
 
@@ -70,6 +71,77 @@ QStringList EngineHarness::executed() const
     for (const SimulatedPlayers::Execution &execution : players->executions())
         texts << execution.script;
     return texts;
+}
+
+RenderedView::RenderedView(const QByteArray &scenario, const QVariantMap &settings, const QSizeF &size)
+    : h(scenario, settings)
+{
+    stage = h.makeRenderedView(size);
+}
+
+void RenderedView::start()
+{
+    h.view->startAnimation();
+    h.view->setArtworkImage(QImage());
+    picture = QImage(h.view->frameSize().toSize(), QImage::Format_RGB32);
+    h.view->renderDamage(picture, true);
+}
+
+NowShowing RenderedView::layOut(ThemeId theme, const QImage &artwork)
+{
+    NowShowing showing = h.engine().refresh(theme);
+    showing.artwork = artwork;
+    layOut(theme, showing);
+    return showing;
+}
+
+void RenderedView::layOut(ThemeId theme, const NowShowing &showing)
+{
+    stage->layout(theme, showing);
+    for (auto layer : {ThemeStage::Layer::Label, ThemeStage::Layer::Cover, ThemeStage::Layer::Reflection})
+        stage->setLayerOpacity(layer, 1.0f);
+    stage->setProgressTransparency(1.0f);
+}
+
+QImage RenderedView::snapshot(const QString &name) const
+{
+    const QImage image = h.view->snapshot(h.view->frameSize().toSize());
+    if (!name.isEmpty())
+        Pixels::keep(image, name);
+    return image;
+}
+
+QRegion RenderedView::frame()
+{
+    h.clock.beginFrame();
+    h.view->animateOneFrame();
+    return h.view->renderDamage(picture, false);
+}
+
+void RenderedView::frames(int n)
+{
+    for (int i = 0; i < n; ++i)
+        frame();
+}
+
+int RenderedView::framesCount() const
+{
+    return h.view->cycle().framesCount;
+}
+
+QRect RenderedView::inPicture(const QRectF &rect) const
+{
+    return Pixels::inPicture(rect, h.view->frameSize().height());
+}
+
+QByteArray oneTrack(int durationSeconds, const QString &artworkFile)
+{
+    const QString artwork = artworkFile.isEmpty() ? QString() : QStringLiteral(R"(, "artwork": ["%1"])").arg(artworkFile);
+    return QStringLiteral(R"({"players": [{"name": "iTunes", "state": "playing", "tracks": [
+        {"name": "Alpha", "artist": "Band A", "album": "Album A", "duration": %1%2}]}]})")
+        .arg(durationSeconds)
+        .arg(artwork)
+        .toUtf8();
 }
 
 QString ScriptText::processList()

@@ -11,6 +11,7 @@
 
 class RenderStage;
 
+#include <QRegion>
 #include <QTemporaryDir>
 #include <QTimeZone>
 #include <memory>
@@ -81,6 +82,36 @@ public:
     std::unique_ptr<SimulatedPlayers> players;
     std::unique_ptr<CoverlumeView> view;
 };
+
+// The render-stage harness: a view of the given size drawn by the real
+// theme stage, on the real engine and simulated players, with the window's
+// retained picture. Not started until start().
+struct RenderedView
+{
+    EngineHarness h;
+    RenderStage *stage = nullptr;
+    QImage picture; // the window's retained picture
+
+    RenderedView(const QByteArray &scenario, const QVariantMap &settings, const QSizeF &size = QSizeF(1280, 800));
+
+    // As the application does: started, handed no artwork, a whole picture.
+    void start();
+    // As a cycle starts: the engine reads the source, then the theme lays
+    // out with this artwork; every view then shows at full opacity.
+    NowShowing layOut(ThemeId theme, const QImage &artwork);
+    void layOut(ThemeId theme, const NowShowing &showing);
+    // The view drawn afresh, kept under `name` for a look.
+    QImage snapshot(const QString &name = QString()) const;
+    // One frame into the retained picture; the region redrawn.
+    QRegion frame();
+    void frames(int n);
+    int framesCount() const;
+    // A rectangle of the view (y up) in the pictures' rows.
+    QRect inPicture(const QRectF &rect) const;
+};
+
+// A track on iTunes, playing: "Alpha" by "Band A" on "Album A".
+QByteArray oneTrack(int durationSeconds = 600, const QString &artworkFile = QString());
 
 // The status, running-test and process-list texts the checks count.
 namespace ScriptText {

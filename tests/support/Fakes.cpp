@@ -30,55 +30,44 @@ bool FakeNowPlaying::acceptBroadcasterReport()
     return broadcasterNamesTrack;
 }
 
+NowShowing FakeNowPlaying::refresh(ThemeId layout)
+{
+    calls << QStringLiteral("refresh(%1)").arg(int(layout));
+    return showing;
+}
+
+ProgressSnapshot FakeNowPlaying::takeProgress()
+{
+    const ProgressSnapshot taken = progress;
+    progress.redraw = false;
+    return taken;
+}
+
 void FakeNowPlaying::describe(QJsonObject &state) const
 {
     state.insert(QStringLiteral("preferredPlayer"), current);
 }
 
-void RecordingStage::layout(ThemeId theme)
+void RecordingStage::layout(ThemeId theme, const NowShowing &showing)
 {
-    calls << QStringLiteral("layout(%1)").arg(static_cast<int>(theme));
+    const QString track = showing.track ? showing.track->string() : QString();
+    calls << QStringLiteral("layout(%1) %2").arg(static_cast<int>(theme)).arg(track);
 }
 
 void RecordingStage::setLayerOpacity(Layer layer, float opacity)
 {
     static const char *names[] = {"label", "cover", "reflection"};
-    calls << QStringLiteral("%1=%2").arg(QLatin1String(names[static_cast<int>(layer)]), number(opacity));
+    calls << value(names[static_cast<int>(layer)], opacity);
 }
 
-void RecordingStage::setProgressTransparency(float alpha)
+QString RecordingStage::value(const char *name, double value)
 {
-    calls << QStringLiteral("progress=%1").arg(number(alpha));
+    return QStringLiteral("%1=%2").arg(QLatin1String(name), number(float(value)));
 }
 
-void RecordingStage::setLabelHidden(bool hidden)
+QString RecordingStage::point(const char *name, QPointF point)
 {
-    calls << (hidden ? QStringLiteral("hideLabel") : QStringLiteral("showLabel"));
-}
-
-void RecordingStage::setCoverHidden(bool hidden)
-{
-    calls << (hidden ? QStringLiteral("hideCover") : QStringLiteral("showCover"));
-}
-
-void RecordingStage::setCoverOrigin(QPointF origin)
-{
-    calls << QStringLiteral("coverOrigin(%1,%2)").arg(number(origin.x()), number(origin.y()));
-}
-
-void RecordingStage::setMosaicTransparency(float alpha)
-{
-    calls << QStringLiteral("mosaic=%1").arg(number(alpha));
-}
-
-void RecordingStage::setLyricTransparency(float alpha)
-{
-    calls << QStringLiteral("lyrics=%1").arg(number(alpha));
-}
-
-void RecordingStage::placeClock(const QRectF &frame)
-{
-    calls << QStringLiteral("clock(%1,%2)").arg(number(frame.x()), number(frame.y()));
+    return QStringLiteral("%1(%2,%3)").arg(QLatin1String(name), number(float(point.x())), number(float(point.y())));
 }
 
 bool RecordingScripts::compile(const QString &source)

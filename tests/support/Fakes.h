@@ -1,9 +1,9 @@
 #pragma once
 
-#include "core/NowPlaying.h"
 #include "core/PowerControl.h"
 #include "core/ThemeStage.h"
 #include "core/ViewHost.h"
+#include "nowplaying/NowPlaying.h"
 #include "platform/ScriptService.h"
 
 #include <QList>
@@ -24,6 +24,9 @@ public:
     QList<bool> trackChanges;
     int switchTo = -1;
     bool broadcasterNamesTrack = false;
+    // What every refresh shows, and the progress after every frame.
+    NowShowing showing;
+    ProgressSnapshot progress;
     QStringList calls;
 
     int currentPlayer() const override { return current; }
@@ -32,7 +35,9 @@ public:
     bool trackHasChanged() override;
     void pauseCheck() override { calls << QStringLiteral("pauseCheck"); }
     void updateProgIndValues() override { calls << QStringLiteral("updateProgIndValues"); }
-    void refresh(ThemeId layout) override { calls << QStringLiteral("refresh(%1)").arg(int(layout)); }
+    NowShowing refresh(ThemeId layout) override;
+    NowShowing nowShowing() const override { return showing; }
+    ProgressSnapshot takeProgress() override;
     void resetLastProgressValue() override { calls << QStringLiteral("resetLastProgressValue"); }
     bool acceptBroadcasterReport() override;
     void describe(QJsonObject &state) const override;
@@ -52,26 +57,30 @@ public:
 
     void setUpViews() override { calls << QStringLiteral("setUpViews"); }
     void relativeSizes() override { calls << QStringLiteral("relativeSizes"); }
-    void addSubViews() override { calls << QStringLiteral("addSubViews"); }
+    void addSubViews(const NowShowing &) override { calls << QStringLiteral("addSubViews"); }
     void removeSubViews() override { calls << QStringLiteral("removeSubViews"); }
-    void layout(ThemeId theme) override;
+    void layout(ThemeId theme, const NowShowing &showing) override;
     void reZonkCoverView() override { calls << QStringLiteral("reZonkCoverView"); }
     void reZonkReflectionView() override { calls << QStringLiteral("reZonkReflectionView"); }
     void setLayerOpacity(Layer layer, float opacity) override;
-    void setProgressTransparency(float alpha) override;
-    void setLabelHidden(bool hidden) override;
-    void setCoverHidden(bool hidden) override;
-    void setCoverOrigin(QPointF origin) override;
+    void setProgressTransparency(float alpha) override { calls << value("progress", alpha); }
+    void setLabelHidden(bool hidden) override { calls << (hidden ? "hideLabel" : "showLabel"); }
+    void setCoverHidden(bool hidden) override { calls << (hidden ? "hideCover" : "showCover"); }
+    void setCoverOrigin(QPointF origin) override { calls << point("coverOrigin", origin); }
     bool isMosaicHidden() const override { return mosaicHidden; }
     void ageTiles() override { calls << QStringLiteral("ageTiles"); }
-    void setMosaicTransparency(float alpha) override;
-    void setLyricTransparency(float alpha) override;
-    void placeClock(const QRectF &frame) override;
+    void setMosaicTransparency(float alpha) override { calls << value("mosaic", alpha); }
+    void setLyricTransparency(float alpha) override { calls << value("lyrics", alpha); }
+    void placeClock(const QRectF &frame) override { calls << point("clock", frame.topLeft()); }
     float fontSizePoints() const override { return fontSize; }
     float imageSizePoints() const override { return imageSize; }
     QPointF randomPoint() const override { return start; }
     QPointF kenBurnsDirection() const override { return direction; }
     void paint(QPainter &, const QSizeF &) const override {}
+
+private:
+    static QString value(const char *name, double value); // "name=value"
+    static QString point(const char *name, QPointF point); // "name(x,y)"
 };
 
 class RecordingPower final : public PowerControl

@@ -1,14 +1,18 @@
 #pragma once
 
 // Pixel probes shared by the tests that look at rendered images: colour
-// closeness, and counting or bounding the pixels that pass a test.
-// Header only; any thread may call them on an image it owns.
+// closeness, counting or bounding the pixels that pass a test, small solid
+// pictures, extents and picture differences. Header only; any thread may
+// call them on an image it owns.
 
 #include <QBuffer>
 #include <QByteArray>
 #include <QColor>
+#include <QDir>
 #include <QImage>
+#include <QPair>
 #include <QRect>
+#include <algorithm>
 #include <cstdlib>
 
 namespace Pixels {
@@ -30,13 +34,14 @@ int countWhere(const QImage &image, Test test)
     return count;
 }
 
-// An empty rectangle when no pixel passes.
+// An empty rectangle when no pixel passes. `area` limits the search.
 template<typename Test>
-QRect boundsWhere(const QImage &image, Test test)
+QRect boundsWhere(const QImage &image, Test test, QRect area = QRect())
 {
+    area = area.isNull() ? image.rect() : area & image.rect();
     QRect bounds;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
             if (test(image.pixel(x, y)))
                 bounds |= QRect(x, y, 1, 1);
     return bounds;
@@ -62,6 +67,64 @@ inline QByteArray pngBytes(const QSize &size, QColor colour)
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, "PNG");
     return bytes;
+}
+
+inline QImage solid(QColor colour, QSize size = QSize(8, 8))
+{
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(colour);
+    return image;
+}
+
+inline QRect opaqueBounds(const QImage &image)
+{
+    return boundsWhere(image, [](QRgb p) { return qAlpha(p) > 127; });
+}
+
+// The first and last row of column x whose pixel passes; -1 when none.
+template<typename Test>
+QPair<int, int> columnExtent(const QImage &image, int x, Test test)
+{
+    int first = -1, last = -1;
+    for (int y = 0; y < image.height(); ++y)
+        if (test(image.pixel(x, y))) {
+            first = first < 0 ? y : first;
+            last = y;
+        }
+    return {first, last};
+}
+
+inline QPair<int, int> columnExtent(const QImage &image, int x)
+{
+    return columnExtent(image, x, [](QRgb p) { return qAlpha(p) > 127; });
+}
+
+// The largest difference of any channel between two images of one size.
+inline int maxDifference(const QImage &a, const QImage &b)
+{
+    if (a.size() != b.size())
+        return 256;
+    int worst = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+            worst = std::max({worst, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
+                              std::abs(qBlue(p) - qBlue(q)), std::abs(qAlpha(p) - qAlpha(q))});
+        }
+    return worst;
+}
+
+// A rectangle of a y-up view of height H in an image's rows (y down).
+inline QRect inPicture(const QRectF &rect, double H)
+{
+    return QRectF(rect.x(), H - rect.y() - rect.height(), rect.width(), rect.height()).toAlignedRect();
+}
+
+// Keeps the picture in $COVERLUME_SAMPLE_DIR, when set, for a look.
+inline void keep(const QImage &image, const QString &name)
+{
+    if (const QByteArray dir = qgetenv("COVERLUME_SAMPLE_DIR"); !dir.isEmpty())
+        image.save(QDir(QString::fromLocal8Bit(dir)).filePath(name + QStringLiteral(".png")));
 }
 
 } // namespace Pixels

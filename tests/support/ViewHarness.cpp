@@ -1,6 +1,7 @@
 #include "support/ViewHarness.h"
 
 #include "core/RegisteredDefaults.h"
+#include "render/RenderStage.h"
 
 ViewHarness::ViewHarness(const QVariantMap &settings, QSizeF size)
     : frameSize(size)
@@ -13,22 +14,37 @@ ViewHarness::ViewHarness(const QVariantMap &settings, QSizeF size)
 
 CoverlumeView &ViewHarness::makeView()
 {
-    ViewParts parts;
-    auto engine = std::make_unique<FakeNowPlaying>();
     auto recordingStage = std::make_unique<RecordingStage>();
+    stage = recordingStage.get();
+    build(ViewParts{.stage = std::move(recordingStage)});
+    view->startAnimation();
+    view->setArtworkImage(QImage());
+    return *view;
+}
+
+RenderStage *ViewHarness::makeRenderedView()
+{
+    RenderStage *made = nullptr;
+    stage = nullptr;
+    build(ViewParts{.makeStage = [&made](const StageContext &context) {
+        auto rendered = std::make_unique<RenderStage>(context);
+        made = rendered.get();
+        return rendered;
+    }});
+    return made;
+}
+
+void ViewHarness::build(ViewParts parts)
+{
+    auto engine = std::make_unique<FakeNowPlaying>();
     auto recordingPower = std::make_unique<RecordingPower>();
     nowPlaying = engine.get();
-    stage = recordingStage.get();
     power = recordingPower.get();
     parts.nowPlaying = std::move(engine);
-    parts.stage = std::move(recordingStage);
     parts.power = std::move(recordingPower);
     view.reset();
     view = std::make_unique<CoverlumeView>(
         frameSize, ViewServices{*defaults, scripts, local, distributed, clock, host}, std::move(parts));
-    view->startAnimation();
-    view->setArtworkImage(QImage());
-    return *view;
 }
 
 void ViewHarness::frames(int n)

@@ -7,6 +7,8 @@
 #include "support/Fakes.h"
 
 #include <QTemporaryDir>
+
+class RenderStage;
 #include <memory>
 
 // A display view on fakes: a settings store in a temporary directory with the
@@ -20,6 +22,9 @@ public:
     // Builds the view as the application does: created, started, handed a
     // null artwork.
     CoverlumeView &makeView();
+    // The same, drawn by the real theme stage (the fake engine's `showing`
+    // is what it shows); returns the stage, owned by the view.
+    RenderStage *makeRenderedView();
     // Runs n frames, as the frame pump does.
     void frames(int n);
 
@@ -37,4 +42,7 @@ public:
     RecordingStage *stage = nullptr;
     RecordingPower *power = nullptr;
     std::unique_ptr<CoverlumeView> view;
+
+private:
+    void build(ViewParts parts);
 };

@@ -1,8 +1,12 @@
 #pragma once
 
+#include "model/NowShowing.h"
+#include "model/ProgressSnapshot.h"
 #include "model/ThemeId.h"
 
 #include <QJsonObject>
+#include <QVariantMap>
+#include <optional>
 
 // The now-playing engine as the frame cycle drives it: player detection and
 // switching, pause and track-change checks, progress polling. All calls run
@@ -21,8 +25,14 @@ public:
     virtual void pauseCheck() = 0;
     virtual void updateProgIndValues() = 0;
     // The now-playing refresh a theme's layout runs first, at the start of
-    // every cycle: title, artist, album, marks, details and artwork.
-    virtual void refresh(ThemeId layout) = 0;
+    // every cycle: title, artist, album, marks, details and artwork. Returns
+    // what the layout shows.
+    virtual NowShowing refresh(ThemeId layout) = 0;
+    // What is showing now, without asking the source again.
+    virtual NowShowing nowShowing() const = 0;
+    // The progress bar's values; takes the engine's request for a redraw
+    // with it, so the next snapshot asks only if the engine asks again.
+    virtual ProgressSnapshot takeProgress() = 0;
     // The frame cycle forgets the last progress value when it serves a trigger.
     virtual void resetLastProgressValue() = 0;
     // The broadcaster reported new data; true when it named a track, so the
@@ -32,4 +42,19 @@ public:
     // Adds the engine's state to a state report: "preferredPlayer", "track",
     // "artist", "album", "rating", "loved", "disliked", "progress".
     virtual void describe(QJsonObject &state) const = 0;
+};
+
+// What the engine reads of the display that drives it, as plain values. The
+// display implements it; every answer is read at the time of the call.
+class DisplayFacts
+{
+public:
+    virtual ~DisplayFacts() = default;
+    // The display's first cycle is running.
+    virtual bool firstRun() const = 0;
+    // The theme shown draws a progress bar ("showProgress").
+    virtual bool showProgress() const = 0;
+    // The detail switches ("bitRate", "releaseYear", …) of the chosen
+    // theme's own settings; none under Random or without a dictionary.
+    virtual std::optional<QVariantMap> detailSwitches() const = 0;
 };

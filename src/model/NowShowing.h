@@ -1,0 +1,32 @@
+#pragma once
+
+#include "model/PlayerId.h"
+#include "platform/AttributedString.h"
+
+#include <QImage>
+#include <QList>
+#include <QString>
+#include <optional>
+
+// What the display shows for one cycle, as the now-playing engine hands it
+// to the stage at each layout. A value: the stage keeps it and never writes
+// back to the engine.
+struct NowShowing
+{
+    PlayerId player = PlayerId::None;
+    // The player the broadcaster reports; empty unless `player` is the
+    // broadcaster.
+    QString broadcastPlayer;
+    // The three label lines, unstyled. None (the line is left out) is kept
+    // apart from empty (the line is there, with no text).
+    std::optional<AttributedString> track, artist, album;
+    int rating = 0;
+    bool loved = false;
+    bool disliked = false;
+    // iTunes or Music plays a stream: no rating marks.
+    bool stream = false;
+    // The extended details under the label, in order, unstyled; an empty
+    // line is a blank line.
+    QList<AttributedString> detailLines;
+    QImage artwork; // null: none
+};

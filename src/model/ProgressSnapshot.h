@@ -1,0 +1,13 @@
+#pragma once
+
+// The progress bar as the now-playing engine leaves it after a frame, in
+// seconds. The stage takes one after every frame.
+struct ProgressSnapshot
+{
+    bool shown = false;
+    double maximum = 0;
+    double value = 0;
+    // The engine re-read the values and asks for the bar to be redrawn, even
+    // when they did not change.
+    bool redraw = false;
+};

@@ -1,0 +1,138 @@
+#include "render/layouts/ClassicLayout.h"
+
+#include "core/FrameCycle.h"
+#include "core/ThemeSettings.h"
+#include "platform/FrameClock.h"
+#include "render/CLProgressIndicator.h"
+#include "render/LayerTree.h"
+#include "render/RenderStage.h"
+
+namespace {
+
+constexpr double kCoverM34 = 1.0 / 600.0;
+constexpr int kPlacementAttempts = 10;
+
+} // namespace
+
+const ThemeLayout &classicLayout()
+{
+    static const ClassicLayout layout;
+    return layout;
+}
+
+void ClassicLayout::attach(RenderStage &stage) const
+{
+    add(stage.tree().root(), {stage.reflectionView(), stage.coverView(), stage.labelView(), stage.progressIndicator()});
+}
+
+void ClassicLayout::layout(RenderStage &stage, const NowShowing &showing) const
+{
+    const QSizeF bounds = stage.context().frameSize;
+    const float E = stage.effect();
+    place(stage, bounds, E);
+    if (!coverOnly())
+        stage.drawLabel(LabelStyling::Palette::classic(), ThemeId::Classic, showing);
+    setCover(stage, E, showing.artwork);
+    setProgressFrame(stage, bounds, E);
+    stage.postCoverNotification();
+}
+
+// Stage A: the label beside the cover, lowered and narrowed as the cover turns.
+QRectF ClassicLayout::labelRect(const StageGeometry &g, const QSizeF &bounds, float E)
+{
+    const double W = bounds.width();
+    const double S = g.imagesize, F = g.fontsize, M = g.margin;
+    const double x = g.randomPoint.x(), y = g.randomPoint.y();
+    const double t = F + 0.15 * E * S;
+    const double height = (S - t) - 0.05 * E * S;
+    if (g.alignment == 1)
+        return QRectF(x + S + (1 - E) * M, y + t, W - x - S - M, height);
+    return QRectF(M, y + t, x - M - (1 - E) * M, height);
+}
+
+void ClassicLayout::place(RenderStage &stage, const QSizeF &bounds, float E) const
+{
+    StageGeometry &g = stage.layoutGeometry();
+    const StageContext &context = stage.context();
+    const double W = bounds.width(), H = bounds.height();
+    const double S = g.imagesize;
+    if (!context.themes.getCentredForCurrentTheme()) {
+        // A few tries for a place where the label keeps clear of the clock.
+        const QRectF clock = FrameCycle::positionOfClock(bounds, context.clock.now().time());
+        for (int attempt = 0; attempt < kPlacementAttempts; ++attempt) {
+            const double r1 = stage.random01();
+            const double r2 = stage.random01();
+            g.randomPoint = QPointF(r1 * (W - S), r2 * (H - S));
+            g.alignment = g.randomPoint.x() + 0.5 * S <= 0.5 * W ? 1 : 0;
+            g.labelRect = labelRect(g, bounds, E);
+            if (!FrameCycle::thisRectClashesWith(g.labelRect, clock))
+                break;
+        }
+        return;
+    }
+    stage.flipAlignment();
+    const double y = (H - S) * 0.5;
+    const double x = g.alignment == 1 ? 0.5 * W - S : 0.5 * W;
+    g.randomPoint = QPointF(x, y);
+    g.labelRect = labelRect(g, bounds, E);
+}
+
+// Stage G: the turned cover and its reflection.
+void ClassicLayout::setCover(RenderStage &stage, float E, const QImage &artwork) const
+{
+    const QImage &sized = stage.prepareArtwork(artwork);
+    StageGeometry &g = stage.layoutGeometry();
+    const double S = g.imagesize;
+    const double x = g.randomPoint.x(), y = g.randomPoint.y();
+    const bool left = g.alignment == 1;
+    g.reflectionRect = QRectF(x, y - S, S, 1.29 * S);
+    g.coverViewRect = QRectF(x, y, S, S);
+    g.reflectionViewAnchor = QPointF(left ? 0.0 : 1.0, 1.4);
+    g.coverViewAnchor = QPointF(left ? 0.0 : 1.0, coverOnly() ? 1.4 : 0.8);
+    Layer *cover = stage.coverView();
+    Layer *reflection = stage.reflectionView();
+    if (!cover || !reflection)
+        return;
+    if (sized.isNull()) {
+        reflection->setContents(QImage());
+        cover->setContents(QImage());
+        return;
+    }
+    reflection->setOpacity(0);
+    reflection->setAnchorPoint(g.reflectionViewAnchor);
+    reflection->setContents(stage.reflectionImage());
+    reflection->setTransform(stage.turn(kCoverM34, E));
+    reflection->setFrame(g.reflectionRect);
+    reflection->setBounds(QRectF(0, 0, S, 1.29 * S));
+
+    cover->setOpacity(0);
+    cover->setAnchorPoint(g.coverViewAnchor);
+    cover->setContents(sized);
+    cover->setTransform(stage.turn(kCoverM34, E));
+    cover->setFrame(g.coverViewRect);
+    cover->setBounds(QRectF(0, 0, S, S));
+}
+
+void ClassicLayout::setProgressFrame(RenderStage &stage, const QSizeF &bounds, float E)
+{
+    StageGeometry &g = stage.layoutGeometry();
+    const double W = bounds.width();
+    const double S = g.imagesize, F = g.fontsize, M = g.margin;
+    const double x = g.randomPoint.x(), y = g.randomPoint.y();
+    const double u = 0.15 * E * S;
+    QRectF rect;
+    if (g.alignment == 0) {
+        rect = QRectF(x - S + M, y + u, (S - M) - (1 - E) * M, 0.6 * F);
+        if (rect.width() > g.labelRect.width()) {
+            rect.moveLeft(M);
+            rect.setWidth(g.labelRect.width());
+        }
+    } else {
+        rect = QRectF(x + S + (1 - E) * M, y + u, S - 2 * M, 0.6 * F);
+        if (rect.width() > W - rect.x())
+            rect.setWidth(W - rect.x());
+    }
+    g.progressRect = rect;
+    if (CLProgressIndicator *progress = stage.progressIndicator())
+        progress->setFrame(rect);
+}
