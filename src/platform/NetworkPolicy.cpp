@@ -1,4 +1,4 @@
-#include "broadcaster/NetworkPolicy.h"
+#include "platform/NetworkPolicy.h"
 
 #include "platform/Log.h"
 
