@@ -81,6 +81,15 @@ struct Client
     void answer(const Fields &fields, const QString &from = kFirst) { helper->helperURLDidReceiveData(nullptr, fields, from); }
 };
 
+void sendEverything(Client &client)
+{
+    QVERIFY(client.helper->getArtwork().isEmpty());
+    for (auto send : {&CoverlumeBroadcasterHelper::sendPlayPause, &CoverlumeBroadcasterHelper::sendPrev,
+                      &CoverlumeBroadcasterHelper::sendNext, &CoverlumeBroadcasterHelper::sendVolumeUp,
+                      &CoverlumeBroadcasterHelper::sendVolumeDown})
+        (client.helper.get()->*send)();
+}
+
 } // namespace
 
 class TestBroadcastClient : public QObject
@@ -89,45 +98,45 @@ class TestBroadcastClient : public QObject
 private Q_SLOTS:
     void initTestCase() { QVERIFY(networkSafetyInstalled()); }
 
-    void exchangeParsesTheAnswer()
+    // An answer is parsed, a refused one tells the delegate nothing, an
+    // oversized or missing one is a failure.
+    void exchangeOutcomes_data()
     {
-        NetworkStandIn server([](const NetworkStandIn::Request &) { return NetworkStandIn::ok("track : S\nalbum : X"); });
-        QVERIFY(server.listen("127.0.0.2"));
-        const Recorder heard = exchange(kFirst + "/a b");
-        QCOMPARE(heard.received, (QList<Fields>{{{"track", "S"}, {"album", "X"}}}));
-        QCOMPARE(heard.from, QStringList{kFirst + "/a b"}); // as given, not as sent
+        QTest::addColumn<int>("status"); // 0: nothing listens
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QList<Fields>>("received");
+        QTest::addColumn<int>("failures");
+        QTest::newRow("answer") << 200 << QByteArray("track : S\nalbum : X")
+                                << QList<Fields>{{{"track", "S"}, {"album", "X"}}} << 0;
+        for (int status : {401, 404, 500})
+            QTest::addRow("%d", status) << status << QByteArray() << QList<Fields>{} << 0;
+        QTest::newRow("oversized") << 200 << QByteArray(BroadcasterRequest::maxTextBodyBytes + 1, 'x')
+                                   << QList<Fields>{} << 1;
+        QTest::newRow("nothing listens") << 0 << QByteArray() << QList<Fields>{} << 1;
+    }
+    void exchangeOutcomes()
+    {
+        QFETCH(int, status);
+        QFETCH(QByteArray, body);
+        NetworkStandIn server([status, body](const NetworkStandIn::Request &) {
+            return status == 200 ? NetworkStandIn::ok(body) : NetworkStandIn::status(status);
+        });
+        QVERIFY(status == 0 || server.listen("127.0.0.2"));
+        const QString address = kFirst + "/a b";
+        const Recorder heard = exchange(address);
+        QTEST(heard.received, "received");
+        QTEST(int(heard.failed.size()), "failures");
+        for (const QString &url : heard.from + heard.failed)
+            QCOMPARE(url, address); // as given, not as sent
+        if (status == 0)
+            return;
         const NetworkStandIn::Request request = server.requests().value(0);
         QCOMPARE(request.target, QByteArray("/a%20b"));
         QCOMPARE(request.headers.value("host"), QByteArray("127.0.0.2:45055"));
         QCOMPARE(request.headers.value("user-agent"), QByteArray("Coverlume/Pro"));
         QVERIFY(!request.headers.contains("cookie"));
         // Port 80 cannot be bound here: the request as built must do.
-        const QNetworkRequest built = BroadcasterRequest::makeRequest(QUrl("http://127.0.0.2/x"));
-        QCOMPARE(built.rawHeader("Host"), QByteArray("127.0.0.2"));
-        QCOMPARE(built.transferTimeout(), 10000);
-    }
-
-    // Refused answers tell the delegate nothing; oversized or missing ones are failures.
-    void exchangeOutcomes_data()
-    {
-        QTest::addColumn<int>("status"); // 0: nothing listens
-        QTest::addColumn<int>("failures");
-        for (int status : {401, 404, 500})
-            QTest::addRow("%d", status) << status << 0;
-        QTest::newRow("oversized") << 200 << 1;
-        QTest::newRow("nothing listens") << 0 << 1;
-    }
-    void exchangeOutcomes()
-    {
-        QFETCH(int, status);
-        NetworkStandIn server([status](const NetworkStandIn::Request &) {
-            return status == 200 ? NetworkStandIn::ok(QByteArray(BroadcasterRequest::maxTextBodyBytes + 1, 'x'))
-                                 : NetworkStandIn::status(status);
-        });
-        QVERIFY(status == 0 || server.listen("127.0.0.2"));
-        const Recorder heard = exchange(kFirst);
-        QVERIFY(heard.received.isEmpty());
-        QTEST(int(heard.failed.size()), "failures");
+        QCOMPARE(BroadcasterRequest::makeRequest(QUrl("http://127.0.0.2/x")).rawHeader("Host"), QByteArray("127.0.0.2"));
     }
 
     void discoveryFollowsTheBroadcasterThatAnswers()
@@ -142,6 +151,8 @@ private Q_SLOTS:
         QVERIFY(server.listen("127.0.0.2"));
         Client client({"127.0.0.2", "127.0.0.3"});
         client.defaults.set("knownBroadcasters", QVariantList{"http://10.0.0.1:80", kSecond});
+        sendEverything(client); // nothing is sent while no broadcaster is known
+        QCOMPARE(client.helper->syncRequestsSent(), 0);
         client.helper->start();
         QTRY_VERIFY_WITH_TIMEOUT(client.helper->hasKnownBroadcaster(), 5000);
         QCOMPARE(client.helper->knownBroadcaster(), kFirst);
@@ -169,23 +180,15 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(client.helper->hasKnownBroadcaster(), 5000);
         QCOMPARE(client.notifications, 2);
 
-        server.close(); // the next poll loses it
+        server.close(); // the next poll loses it, and polling stops
         QTRY_VERIFY_WITH_TIMEOUT(!client.helper->hasKnownBroadcaster(), 5000);
         QVERIFY(client.helper->getTrack().isEmpty());
         QCOMPARE(client.notifications, 3);
-    }
-
-    void nothingIsRequestedWithoutABroadcaster()
-    {
-        Client client({}, 1);
-        QVERIFY(client.helper->getArtwork().isEmpty());
-        for (auto send : {&CoverlumeBroadcasterHelper::sendPlayPause, &CoverlumeBroadcasterHelper::sendPrev,
-                          &CoverlumeBroadcasterHelper::sendNext, &CoverlumeBroadcasterHelper::sendVolumeUp,
-                          &CoverlumeBroadcasterHelper::sendVolumeDown})
-            (client.helper.get()->*send)();
-        client.helper->start(); // no neighbours, nothing saved: no probe, no poll
-        QTRY_VERIFY(client.helper->pollCycles() >= 3);
-        QCOMPARE(client.helper->probesSent() + client.helper->syncRequestsSent(), 0);
+        const int sent = client.helper->probesSent() + client.helper->syncRequestsSent();
+        const int cycles = client.helper->pollCycles();
+        sendEverything(client);
+        QTRY_VERIFY(client.helper->pollCycles() >= cycles + 2);
+        QCOMPARE(client.helper->probesSent() + client.helper->syncRequestsSent(), sent);
     }
 
     // Every path that forgets a report keeps exactly its own fields. The

@@ -25,18 +25,12 @@ bool writeFile(const QString &path, const QByteArray &bytes)
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
-// A process whose standard error is collected as it comes.
+// A process whose standard error is collected as it comes; killed, if
+// still running, when it goes.
 struct Running
 {
     std::unique_ptr<QProcess> process = std::make_unique<QProcess>();
     QByteArray log;
-    ~Running()
-    {
-        if (process->state() != QProcess::NotRunning) {
-            process->kill();
-            process->waitForFinished(5000);
-        }
-    }
     // Waits, bounded, until the log from `from` on holds the text `count` times.
     bool waitForLog(const QByteArray &text, int count = 1, qsizetype from = 0, int timeoutMs = 10000)
     {
@@ -67,12 +61,9 @@ class TestBroadcastCompanion : public QObject
 
     QString path(const QString &name) const { return m_dir.filePath(name); }
 
-    void startCompanion(Running &companion, bool allowCommands)
+    void startCompanion(Running &companion, const QStringList &more = {})
     {
-        QStringList arguments{"--listen", "127.0.0.4", "--players", path("broadcast.json")};
-        if (allowCommands)
-            arguments << "--allow-commands";
-        companion.process->start(kCompanion, arguments);
+        companion.process->start(kCompanion, QStringList{"--listen", "127.0.0.4", "--players", path("broadcast.json")} + more);
         QVERIFY2(companion.waitForLog("serving on"), companion.log.constData());
     }
 
@@ -94,7 +85,7 @@ private Q_SLOTS:
     void servesTheLocalPlayer()
     {
         Running companion;
-        startCompanion(companion, false);
+        startCompanion(companion);
         BroadcasterFetcher fetcher;
         const std::optional<QByteArray> body = fetcher.fetch(kBase, 65536);
         QVERIFY(body);
@@ -121,20 +112,17 @@ private Q_SLOTS:
     void addsABroadcasterByHand()
     {
         QProcess add;
-        for (const char *address : {"127.0.0.6", "nowhere.example"}) {
-            add.start(QStringLiteral(COVERLUME_APP_BINARY), {"--add-broadcaster", address, "--config-dir", path("byhand")});
-            QVERIFY(add.waitForFinished(10000));
-            QCOMPARE(add.exitCode(), QByteArray(address).startsWith("127") ? 0 : 2);
-        }
+        add.start(QStringLiteral(COVERLUME_APP_BINARY), {"--add-broadcaster", "127.0.0.6", "--config-dir", path("byhand")});
+        QVERIFY(add.waitForFinished(10000));
+        QCOMPARE(add.exitCode(), 0);
         QFile settings(path("byhand/defaults.json"));
-        QVERIFY(settings.open(QIODevice::ReadOnly));
-        QVERIFY(settings.readAll().contains("\"http://127.0.0.6:45055\""));
+        QVERIFY(settings.open(QIODevice::ReadOnly) && settings.readAll().contains("\"http://127.0.0.6:45055\""));
     }
 
     void coverlumeFollowsTheCompanion()
     {
         Running companion;
-        startCompanion(companion, true);
+        startCompanion(companion, {"--allow-commands"});
         QVERIFY(writeFile(path("arp"),
                           "IP address       HW type     Flags       HW address            Mask     Device\n"
                           "127.0.0.4        0x1         0x2         00:11:22:33:44:55     *        lo\n"));
@@ -148,7 +136,7 @@ private Q_SLOTS:
         display.process->setProcessEnvironment(environment);
         display.process->start(QStringLiteral(COVERLUME_APP_BINARY),
                                {"--offscreen", "--players", path("nothing.json"), "--config-dir", path("config"),
-                                "--state", path("state.json"), "--snapshot", path("shown.png")});
+                                "--state", path("state.json")});
         const QByteArray told = "CoverlumeView updateTrackInfoFromBroadcaster";
         QVERIFY2(display.waitForLog(told), display.log.constData());
 
@@ -166,11 +154,6 @@ private Q_SLOTS:
         const QJsonObject state = QJsonDocument::fromJson(stateFile.readAll()).object();
         QCOMPARE(state.value("currentPlayer").toInt(), 8);
         QCOMPARE(state.value("track").toString(), QStringLiteral("Second Wind"));
-        QVERIFY(!QImage(path("shown.png")).isNull());
-        // What discovery found is kept for the next start.
-        QFile settings(path("config/defaults.json"));
-        QVERIFY(settings.open(QIODevice::ReadOnly));
-        QVERIFY(settings.readAll().contains("http://127.0.0.4:45055"));
     }
 };
 

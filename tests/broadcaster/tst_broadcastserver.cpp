@@ -24,25 +24,17 @@ class TestBroadcastServer : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void writesTheNowPlayingText()
+    // The text itself is checked against the companion's players; here what
+    // only some players have is written only for them.
+    void writesOnlyWhatThePlayerHas()
     {
         QCOMPARE(PlayerReport::nowPlayingBody(std::nullopt), QByteArray("track : \n"));
         PlayerSource::Track track;
-        track.playerName = "spotify";
-        track.title = "Live : Paris";
-        track.bitRate = 320;
-        track.sampleRate = -1;
-        track.duration = 200;
-        track.loved = true;
-        Fields fields = BroadcastText::parseBody(PlayerReport::nowPlayingBody(track));
-        QCOMPARE(fields, (Fields{{"track", "Live: Paris"}, {"artist", ""}, {"album", ""}, {"bitrate", "320 kbps"},
-                                 {"bitdepth", ""}, {"samplerate", ""}, {"kind", ""}, {"player", "spotify"},
-                                 {"bookmark", "0"}, {"duration", "200"}, {"rating", "0"},
-                                 {"loved", "YES"}, {"disliked", "NO"}}));
-        // What only some players have is written only for them.
+        const QByteArray plain = PlayerReport::nowPlayingBody(track);
+        QVERIFY(!plain.contains("spotifyid") && !plain.contains("popularity"));
         track.spotifyID = "spotify:track:1";
         track.popularity = 0;
-        fields = BroadcastText::parseBody(PlayerReport::nowPlayingBody(track));
+        const Fields fields = BroadcastText::parseBody(PlayerReport::nowPlayingBody(track));
         QCOMPARE(fields.value("spotifyid"), QStringLiteral("spotify:track:1"));
         QCOMPARE(fields.value("popularity"), QStringLiteral("0"));
     }

@@ -57,21 +57,13 @@ private Q_SLOTS:
     }
 
     // What the companion writes always reads back as one field.
-    void cleanedValuesSurviveParsing_data()
-    {
-        QTest::addColumn<QString>("value");
-        QTest::newRow("separator") << "Live : Paris";
-        QTest::newRow("line breaks") << "one\ntwo\r\nthree";
-        QTest::newRow("stacked separators") << "a :  : b : : c";
-        QTest::newRow("leading separator") << " : x";
-    }
     void cleanedValuesSurviveParsing()
     {
-        QFETCH(QString, value);
-        const Fields fields = BroadcastText::parseBody(BroadcastText::fieldLine("track", value).toUtf8());
-        QCOMPARE(fields.size(), 1);
-        QVERIFY(!fields.value("track").isEmpty());
-        QVERIFY(!fields.value("track").contains(BroadcastText::separator));
+        for (const char *value : {"Live : Paris", "one\ntwo\r\nthree", "a :  : b : : c", " : x"}) {
+            const Fields fields = BroadcastText::parseBody(BroadcastText::fieldLine("track", value).toUtf8());
+            QCOMPARE(fields.keys(), QStringList{"track"});
+            QVERIFY(!fields.value("track").isEmpty() && !fields.value("track").contains(BroadcastText::separator));
+        }
     }
 
     void readsTheNeighbourTable()
