@@ -74,7 +74,6 @@ std::optional<PlayerSource::Track> ScriptPlayerSource::playing()
     const bool spotify = player == PlayerId::Spotify;
     const bool libraryMarks = player == PlayerId::ITunes || player == PlayerId::Music;
     Track track;
-    track.player = player;
     track.duration = run(s.durationScript).int32Value();
     if (spotify)
         track.duration /= 1000; // Spotify counts milliseconds

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "broadcast-server/PlayerSource.h"
+#include "model/PlayerId.h"
 
 #include <memory>
 

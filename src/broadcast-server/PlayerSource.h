@@ -1,7 +1,5 @@
 #pragma once
 
-#include "model/PlayerId.h"
-
 #include <QByteArray>
 #include <QString>
 #include <optional>
@@ -19,7 +17,6 @@ public:
     // have at all, which the report then leaves out.
     struct Track
     {
-        PlayerId player = PlayerId::None;
         QString playerName; // lower case: "music", "spotify", …
         QString title, artist, album, kind;
         std::optional<QString> spotifyID;

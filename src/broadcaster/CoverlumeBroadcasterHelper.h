@@ -28,9 +28,9 @@ class QObject;
 // when the track changes or a showing broadcaster is lost.
 //
 // The application uses the one shared instance; tests make their own. The
-// ARP source and the settings store are installed by the owner and not
-// owned by default: with no ARP source only the saved list is probed, with
-// no store nothing is saved. The centre must outlive this object.
+// ARP source (owned) and the settings store (not owned) are installed by the
+// owner: with no ARP source only the saved list is probed, with no store
+// nothing is saved. The centre must outlive this object.
 //
 // Threads: everything but the polling thread runs on the main thread
 // (start, the getters, the exchange callbacks, getArtwork and the commands,
