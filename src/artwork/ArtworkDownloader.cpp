@@ -1,6 +1,6 @@
 #include "artwork/ArtworkDownloader.h"
 
-#include "broadcaster/NetworkPolicy.h"
+#include "platform/NetworkPolicy.h"
 
 #include <QDeadlineTimer>
 #include <QFile>

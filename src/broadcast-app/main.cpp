@@ -1,12 +1,13 @@
 #include "BroadcastCommandLine.h"
-#include "broadcaster/BroadcastServer.h"
-#include "broadcaster/CoverlumeBroadcasterHelper.h"
-#include "broadcaster/PlayerReport.h"
+#include "ScriptPlayerSource.h"
+#include "broadcast-server/BroadcastServer.h"
+#include "broadcast-server/PlayerReport.h"
+#include "broadcaster/BroadcastProtocol.h"
+#include "platform/DefaultsStore.h"
 #include "platform/FrameClock.h"
 #include "platform/Log.h"
 #include "players/SimulatedPlayers.h"
 #include "players/mpris/MprisBridge.h"
-#include "platform/DefaultsStore.h"
 #include "session/QuitOnSignal.h"
 
 #include <QCoreApplication>
@@ -14,62 +15,6 @@
 #include <QTimer>
 #include <cstdio>
 #include <memory>
-
-namespace {
-
-QByteArray imageType(const QByteArray &bytes)
-{
-    if (bytes.startsWith("\x89PNG"))
-        return "image/png";
-    if (bytes.startsWith("\xFF\xD8\xFF"))
-        return "image/jpeg";
-    if (bytes.startsWith("GIF8"))
-        return "image/gif";
-    return "application/octet-stream";
-}
-
-// What each path answers. Commands act only when the user allowed them.
-BroadcastServer::Response respond(PlayerReport &report, bool allowCommands, const QString &path)
-{
-    BroadcastServer::Response response;
-    if (path == QLatin1String("/")) {
-        response.body = report.nowPlayingBody();
-        return response;
-    }
-    if (path == QLatin1String("/artwork")) {
-        response.body = report.artwork();
-        if (response.body.isEmpty()) {
-            response.status = 404;
-            response.body = "no artwork\n";
-        } else {
-            response.contentType = imageType(response.body);
-        }
-        return response;
-    }
-    static const QHash<QString, PlayerReport::Command> commands = {
-        {QStringLiteral("/playpause"), PlayerReport::Command::PlayPause},
-        {QStringLiteral("/prev"), PlayerReport::Command::Previous},
-        {QStringLiteral("/next"), PlayerReport::Command::Next},
-        {QStringLiteral("/volumeup"), PlayerReport::Command::VolumeUp},
-        {QStringLiteral("/volumedown"), PlayerReport::Command::VolumeDown},
-    };
-    const auto command = commands.constFind(path);
-    if (command == commands.constEnd()) {
-        response.status = 404;
-        response.body = "not found\n";
-    } else if (!allowCommands) {
-        response.status = 403;
-        response.body = "commands are off (start with --allow-commands)\n";
-    } else if (!report.perform(*command)) {
-        response.status = 503;
-        response.body = "no player\n";
-    } else {
-        response.body = "OK\n";
-    }
-    return response;
-}
-
-} // namespace
 
 int main(int argc, char **argv)
 {
@@ -118,17 +63,16 @@ int main(int argc, char **argv)
         scripts = std::make_unique<MprisBridge>(defaults, nullptr);
     }
 
-    PlayerReport report(*scripts);
-    BroadcastServer server([&report, allow = commandLine.allowCommands](const QString &path) {
-        return respond(report, allow, path);
-    });
+    ScriptPlayerSource players(*scripts);
+    PlayerReport report(players, commandLine.allowCommands);
+    BroadcastServer server([&report](const QString &path) { return report.respond(path); });
     QString error;
-    if (!server.listen(QHostAddress(commandLine.listenAddress), CoverlumeBroadcasterHelper::port, &error)) {
+    if (!server.listen(QHostAddress(commandLine.listenAddress), BroadcastProtocol::port, &error)) {
         std::fprintf(stderr, "coverlume-broadcast: %s\n", qUtf8Printable(error));
         return 1;
     }
-    qCInfo(lcBroadcaster, "serving on http://%s:%d/%s", qUtf8Printable(commandLine.listenAddress),
-           CoverlumeBroadcasterHelper::port,
+    qCInfo(lcBroadcastServer, "serving on http://%s:%d/%s", qUtf8Printable(commandLine.listenAddress),
+           BroadcastProtocol::port,
            commandLine.allowCommands ? " (commands allowed)" : "");
     return app.exec();
 }

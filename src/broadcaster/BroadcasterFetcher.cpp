@@ -1,7 +1,7 @@
 #include "broadcaster/BroadcasterFetcher.h"
 
 #include "broadcaster/BroadcasterRequest.h"
-#include "broadcaster/NetworkPolicy.h"
+#include "platform/NetworkPolicy.h"
 #include "platform/Log.h"
 
 #include <QMutex>

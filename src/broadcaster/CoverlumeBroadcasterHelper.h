@@ -1,25 +1,23 @@
 #pragma once
 
+#include "broadcaster/BroadcastProtocol.h"
 #include "broadcaster/BroadcasterClient.h"
 #include "broadcaster/BroadcasterHelperDelegate.h"
+#include "broadcaster/BroadcasterReport.h"
 
 #include <QHash>
 #include <QMutex>
-#include <QSet>
 #include <QString>
 #include <QStringList>
-#include <condition_variable>
 #include <functional>
 #include <memory>
-#include <mutex>
-#include <optional>
-#include <thread>
 
 class ArpSource;
-class BroadcasterFetcher;
+class BroadcasterCommands;
+class BroadcasterDiscovery;
+class BroadcasterPoller;
 class DefaultsStore;
 class NotificationCenter;
-class QNetworkAccessManager;
 class QObject;
 
 // The broadcaster client: finds broadcasters among the neighbours in the
@@ -30,9 +28,9 @@ class QObject;
 // when the track changes or a showing broadcaster is lost.
 //
 // The application uses the one shared instance; tests make their own. The
-// ARP source and the settings store are installed by the owner and not
-// owned by default: with no ARP source only the saved list is probed, with
-// no store nothing is saved. The centre must outlive this object.
+// ARP source (owned) and the settings store (not owned) are installed by the
+// owner: with no ARP source only the saved list is probed, with no store
+// nothing is saved. The centre must outlive this object.
 //
 // Threads: everything but the polling thread runs on the main thread
 // (start, the getters, the exchange callbacks, getArtwork and the commands,
@@ -40,10 +38,15 @@ class QObject;
 // loop). The polling thread only reads the known address under a lock and
 // hands each poll to the main thread. stop() (and the destructor) stop and
 // join it; a thread left running is never destroyed by this object.
+//
+// The work is done by its parts: BroadcasterDiscovery (the table, the saved
+// list, the probes), BroadcasterPoller (the thread), BroadcasterReport (the
+// fields) and BroadcasterCommands (artwork and keys); this class ties them
+// to the known broadcaster and the notification.
 class CoverlumeBroadcasterHelper final : public BroadcasterClient, public BroadcasterHelperDelegate
 {
 public:
-    static constexpr int port = 45055;
+    static constexpr int port = BroadcastProtocol::port;
     static constexpr int pollIntervalMs = 3000;
     static const QString playerInfoNotification; // "com.quillmoor.Coverlume.BroadcasterPlayerInfo"
 
@@ -68,7 +71,7 @@ public:
 
     void setArpSource(std::unique_ptr<ArpSource> source); // null: none
     void setDefaults(DefaultsStore *defaults);            // null: none; not owned
-    DefaultsStore *defaults() const { return m_defaults; }
+    DefaultsStore *defaults() const;
     // Stops and joins the polling thread; later starts do not restart it.
     void stop();
 
@@ -85,34 +88,37 @@ public:
     // BroadcasterClient
     void start() override;
     bool hasKnownBroadcaster() const override { return !m_knownBroadcaster.isEmpty(); }
-    QString getTrack() const override { return m_track; }
-    QString getArtist() const override { return m_artist; }
-    QString getAlbum() const override { return m_album; }
+    QString getTrack() const override { return m_report.track; }
+    QString getArtist() const override { return m_report.artist; }
+    QString getAlbum() const override { return m_report.album; }
     int getRating() const override;
-    bool getLoved() const override { return m_loved; }
-    bool getDisliked() const override { return m_disliked; }
+    bool getLoved() const override { return m_report.loved; }
+    bool getDisliked() const override { return m_report.disliked; }
     QByteArray getArtwork() override;
-    double getDuration() const override { return double(m_duration); }
+    double getDuration() const override { return double(m_report.duration); }
     double getBookmark() const override;
-    QString getPlayer() const override { return m_player; }
-    QVariant getBitrate() const override { return reported(m_bitrate); }
-    QVariant getBitdepth() const override { return reported(m_bitdepth); }
-    QVariant getSamplerate() const override { return reported(m_samplerate); }
-    QVariant getKind() const override { return reported(m_kind); }
+    QString getPlayer() const override { return m_report.player; }
+    QVariant getBitrate() const override { return reported(m_report.bitrate); }
+    QVariant getBitdepth() const override { return reported(m_report.bitdepth); }
+    QVariant getSamplerate() const override { return reported(m_report.samplerate); }
+    QVariant getKind() const override { return reported(m_report.kind); }
     void sendPlayPause() override;
     void sendPrev() override;
     void sendNext() override;
     void sendVolumeUp() override;
     void sendVolumeDown() override;
 
-    QString getSpotifyID() const { return m_spotifyID; }
-    qint64 getPopularity() const { return m_popularity; }
-    qint64 bookmarkSeconds() const { return m_bookmark; } // as last reported
+    QString getSpotifyID() const { return m_report.spotifyID; }
+    qint64 getPopularity() const { return m_report.popularity; }
+    qint64 bookmarkSeconds() const { return m_report.bookmark; } // as last reported
+    const BroadcasterReport &report() const { return m_report; }
     QString knownBroadcaster() const { return m_knownBroadcaster; } // empty: none
-    QStringList knownBroadcasters() const { return m_knownBroadcasters; }
-    bool isStarted() const { return m_started; }
-    int pollingThreadsStarted() const { return m_threadsStarted; }
-    int syncRequestsSent() const;
+    QStringList knownBroadcasters() const;
+    bool isStarted() const;
+    int pollingThreadsStarted() const;
+    int pollCycles() const;       // the polling thread's wake-ups dealt with so far
+    int probesSent() const;       // asynchronous exchanges started
+    int syncRequestsSent() const; // artwork and key requests sent
 
     // BroadcasterHelperDelegate
     void helperURLDidReceiveData(CoverlumeBroadcasterHelperURL *exchange,
@@ -124,48 +130,21 @@ public:
 private:
     static QVariant reported(const QString &text);
 
-    void resetFields();
-    void findBroadcastService();
-    void readCompleted(const QString &arpText);
-    QStringList savedBroadcasters();
-    void saveBroadcasters();
-    void probe(const QString &address);
     void setKnownBroadcaster(const QString &address);
-    void maintenanceLoop();
     void pollKnownBroadcaster();
-    std::optional<QByteArray> fetch(const QString &path, qint64 maxBytes);
-    void sendCommand(const QString &path);
-    QNetworkAccessManager &manager();
     qint64 nowMs() const;
 
     Options m_options;
     NotificationCenter *m_center;
-    std::unique_ptr<ArpSource> m_arp;
-    DefaultsStore *m_defaults = nullptr;
-
-    // Now-playing fields, main thread.
-    QString m_track, m_artist, m_album, m_spotifyID, m_bitrate, m_bitdepth, m_samplerate, m_kind, m_player;
-    qint64 m_bookmark = 0, m_duration = 0, m_rating = 0, m_popularity = 0;
-    bool m_loved = false, m_disliked = false;
-    std::optional<qint64> m_lastBookmarkMs;
+    BroadcasterReport m_report; // main thread
 
     // Written on the main thread under the lock; the polling thread reads it.
     QString m_knownBroadcaster;
     mutable QMutex m_knownLock;
 
-    QStringList m_knownBroadcasters; // in the order first seen
-    QHash<QString, int> m_inFlight;  // exchanges running, per address
-    QSet<QString> m_reportedSkips;
-
     // Main-thread context of the exchanges and the polls handed over.
     QObject *m_context;
-    QNetworkAccessManager *m_manager = nullptr;
-    std::unique_ptr<BroadcasterFetcher> m_fetcher;
-
-    bool m_started = false;
-    int m_threadsStarted = 0;
-    std::thread m_thread;
-    std::mutex m_sleepLock;
-    std::condition_variable m_wake;
-    bool m_stopping = false;
+    std::unique_ptr<BroadcasterDiscovery> m_discovery;
+    std::unique_ptr<BroadcasterPoller> m_poller;
+    std::unique_ptr<BroadcasterCommands> m_commands;
 };

@@ -3,7 +3,7 @@
 #include "broadcaster/BroadcastText.h"
 #include "broadcaster/BroadcasterHelperDelegate.h"
 #include "broadcaster/BroadcasterRequest.h"
-#include "broadcaster/NetworkPolicy.h"
+#include "platform/NetworkPolicy.h"
 #include "platform/Log.h"
 
 #include <QAuthenticator>

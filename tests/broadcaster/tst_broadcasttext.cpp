@@ -13,13 +13,10 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<Fields>("fields");
-        QTest::newRow("two separators drop the line")
-            << QByteArray("track : Song\nartist : Band : Live\nalbum : X")
-            << Fields{{"track", "Song"}, {"album", "X"}};
+        QTest::newRow("two separators drop the line") << QByteArray("track : S\nartist : B : L") << Fields{{"track", "S"}};
         QTest::newRow("no spaces") << QByteArray("track:Song") << Fields{};
         QTest::newRow("empty value") << QByteArray("track : ") << Fields{{"track", ""}};
-        QTest::newRow("CR LF") << QByteArray("track : Song\r\nalbum : X\r\n")
-                               << Fields{{"track", "Song"}, {"album", "X"}};
+        QTest::newRow("CR LF") << QByteArray("track : S\r\nalbum : X\r\n") << Fields{{"track", "S"}, {"album", "X"}};
         QTest::newRow("Unicode line separator") << QByteArray("track : A\xe2\x80\xa8" "album : B")
                                                 << Fields{{"track", "A"}, {"album", "B"}};
         QTest::newRow("untrimmed, later wins") << QByteArray(" track :  A \ntrack : B")
@@ -30,68 +27,46 @@ private Q_SLOTS:
     void parsesBodies()
     {
         QFETCH(QByteArray, body);
-        QFETCH(Fields, fields);
-        QCOMPARE(BroadcastText::parseBody(body), fields);
+        QTEST(BroadcastText::parseBody(body), "fields");
     }
 
-    void readsIntegers_data()
+    void readsNumbersAndFlags_data()
     {
         QTest::addColumn<QString>("text");
-        QTest::addColumn<qint64>("value");
-        QTest::newRow("units") << "320 kbps" << qint64(320);
-        QTest::newRow("sign and space") << "  -42x" << qint64(-42);
-        QTest::newRow("empty") << "" << qint64(0);
-        QTest::newRow("words") << "many" << qint64(0);
-        QTest::newRow("largest") << "9223372036854775807" << qint64(9223372036854775807LL);
-        QTest::newRow("smallest") << "-9223372036854775808" << std::numeric_limits<qint64>::min();
-        QTest::newRow("overflow") << "9223372036854775808" << qint64(0);
-        QTest::newRow("far overflow") << "-99999999999999999999999" << qint64(0);
+        QTest::addColumn<qint64>("integer");
+        QTest::addColumn<bool>("flag");
+        QTest::newRow("units") << "320 kbps" << qint64(320) << true;
+        QTest::newRow("sign and space") << "  -42x" << qint64(-42) << true;
+        QTest::newRow("spaced zeros digit") << "  +007" << qint64(7) << true;
+        QTest::newRow("zeros") << "000" << qint64(0) << false;
+        QTest::newRow("empty") << "" << qint64(0) << false;
+        QTest::newRow("YES") << "YES" << qint64(0) << true;
+        QTest::newRow("true") << "true" << qint64(0) << true;
+        QTest::newRow("NO") << "NO" << qint64(0) << false;
+        QTest::newRow("false") << "false" << qint64(0) << false;
+        QTest::newRow("largest") << "9223372036854775807" << std::numeric_limits<qint64>::max() << true;
+        QTest::newRow("smallest") << "-9223372036854775808" << std::numeric_limits<qint64>::min() << true;
+        QTest::newRow("overflow") << "9223372036854775808" << qint64(0) << true;
+        QTest::newRow("far overflow") << "-99999999999999999999999" << qint64(0) << true;
     }
-    void readsIntegers()
+    void readsNumbersAndFlags()
     {
         QFETCH(QString, text);
-        QFETCH(qint64, value);
-        QCOMPARE(BroadcastText::integerValue(text), value);
-    }
-
-    void readsBooleans_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("value");
-        QTest::newRow("YES") << "YES" << true;
-        QTest::newRow("true") << "true" << true;
-        QTest::newRow("spaced zeros digit") << "  +007" << true;
-        QTest::newRow("NO") << "NO" << false;
-        QTest::newRow("zero") << "000" << false;
-        QTest::newRow("empty") << "" << false;
-        QTest::newRow("false") << "false" << false;
-    }
-    void readsBooleans()
-    {
-        QFETCH(QString, text);
-        QFETCH(bool, value);
-        QCOMPARE(BroadcastText::booleanValue(text), value);
+        QTEST(BroadcastText::integerValue(text), "integer");
+        QTEST(BroadcastText::booleanValue(text), "flag");
     }
 
     // What the companion writes always reads back as one field.
-    void cleanedValuesSurviveParsing_data()
-    {
-        QTest::addColumn<QString>("value");
-        QTest::newRow("separator") << "Live : Paris";
-        QTest::newRow("line breaks") << "one\ntwo\r\nthree";
-        QTest::newRow("stacked separators") << "a :  : b : : c";
-        QTest::newRow("leading separator") << " : x";
-    }
     void cleanedValuesSurviveParsing()
     {
-        QFETCH(QString, value);
-        const Fields fields = BroadcastText::parseBody(BroadcastText::fieldLine("track", value).toUtf8());
-        QCOMPARE(fields.size(), 1);
-        QVERIFY(!fields.value("track").isEmpty());
-        QVERIFY(!fields.value("track").contains(BroadcastText::separator));
+        for (const char *value : {"Live : Paris", "one\ntwo\r\nthree", "a :  : b : : c", " : x"}) {
+            const Fields fields = BroadcastText::parseBody(BroadcastText::fieldLine("track", value).toUtf8());
+            QCOMPARE(fields.keys(), QStringList{"track"});
+            QVERIFY(!fields.value("track").isEmpty() && !fields.value("track").contains(BroadcastText::separator));
+        }
     }
 
-    void findsArpCandidates()
+    void readsTheNeighbourTable()
     {
         const QString text = QStringLiteral(
             "? (192.168.1.7) at 0:1b:63:aa:bb:cc on en0 ifscope [ethernet]\n"
@@ -99,21 +74,17 @@ private Q_SLOTS:
             "host.local (fe80::1) at 0:1:2:3:4:5 on en0\n"
             "? (300.1.1.1) at 0:1 on en0\n"
             "garbage ) before (\n");
-        QCOMPARE(ArpTable::candidateAddresses(text),
-                 (QStringList{"192.168.1.7", "192.168.1.9"}));
-    }
+        QCOMPARE(ArpTable::candidateAddresses(text), (QStringList{"192.168.1.7", "192.168.1.9"}));
 
-    void convertsTheKernelTable()
-    {
-        const QByteArray table =
+        // The kernel's table, as the system source reads it.
+        const QString kernel = ArpTable::fromKernelTable(
             "IP address       HW type     Flags       HW address            Mask     Device\n"
             "127.0.0.2        0x1         0x2         00:11:22:33:44:55     *        lo\n"
             "127.0.0.3        0x1         0x0         00:00:00:00:00:00     *        lo\n"
-            "short line\n";
-        const QString text = ArpTable::fromKernelTable(table);
-        QCOMPARE(text, QStringLiteral("? (127.0.0.2) at 00:11:22:33:44:55 [ether] on lo\n"
+            "short line\n");
+        QCOMPARE(kernel, QStringLiteral("? (127.0.0.2) at 00:11:22:33:44:55 [ether] on lo\n"
                                       "? (127.0.0.3) at (incomplete) on lo\n"));
-        QCOMPARE(ArpTable::candidateAddresses(text), (QStringList{"127.0.0.2", "127.0.0.3"}));
+        QCOMPARE(ArpTable::candidateAddresses(kernel), (QStringList{"127.0.0.2", "127.0.0.3"}));
     }
 };
 

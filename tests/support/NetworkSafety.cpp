@@ -2,7 +2,7 @@
 // the loopback range only (anything else aborts the test binary), proxies
 // are off, and the settings live in a temporary folder of this process.
 
-#include "broadcaster/NetworkPolicy.h"
+#include "platform/NetworkPolicy.h"
 
 #include <QByteArray>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "broadcaster/BroadcastServer.h"
+#include "broadcast-server/BroadcastServer.h"
 
 #include "platform/Log.h"
 
@@ -74,7 +74,7 @@ void BroadcastServer::acceptConnections()
         auto *timer = new QTimer(socket);
         timer->setSingleShot(true);
         connect(timer, &QTimer::timeout, socket, [socket] {
-            qCInfo(lcBroadcaster, "request from %s took too long: dropped",
+            qCInfo(lcBroadcastServer, "request from %s took too long: dropped",
                    qUtf8Printable(socket->peerAddress().toString()));
             socket->abort();
             socket->deleteLater();
@@ -132,7 +132,7 @@ void BroadcastServer::answer(QTcpSocket *socket, const QByteArray &method, const
         message += response.body;
     // The path is logged encoded, so that the log line stays one line.
     const QByteArray shownPath = QUrl::toPercentEncoding(path.left(200), "/");
-    qCInfo(lcBroadcaster, "%s %s from %s: %d, %lld bytes", method.left(16).constData(),
+    qCInfo(lcBroadcastServer, "%s %s from %s: %d, %lld bytes", method.left(16).constData(),
            shownPath.isEmpty() ? "-" : shownPath.constData(),
            qUtf8Printable(socket->peerAddress().toString()), response.status,
            qint64(response.body.size()));

@@ -1,4 +1,4 @@
-#include "broadcaster/NetworkPolicy.h"
+#include "platform/NetworkPolicy.h"
 
 #include "platform/Log.h"
 
@@ -35,7 +35,7 @@ bool NetworkPolicy::allows(const QUrl &url)
     }
     if (!check || check(url))
         return true;
-    qCWarning(lcBroadcaster, "request to %s refused by the network policy",
+    qCWarning(lcPlatform, "request to %s refused by the network policy",
               qUtf8Printable(url.toString()));
     return false;
 }

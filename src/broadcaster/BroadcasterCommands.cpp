@@ -1,0 +1,43 @@
+#include "broadcaster/BroadcasterCommands.h"
+
+#include "broadcaster/BroadcastProtocol.h"
+#include "broadcaster/BroadcasterFetcher.h"
+#include "broadcaster/BroadcasterRequest.h"
+#include "platform/Log.h"
+
+BroadcasterCommands::BroadcasterCommands() = default;
+BroadcasterCommands::~BroadcasterCommands() = default;
+
+BroadcasterFetcher &BroadcasterCommands::fetcher()
+{
+    if (!m_fetcher)
+        m_fetcher = std::make_unique<BroadcasterFetcher>();
+    return *m_fetcher;
+}
+
+int BroadcasterCommands::requestsSent() const
+{
+    return m_fetcher ? m_fetcher->requestsSent() : 0;
+}
+
+QByteArray BroadcasterCommands::artwork(const QString &base)
+{
+    if (base.isEmpty())
+        return {};
+    const std::optional<QByteArray> body =
+        fetcher().fetch(base + BroadcastProtocol::artworkPath, BroadcasterRequest::maxArtworkBytes);
+    if (!body || body->isEmpty()) {
+        qCInfo(lcBroadcaster, "data is nil");
+        return {};
+    }
+    return *body;
+}
+
+void BroadcasterCommands::send(const QString &base, QLatin1String path)
+{
+    if (base.isEmpty())
+        return;
+    if (path == BroadcastProtocol::playPausePath)
+        qCInfo(lcBroadcaster, "sending request: %s", qUtf8Printable(base + path));
+    fetcher().fetch(base + path, BroadcasterRequest::maxTextBodyBytes); // the answer means nothing
+}
