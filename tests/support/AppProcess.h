@@ -68,7 +68,7 @@ public:
 
     // Waits until standard error has shown `text` `count` times in all, or
     // the process has ended, or the time is up.
-    bool waitForLog(const QByteArray &text, int count = 1, int timeoutMs = 10000)
+    bool waitForLog(const QByteArray &text, int count = 1, int timeoutMs = 30000)
     {
         const QDeadlineTimer deadline(timeoutMs);
         while (log.count(text) < count && process.state() != QProcess::NotRunning
