@@ -30,9 +30,9 @@ private:
         return AppProcess::environmentWith("QT_QPA_PLATFORM", "offscreen:configfile=" + path);
     }
 
-    QStringList run(const QString &name, const char *frames = "20")
+    QStringList run(const QString &name)
     {
-        return {"--config-dir", m_dir.filePath(name), "--frames", frames, "--state", state(name)};
+        return {"--config-dir", m_dir.filePath(name), "--frames", "5", "--state", state(name)};
     }
 
     QString state(const QString &name) const { return m_dir.filePath(name + "-state.json"); }
@@ -73,14 +73,14 @@ private Q_SLOTS:
     {
         const QProcessEnvironment environment = screen(QSize(1280, 800), "tray");
         QVERIFY(writeBytes(m_dir.filePath("tray/defaults.json"), R"({"hideDockIcon": true})"));
-        const auto outcome = AppProcess::run(run("tray", "5"), environment);
+        const auto outcome = AppProcess::run(run("tray"), environment);
         QCOMPARE(outcome.status, 0);
         QCOMPARE(outcome.err.count(QStringLiteral("no system tray: keeping the taskbar entry")), 1);
     }
 
     void noScreenIsToldNotCrashedOn()
     {
-        const auto outcome = AppProcess::run(run("none", "5"), screen(QSize(), "none"));
+        const auto outcome = AppProcess::run(run("none"), screen(QSize(), "none"));
         QCOMPARE(outcome.status, 1);
         QVERIFY2(outcome.err.contains(QStringLiteral("coverlume: no screen to show the window on")),
                  qPrintable(outcome.err));
