@@ -14,9 +14,9 @@ public:
     LogCapture(const LogCapture &) = delete;
     LogCapture &operator=(const LogCapture &) = delete;
 
-    QStringList lines() const { return s_lines; }
-    bool has(const QString &line) const { return s_lines.contains(line); }
-    void clear() { s_lines.clear(); }
+    static QStringList lines() { return s_lines; }
+    static bool has(const QString &line) { return s_lines.contains(line); }
+    static void clear() { s_lines.clear(); }
 
 private:
     static void handle(QtMsgType, const QMessageLogContext &, const QString &message) { s_lines << message; }
