@@ -1,7 +1,6 @@
 #include "session/FramePump.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <algorithm>
 #include <chrono>
 
@@ -20,17 +19,28 @@ private:
     bool &m_flag;
 };
 
+qint64 steadyNs()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
 } // namespace
 
 FramePump::FramePump(Step runFrame, Step markNeedsDisplay, QObject *parent)
     : QObject(parent), m_runFrame(std::move(runFrame)),
-      m_markNeedsDisplay(std::move(markNeedsDisplay))
+      m_markNeedsDisplay(std::move(markNeedsDisplay)), m_clock(steadyNs)
 {
     m_timer.setSingleShot(true);
     // A coarse timer may fire up to 5 % late, which at 50 ms costs a frame
     // now and then.
     m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, &FramePump::tick);
+}
+
+void FramePump::setClock(Clock clock)
+{
+    m_clock = clock ? std::move(clock) : Clock(steadyNs);
 }
 
 qint64 FramePump::nextDelayNs(qint64 frameTimeNs)
@@ -84,14 +94,13 @@ void FramePump::tick()
     qint64 frameTimeNs = 0;
     {
         FlagGuard inTick(m_inTick);
-        QElapsedTimer noted;
-        noted.start();
+        const qint64 startNs = m_clock();
         if (m_runFrame)
             m_runFrame();
         if (m_markNeedsDisplay)
             m_markNeedsDisplay();
         ++m_framesRun;
-        frameTimeNs = noted.nsecsElapsed();
+        frameTimeNs = m_clock() - startNs;
     }
 
     if (m_backToBack)

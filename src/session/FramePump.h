@@ -21,10 +21,16 @@ class FramePump : public QObject
     Q_OBJECT
 public:
     using Step = std::function<void()>;
+    // Monotonic nanoseconds from any fixed start; frames are timed with it.
+    using Clock = std::function<qint64()>;
 
     static constexpr qint64 intervalNs = 50'000'000;
 
     FramePump(Step runFrame, Step markNeedsDisplay, QObject *parent = nullptr);
+
+    // Times frames with this clock instead of the steady clock (tests give
+    // one whose frames take exactly as long as they say).
+    void setClock(Clock clock);
 
     // The wait before the next tick after a frame that took frameTimeNs.
     static qint64 nextDelayNs(qint64 frameTimeNs);
@@ -62,6 +68,7 @@ private:
 
     Step m_runFrame;
     Step m_markNeedsDisplay;
+    Clock m_clock;
     QTimer m_timer;
     std::optional<qint64> m_frameLimit;
     qint64 m_framesRun = 0;

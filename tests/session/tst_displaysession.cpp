@@ -2,34 +2,16 @@
 #include "platform/DefaultsStore.h"
 #include "platform/FrameClock.h"
 #include "platform/NotificationCenter.h"
-#include "session/DisplaySession.h"
 #include "platform/ScriptService.h"
+#include "session/DisplaySession.h"
+#include "support/TestFiles.h"
 
-#include <QFile>
 #include <QImage>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
 
-namespace {
-
-QImage artwork(QColor colour)
-{
-    QImage image(40, 40, QImage::Format_ARGB32_Premultiplied);
-    image.fill(colour);
-    return image;
-}
-
-void writeSettings(const QString &dir, const QByteArray &json)
-{
-    QFile file(dir + QStringLiteral("/defaults.json"));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(json);
-}
-
-} // namespace
+using namespace TestFiles;
 
 class TestDisplaySession : public QObject
 {
@@ -40,11 +22,9 @@ private:
 
     std::unique_ptr<DisplaySession> makeSession(SessionOptions options = {})
     {
-        if (options.configDir.isEmpty())
-            options.configDir = m_dir.path();
+        options.configDir = m_dir.path();
         options.distributedInProcess = true;
-        if (!options.clockStart)
-            options.clockStart = QDateTime(QDate(2026, 12, 6), QTime(15, 30));
+        options.clockStart = QDateTime(QDate(2026, 12, 6), QTime(15, 30));
         QString error;
         auto session = DisplaySession::create(options, &error);
         if (!session)
@@ -52,61 +32,55 @@ private:
         return session;
     }
 
-private Q_SLOTS:
-    void init()
-    {
-        QFile::remove(m_dir.filePath(QStringLiteral("defaults.json")));
-    }
+    QString path(const char *name) const { return m_dir.filePath(QLatin1String(name)); }
 
-    void startsWithTheRegisteredDefaultsAndUnpaused()
+private Q_SLOTS:
+    void init() { QFile::remove(path("defaults.json")); }
+
+    void startsWithTheUsersSettingsUnpausedAndNeverWritesTheVerbosity()
     {
         // A run that was paused from the keyboard left "userPaused" set.
-        writeSettings(m_dir.path(), R"({"userPaused": true, "theme": 2})");
-        auto session = makeSession();
-        QVERIFY(session);
-        QCOMPARE(session->defaults().boolValue(QStringLiteral("userPaused")), false);
-        QCOMPARE(session->defaults().intValue(QStringLiteral("theme")), 2);          // the user's own
-        QCOMPARE(session->defaults().intValue(QStringLiteral("cycle")), 600);        // registered
-        QCOMPARE(session->defaults().boolValue(QStringLiteral("showProgress")), true);
-
-        // And the unpaused state is kept for the next run too.
-        DefaultsStore reread(m_dir.path());
-        QCOMPARE(reread.boolValue(QStringLiteral("userPaused")), false);
-    }
-
-    void verbosityFromTheCommandLineIsNeverWritten()
-    {
+        QVERIFY(writeBytes(path("defaults.json"), R"({"userPaused": true, "theme": 2})"));
         SessionOptions options;
         options.verbosity = 3;
         auto session = makeSession(options);
-        QCOMPARE(session->defaults().intValue(QStringLiteral("verbosity")), 3);
-        session->defaults().set(QStringLiteral("theme"), 1); // forces a write
+        QVERIFY(session);
+        const DefaultsStore &defaults = session->defaults();
+        QCOMPARE(defaults.boolValue("userPaused"), false);
+        QCOMPARE(defaults.intValue("theme"), 2);   // the user's own
+        QCOMPARE(defaults.intValue("cycle"), 600); // registered
+        QCOMPARE(defaults.intValue("verbosity"), 3);
+
+        // The unpaused state is kept for the next run; the command line's
+        // verbosity is not, even after a write.
+        session->defaults().set("theme", 1);
         DefaultsStore reread(m_dir.path());
-        QVERIFY(!reread.contains(QStringLiteral("verbosity")));
+        QCOMPARE(reread.boolValue("userPaused"), false);
+        QVERIFY(!reread.contains("verbosity"));
     }
 
-    void theFirstViewCarriesNoArtwork()
+    void aNewViewTakesOverTheArtworkAndTheNotifications()
     {
         auto session = makeSession();
         QVERIFY(!session->view());
         session->addNewCoverlumeView();
-        CoverlumeView *view = session->view();
-        QVERIFY(view);
-        QVERIFY(view->isAnimating());
-        QVERIFY(view->getArtworkImage().isNull());
+        CoverlumeView *first = session->view();
+        QVERIFY(first && first->isAnimating());
+        QVERIFY(first->getArtworkImage().isNull());
         // It was still handed the (null) artwork, which ends its first cycle
         // on the next frame.
-        QCOMPARE(view->cycle().framesCount, view->cycle().CYCLE + 1);
-        QCOMPARE(view->frameSize(), QSizeF(1280, 800));
-    }
+        QCOMPARE(first->cycle().framesCount, first->cycle().CYCLE + 1);
+        QCOMPARE(first->frameSize(), QSizeF(1280, 800));
 
-    void aNewViewShowsTheOldViewsArtwork()
-    {
-        auto session = makeSession();
-        session->addNewCoverlumeView();
-        const QImage cover = artwork(Qt::red);
-        session->view()->setArtworkImage(cover);
-        session->runFrame(); // ends the cycle; the next frame's layout would read the (absent) player
+        int heard = 0;
+        const QString playerInfo = QStringLiteral("com.apple.iTunes.playerInfo");
+        session->distributedCenter().addObserver(first, playerInfo, [&](const Notification &) { ++heard; });
+        session->distributedCenter().post(playerInfo);
+        QCOMPARE(heard, 1);
+        QImage cover(40, 40, QImage::Format_ARGB32_Premultiplied);
+        cover.fill(Qt::red);
+        first->setArtworkImage(cover);
+        session->runFrame(); // ends the cycle; the next layout would read the (absent) player
 
         session->setFrameSize(QSizeF(640, 400));
         session->addNewCoverlumeView();
@@ -115,36 +89,16 @@ private Q_SLOTS:
         QCOMPARE(view->frameSize(), QSizeF(640, 400));
         QVERIFY(view->isAnimating());
         QCOMPARE(view->cycle().framesCount, view->cycle().CYCLE + 1);
-    }
-
-    void theOldViewStopsHearingDistributedNotifications()
-    {
-        auto session = makeSession();
-        session->addNewCoverlumeView();
-        int heard = 0;
-        // As the player notifications are observed: under the view's address.
-        session->distributedCenter().addObserver(session->view(), QStringLiteral("com.apple.iTunes.playerInfo"),
-                                                 [&](const Notification &) { ++heard; });
-        session->distributedCenter().post(QStringLiteral("com.apple.iTunes.playerInfo"));
+        // The old view's observers were removed with it.
+        session->distributedCenter().post(playerInfo);
         QCOMPARE(heard, 1);
 
-        session->addNewCoverlumeView();
-        session->distributedCenter().post(QStringLiteral("com.apple.iTunes.playerInfo"));
-        QCOMPARE(heard, 1);
-    }
-
-    void leavingTheDistributedCentreKeepsTheView()
-    {
-        auto session = makeSession();
-        session->addNewCoverlumeView();
-        int heard = 0;
-        session->distributedCenter().addObserver(session->view(), QString(),
-                                                 [&](const Notification &) { ++heard; });
+        session->distributedCenter().addObserver(view, QString(), [&](const Notification &) { ++heard; });
         session->leaveDistributedCenter();
         session->distributedCenter().post(QStringLiteral("CoverlumeAlbumCoverChanged"));
-        QCOMPARE(heard, 0);
-        QVERIFY(session->view());
-        QVERIFY(!session->distributedCenter().hasObserver(session->view()));
+        QCOMPARE(heard, 1);
+        QVERIFY(!session->distributedCenter().hasObserver(view));
+        QCOMPARE(session->view(), view);
     }
 
     void eachFrameMovesTheClockAndIsTimed()
@@ -161,8 +115,6 @@ private Q_SLOTS:
         QCOMPARE(session->clock().frame(), 20);
         QCOMPARE(session->clock().now(), start.addMSecs(20 * 50));
         QCOMPARE(session->frameTimings().count(), 20);
-        QCOMPARE(session->frameTimings().recentNs().size(), 20);
-        QVERIFY(session->frameTimings().maxNs() >= session->frameTimings().lastNs());
         QVERIFY(session->view()->cycle().framesCount != session->view()->cycle().CYCLE + 1);
     }
 
@@ -180,7 +132,6 @@ private Q_SLOTS:
         const QList<qint64> kept = timings.recentNs();
         QCOMPARE(kept.size(), FrameTimings::capacity);
         QCOMPARE(kept.first(), 5);
-        QCOMPARE(kept.last(), total - 1);
         QVERIFY(std::is_sorted(kept.begin(), kept.end()));
     }
 
@@ -202,87 +153,43 @@ private Q_SLOTS:
         // The private bus of the test has no MPRIS player on it.
         auto session = makeSession();
         QVERIFY(!session->simulatedPlayers());
-        QString error;
-        QVERIFY(session->scripts().execute(QStringLiteral("anything"), &error).isNone());
-        QVERIFY(!error.isEmpty());
+        for (const char *script : {"anything", "tell app \"Music\"\rplayer state \r end tell"}) {
+            QString error;
+            QVERIFY(session->scripts().execute(QString::fromUtf8(script), &error).isNone());
+            QVERIFY2(!error.isEmpty(), script);
+        }
         const ScriptResult processes = session->scripts().execute(
             QStringLiteral("tell application \"System Events\"\rname of every process\rend tell"));
         QVERIFY(processes.isList());
         QCOMPARE(processes.numberOfItems(), 0);
-        error.clear();
-        QVERIFY(session->scripts().execute(QStringLiteral("tell app \"Music\"\rplayer state \r end tell"),
-                                           &error).isNone());
-        QVERIFY(!error.isEmpty());
     }
 
-    void aScenarioThatCannotBeLoadedStopsTheSession()
+    void outputsAreWrittenOrSayWhyNot()
     {
-        SessionOptions options;
-        options.playersFile = m_dir.filePath(QStringLiteral("missing-scenario.json"));
-        options.configDir = m_dir.path();
-        QString error;
-        QVERIFY(!DisplaySession::create(options, &error));
-        QVERIFY(!error.isEmpty());
-    }
-
-    void theStateIsWrittenAsJson()
-    {
-        writeSettings(m_dir.path(), R"({"theme": 0})");
-        auto session = makeSession();
-        QString error;
-        const QString path = m_dir.filePath(QStringLiteral("state.json"));
-        QVERIFY(!session->writeState(path, &error)); // no view yet
-        QVERIFY(!error.isEmpty());
-
-        session->addNewCoverlumeView();
-        session->runFrame();
-        QVERIFY2(session->writeState(path, &error), qPrintable(error));
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QJsonObject state = QJsonDocument::fromJson(file.readAll()).object();
-        QCOMPARE(state.value(QStringLiteral("theme")).toInt(-1), 0);
-        QCOMPARE(state.value(QStringLiteral("framesCount")).toInt(-1),
-                 session->view()->state().value(QStringLiteral("framesCount")).toInt(-2));
-    }
-
-    void outputsThatCannotBeWrittenSaySo()
-    {
-        auto session = makeSession();
-        session->addNewCoverlumeView();
-        QString error;
-        const QString nowhere = m_dir.filePath(QStringLiteral("no/such/dir/out"));
-        QVERIFY(!session->writeState(nowhere + QStringLiteral(".json"), &error));
-        QVERIFY(error.contains(QStringLiteral("no/such/dir")));
-        QVERIFY(!session->writeSnapshot(nowhere + QStringLiteral(".png"), &error));
-        QVERIFY(error.contains(QStringLiteral("no/such/dir")));
-        // Only simulated players keep a script log.
-        QVERIFY(!session->writeScriptLog(m_dir.filePath(QStringLiteral("log.jsonl")), &error));
-        QVERIFY(!QFile::exists(m_dir.filePath(QStringLiteral("log.jsonl"))));
-    }
-
-    void theSnapshotHasTheViewsSize()
-    {
+        QVERIFY(writeBytes(path("defaults.json"), R"({"theme": 0})"));
         SessionOptions options;
         options.frameSize = QSizeF(320, 200);
         auto session = makeSession(options);
+        QString error;
+        QVERIFY(!session->writeState(path("state.json"), &error)); // no view yet
+        QVERIFY(!error.isEmpty());
+
         session->addNewCoverlumeView();
         session->runFrame();
-        const QString path = m_dir.filePath(QStringLiteral("shot.png"));
-        QString error;
-        QVERIFY2(session->writeSnapshot(path, &error), qPrintable(error));
-        const QImage shot(path);
-        QCOMPARE(shot.size(), QSize(320, 200));
-    }
+        QVERIFY2(session->writeState(path("state.json"), &error), qPrintable(error));
+        const QJsonObject state = readJsonObject(path("state.json"));
+        QCOMPARE(state.value("theme").toInt(-1), 0);
+        QCOMPARE(state.value("framesCount").toInt(-1), session->view()->state().value("framesCount").toInt(-2));
+        QVERIFY2(session->writeSnapshot(path("shot.png"), &error), qPrintable(error));
+        QCOMPARE(QImage(path("shot.png")).size(), QSize(320, 200));
 
-    void theStatusIconIsATransparentGlyph()
-    {
-        Q_INIT_RESOURCE(resources);
-        const QImage icon(QStringLiteral(":/status_icon.png"));
-        QCOMPARE(icon.size(), QSize(64, 64));
-        QVERIFY(icon.hasAlphaChannel());
-        QCOMPARE(qAlpha(icon.pixel(0, 0)), 0);
-        QCOMPARE(qAlpha(icon.pixel(63, 63)), 0);
-        QCOMPARE(qAlpha(icon.pixel(32, 32)), 255); // the glyph itself is opaque
+        QVERIFY(!session->writeState(path("no/such/dir/out.json"), &error));
+        QVERIFY(error.contains(QStringLiteral("no/such/dir")));
+        QVERIFY(!session->writeSnapshot(path("no/such/dir/out.png"), &error));
+        QVERIFY(error.contains(QStringLiteral("no/such/dir")));
+        // Only simulated players keep a script log.
+        QVERIFY(!session->writeScriptLog(path("log.jsonl"), &error));
+        QVERIFY(!QFile::exists(path("log.jsonl")));
     }
 };
 

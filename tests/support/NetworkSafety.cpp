@@ -24,19 +24,13 @@ bool isLoopback(const QUrl &url)
     return !host.isNull() && host.isInSubnet(QHostAddress(QStringLiteral("127.0.0.0")), 8);
 }
 
-QByteArray &scratchPath()
-{
-    static QByteArray path;
-    return path;
-}
+QByteArray scratchPath;
+bool installed = false;
 
 void removeScratch()
 {
-    if (!scratchPath().isEmpty())
-        QDir(QString::fromLocal8Bit(scratchPath())).removeRecursively();
+    QDir(QString::fromLocal8Bit(scratchPath)).removeRecursively();
 }
-
-bool installed = false;
 
 struct NetworkSafety
 {
@@ -57,16 +51,14 @@ struct NetworkSafety
         QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
 
         // Never the user's own settings, even for a binary run by hand.
-        QByteArray scratch = QDir::tempPath().toLocal8Bit() + "/coverlume-test-XXXXXX";
-        if (::mkdtemp(scratch.data())) {
-            scratchPath() = scratch;
-            qputenv("XDG_CONFIG_HOME", scratch + "/config");
-            QDir().mkpath(QString::fromLocal8Bit(scratch + "/config"));
-            std::atexit(removeScratch);
-        } else {
+        scratchPath = QDir::tempPath().toLocal8Bit() + "/coverlume-test-XXXXXX";
+        if (!::mkdtemp(scratchPath.data())) {
             std::fprintf(stderr, "FAIL: no temporary settings folder\n");
             std::abort();
         }
+        qputenv("XDG_CONFIG_HOME", scratchPath + "/config");
+        QDir().mkpath(QString::fromLocal8Bit(scratchPath + "/config"));
+        std::atexit(removeScratch);
     }
 };
 

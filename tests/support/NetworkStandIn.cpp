@@ -95,7 +95,10 @@ bool NetworkStandIn::listen(const QString &address, quint16 port)
     bool listening = false;
     QMetaObject::invokeMethod(m_server, [&] {
         listening = m_server->listen(QHostAddress(address), port);
+        port = m_server->serverPort();
     }, Qt::BlockingQueuedConnection);
+    if (listening)
+        m_baseUrl = QStringLiteral("http://%1:%2").arg(address).arg(port);
     return listening;
 }
 

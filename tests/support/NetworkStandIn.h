@@ -41,9 +41,11 @@ public:
     ~NetworkStandIn();
 
     // False when the address cannot be bound: the test must fail then, so
-    // that no other server answers in its place.
+    // that no other server answers in its place. Port 0 takes a free one.
     bool listen(const QString &address, quint16 port = 45055);
     void close();
+    // "http://address:port" once listening.
+    QString baseUrl() const { return m_baseUrl; }
 
     QList<Request> requests() const;
     int requestCount() const;
@@ -51,6 +53,7 @@ public:
 
 private:
     std::shared_ptr<struct StandInShared> m_shared;
+    QString m_baseUrl;
     QThread *m_thread;
     StandInServer *m_server;
 };

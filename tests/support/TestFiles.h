@@ -2,10 +2,13 @@
 
 // Small file helpers for tests that check what a run leaves on disk.
 // Header only. A file that cannot be read reads as empty bytes or an empty
-// object; writes report failure instead of asserting, so callers QVERIFY.
+// object; writeBytes() reports failure, so callers QVERIFY, and written()
+// stops the test binary, for set-up that nothing can go on without.
 
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QString>
@@ -23,10 +26,20 @@ inline QJsonObject readJsonObject(const QString &path)
     return QJsonDocument::fromJson(readBytes(path)).object();
 }
 
+// Creates the folder it goes in when missing.
 inline bool writeBytes(const QString &path, const QByteArray &bytes)
 {
+    QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+}
+
+// The path written, for chaining into arguments.
+inline QString written(const QString &path, const QByteArray &bytes)
+{
+    if (!writeBytes(path, bytes))
+        qFatal("cannot write %s", qPrintable(path));
+    return path;
 }
 
 } // namespace TestFiles

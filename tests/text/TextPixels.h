@@ -12,12 +12,30 @@ namespace TextPixels {
 
 using namespace Pixels;
 
-inline QImage render(const AttributedString &text, QSize size, QRectF rect = QRectF())
+inline AttributedStyle styled(QColor colour, double sizePoints)
+{
+    return AttributedStyle().withForeground(colour).withFont(AttributedFont::system(sizePoints));
+}
+
+inline AttributedString line(const QString &text, QColor colour = Qt::white, double sizePoints = 24)
+{
+    return AttributedString(text, styled(colour, sizePoints));
+}
+
+inline QImage solidImage(QColor colour, QSize size)
 {
     QImage image(size, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::black);
+    image.fill(colour);
+    return image;
+}
+
+// Drawn on black into `rect` (the whole image when null).
+inline QImage render(const AttributedString &text, QSize size, QRectF rect = QRectF(), qreal pixelRatio = 1)
+{
+    QImage image = solidImage(Qt::black, size * pixelRatio);
+    image.setDevicePixelRatio(pixelRatio);
     QPainter painter(&image);
-    AttributedTextLayout(text).draw(&painter, rect.isNull() ? QRectF(image.rect()) : rect);
+    AttributedTextLayout(text).draw(&painter, rect.isNull() ? QRectF(QPointF(), QSizeF(size)) : rect);
     return image;
 }
 
@@ -35,16 +53,13 @@ inline int brightest(const QImage &image)
 
 // Horizontal bands of rows that hold ink, separated by rows without: one
 // per line of text (as long as the lines do not touch).
-inline QList<QPair<int, int>> inkBands(const QImage &image)
+inline int inkBands(const QImage &image)
 {
-    QList<QPair<int, int>> bands;
+    int bands = 0;
     bool inBand = false;
     for (int y = 0; y < image.height(); ++y) {
         const bool rowHasInk = inkCount(image.copy(0, y, image.width(), 1)) > 0;
-        if (rowHasInk && !inBand)
-            bands.append({y, y});
-        if (rowHasInk)
-            bands.last().second = y;
+        bands += rowHasInk && !inBand;
         inBand = rowHasInk;
     }
     return bands;
