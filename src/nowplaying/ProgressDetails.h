@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/PlayerTable.h"
 #include "platform/AttributedStyle.h"
 
 #include <QDate>
@@ -49,7 +50,7 @@ public:
     static QString mediumDate(const QDate &date);
 
 private:
-    bool setPlayerProgress(int player);
+    bool setPlayerProgress(const PlayerTable::Facts &player);
     void setBroadcasterProgress();
 
     Parts m;

@@ -357,7 +357,7 @@ private Q_SLOTS:
         h.nowPlaying->broadcasterNamesTrack = true;
         h.local.post(QStringLiteral("com.quillmoor.Coverlume.BroadcasterPlayerInfo"));
         QCOMPARE(h.view->cycle().framesCount, 574);
-        QCOMPARE(h.view->nowPlaying().currentPlayer(), 8);
+        QCOMPARE(h.view->nowPlaying().currentPlayer(), PlayerId::Broadcaster);
     }
 
     void destroyedViewLeavesBothCentres()

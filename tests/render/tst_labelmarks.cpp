@@ -75,7 +75,7 @@ struct MarksStage
     {
         h.engine().refresh(theme);
         NowPlayingState &state = h.state();
-        state.currentPlayer = marks.player;
+        state.currentPlayer = static_cast<PlayerId>(marks.player);
         state.track.rating = marks.rating;
         state.track.loved = marks.loved;
         state.track.disliked = marks.disliked;
