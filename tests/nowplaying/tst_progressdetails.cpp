@@ -1,8 +1,12 @@
 // Progress values per source with their range checks, and the extended
 // details: which lines appear, how they read, and in what order.
+#include "nowplaying/Scenes.h"
 #include "support/EngineHarness.h"
 
 #include <QtTest>
+
+using Scene::one;
+using Scene::player;
 
 QByteArray scenario(const char *name);
 
@@ -164,7 +168,7 @@ private Q_SLOTS:
         while (h.clock.frame() < 10)
             h.clock.beginFrame();
         h.engine().determinePlayer();
-        QCOMPARE(h.state().currentPlayer, 1);
+        QCOMPARE(h.state().currentPlayer, PlayerId::Spotify);
         h.engine().refresh(ThemeId::Classic);
         QCOMPARE(detailLines(h), QStringList{"Title"});
     }
@@ -199,30 +203,21 @@ QByteArray scenario(const char *name)
 {
     static const QHash<QByteArray, QByteArray> scenarios = {
         {"none", R"({"processes": ["Finder"]})"},
-        {"spotify", R"({"players": [{"name": "Spotify", "state": "playing", "position": 30,
-            "tracks": [{"name": "S", "duration": 215}]}]})"},
-        {"itunes", R"({"players": [{"name": "iTunes", "state": "playing", "position": 12.5,
-            "tracks": [{"name": "I", "duration": 245.3}]}]})"},
-        {"itunesDayLong", R"({"players": [{"name": "iTunes", "state": "playing", "position": 12,
-            "tracks": [{"name": "I", "duration": 86400}]}]})"},
-        {"snowtape", R"({"players": [{"name": "Snowtape", "state": "playing", "tracks": [{"name": "S"}]}]})"},
-        {"airfoil", R"({"players": [{"name": "Airfoil Satellite", "state": "playing", "tracks": [{"name": "A"}]}]})"},
-        {"itunesPaused", R"({"players": [{"name": "iTunes", "state": "paused", "tracks": [{"name": "I"}]}]})"},
-        {"itunesStream", R"({"players": [{"name": "iTunes", "state": "playing",
-            "tracks": [{"name": "Stream", "streamTitle": "Artist - Title"}]}]})"},
-        {"itunesDetailed", R"({"players": [{"name": "iTunes", "state": "playing", "tracks": [
-            {"name": "I", "duration": 200, "year": 1999, "kind": "MPEG audio file", "bitRate": 256,
-             "sampleRate": 44100, "dateAdded": "2019-05-17T12:00:00", "playedDate": "2026-12-02T12:00:00",
-             "playCount": 7}]}]})"},
-        {"itunesSparse", R"({"players": [{"name": "iTunes", "state": "playing", "tracks": [
-            {"name": "I", "duration": 200, "year": 0, "kind": "AAC audio file"}]}]})"},
-        {"swinsianNoYear", R"({"players": [{"name": "Swinsian", "state": "playing", "tracks": [
-            {"name": "S", "duration": 200, "year": 0, "bitDepth": 24}]}]})"},
-        {"itunesThenSpotify", R"({"players": [
-            {"name": "iTunes", "state": "playing", "tracks": [{"name": "I", "duration": 200, "year": 1999}]},
-            {"name": "Spotify", "state": "paused", "tracks": [{"name": "S", "duration": 200}]}],
-            "events": [{"frame": 10, "player": "iTunes", "action": "pause"},
-                       {"frame": 10, "player": "Spotify", "action": "resume"}]})"},
+        {"spotify", one("Spotify", "playing", R"("duration": 215)", R"("position": 30)")},
+        {"itunes", one("iTunes", "playing", R"("duration": 245.3)", R"("position": 12.5)")},
+        {"itunesDayLong", one("iTunes", "playing", R"("duration": 86400)", R"("position": 12)")},
+        {"snowtape", one("Snowtape", "playing", R"("name": "S")")},
+        {"airfoil", one("Airfoil Satellite", "playing", R"("name": "A")")},
+        {"itunesPaused", one("iTunes", "paused", R"("name": "I")")},
+        {"itunesStream", one("iTunes", "playing", R"("name": "Stream", "streamTitle": "Artist - Title")")},
+        {"itunesDetailed", one("iTunes", "playing", R"("duration": 200, "year": 1999, "kind": "MPEG audio file", "bitRate": 256,
+            "sampleRate": 44100, "dateAdded": "2019-05-17T12:00:00", "playedDate": "2026-12-02T12:00:00", "playCount": 7)")},
+        {"itunesSparse", one("iTunes", "playing", R"("duration": 200, "year": 0, "kind": "AAC audio file")")},
+        {"swinsianNoYear", one("Swinsian", "playing", R"("duration": 200, "year": 0, "bitDepth": 24)")},
+        {"itunesThenSpotify",
+         Scene::of({player("iTunes", "playing", {R"("duration": 200, "year": 1999)"}),
+                    player("Spotify", "paused", {R"("duration": 200)"})},
+                   {Scene::at(10, "iTunes", "pause"), Scene::at(10, "Spotify", "resume")})},
     };
     return scenarios.value(name);
 }
