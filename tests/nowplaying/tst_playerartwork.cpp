@@ -1,6 +1,7 @@
 // The artwork steps on simulated players: the multiple-artwork rotation, the
 // five-byte rule, random covers, the remembered Spotify addresses, artwork
 // addresses fetched from a loopback stand-in, and the fallback settings.
+#include "nowplaying/Capture.h"
 #include "nowplaying/PlayerArtwork.h"
 #include "nowplaying/Scenes.h"
 #include "support/EngineHarness.h"
@@ -30,20 +31,6 @@ int colourNumber(const QImage &image)
 {
     return image.isNull() ? 0 : int(kColours.indexOf(image.pixelColor(0, 0))) + 1;
 }
-
-// Captures the log lines written while it lives.
-class LogCapture
-{
-public:
-    LogCapture() { s_lines.clear(); m_previous = qInstallMessageHandler(handler); }
-    ~LogCapture() { qInstallMessageHandler(m_previous); }
-    static bool has(const QString &line) { return s_lines.contains(line); }
-
-private:
-    static void handler(QtMsgType, const QMessageLogContext &, const QString &message) { s_lines << message; }
-    static inline QStringList s_lines;
-    QtMessageHandler m_previous;
-};
 
 // Image files in a folder of the test's own, named in a scenario as a JSON list.
 class Files

@@ -98,21 +98,41 @@ private Q_SLOTS:
         QCOMPARE(!h.state().progress.hidden, set);
     }
 
-    void detailsInTheirOrder()
+    void details_data()
     {
-        EngineHarness h(scenario("itunesDetailed"), {{QStringLiteral("theme"), 0},
-                                                     {QStringLiteral("classicSettings"), allSwitches()}});
+        QTest::addColumn<QByteArray>("scenario");
+        QTest::addColumn<QVariantMap>("settings");
+        QTest::addColumn<QStringList>("lines");
+        const QVariantMap all{{"theme", 0}, {"classicSettings", allSwitches()}};
+        QTest::newRow("in their order") << scenario("itunesDetailed") << all
+                                        << QStringList{"Title", "1999", "", "MPEG audio file", "256 kbps", "44100 Hz",
+                                                       "Added: 17 May 2019", "Last played: 2 Dec 2026", "Play count: 7"};
+        QTest::newRow("none under Random") << scenario("itunesDetailed")
+                                           << QVariantMap{{"theme", 4}, {"currentRandomTheme", 0},
+                                                          {"classicSettings", allSwitches()}}
+                                           << QStringList{"Title"};
+        QTest::newRow("none without switches") << scenario("itunesDetailed") << QVariantMap{{"theme", 0}}
+                                               << QStringList{"Title"};
+        // Year "0", bit rate 0, no dates: without a year the kind follows the label directly.
+        QTest::newRow("missing values") << scenario("itunesSparse") << all
+                                        << QStringList{"Title", "AAC audio file", "Play count: 0"};
+        QTest::newRow("Swinsian's own slots") << scenario("swinsianNoYear") << all
+                                              << QStringList{"Title", "", "24-bit", "Play count: 0"};
+    }
+    void details()
+    {
+        QFETCH(QByteArray, scenario);
+        QFETCH(QVariantMap, settings);
+        QFETCH(QStringList, lines);
+        EngineHarness h(scenario, settings);
         h.makeView();
         h.engine().refresh(ThemeId::Classic);
-        QCOMPARE(detailLines(h), (QStringList{"Title", "1999", "", "MPEG audio file", "256 kbps", "44100 Hz",
-                                              "Added: 17 May 2019", "Last played: 2 Dec 2026",
-                                              "Play count: 7"}));
+        QCOMPARE(detailLines(h), lines);
     }
 
     void detailsAreStyledSmallAndTranslucent()
     {
-        EngineHarness h(scenario("itunesDetailed"), {{QStringLiteral("theme"), 0},
-                                                     {QStringLiteral("classicSettings"), allSwitches()}});
+        EngineHarness h(scenario("itunesDetailed"), {{"theme", 0}, {"classicSettings", allSwitches()}});
         h.makeView();
         h.engine().refresh(ThemeId::Classic);
         AttributedString label(QStringLiteral("Title"));
@@ -126,42 +146,9 @@ private Q_SLOTS:
         QCOMPARE(blur.styleAt(blur.length() - 1).foregroundOrDefault(), AttributedStyle::white(0.0, 0.75));
     }
 
-    void noDetailsUnderRandomOrWithoutSwitches()
+    void detailsDoNotOutliveTheirSource()
     {
-        EngineHarness random(scenario("itunesDetailed"), {{QStringLiteral("theme"), 4},
-                                                          {QStringLiteral("currentRandomTheme"), 0},
-                                                          {QStringLiteral("classicSettings"), allSwitches()}});
-        random.makeView();
-        random.engine().refresh(ThemeId::Classic);
-        QCOMPARE(detailLines(random), QStringList{"Title"});
-
-        EngineHarness off(scenario("itunesDetailed"), {{QStringLiteral("theme"), 0}});
-        off.makeView();
-        off.engine().refresh(ThemeId::Classic);
-        QCOMPARE(detailLines(off), QStringList{"Title"});
-    }
-
-    void missingValuesGiveNoLine()
-    {
-        // Year "0", bit rate 0, no dates: kind and the play count remain.
-        EngineHarness h(scenario("itunesSparse"), {{QStringLiteral("theme"), 0},
-                                                   {QStringLiteral("classicSettings"), allSwitches()}});
-        h.makeView();
-        h.engine().refresh(ThemeId::Classic);
-        // Without a year the kind follows the label directly.
-        QCOMPARE(detailLines(h), (QStringList{"Title", "AAC audio file", "Play count: 0"}));
-
-        EngineHarness swinsian(scenario("swinsianNoYear"), {{QStringLiteral("theme"), 0},
-                                                           {QStringLiteral("classicSettings"), allSwitches()}});
-        swinsian.makeView();
-        swinsian.engine().refresh(ThemeId::Classic);
-        QCOMPARE(detailLines(swinsian), (QStringList{"Title", "", "24-bit", "Play count: 0"}));
-    }
-
-    void libraryDetailsDoNotOutliveTheirSource()
-    {
-        EngineHarness h(scenario("itunesThenSpotify"), {{QStringLiteral("theme"), 0},
-                                                        {QStringLiteral("classicSettings"), allSwitches()}});
+        EngineHarness h(scenario("itunesThenSpotify"), {{"theme", 0}, {"classicSettings", allSwitches()}});
         h.makeView();
         h.engine().refresh(ThemeId::Classic);
         QVERIFY(detailLines(h).contains(QStringLiteral("1999")));
@@ -171,21 +158,17 @@ private Q_SLOTS:
         QCOMPARE(h.state().currentPlayer, PlayerId::Spotify);
         h.engine().refresh(ThemeId::Classic);
         QCOMPARE(detailLines(h), QStringList{"Title"});
-    }
 
-    void broadcasterDetails()
-    {
-        EngineHarness h(scenario("none"), {{QStringLiteral("listenForBroadcaster"), true},
-                                           {QStringLiteral("theme"), 0},
-                                           {QStringLiteral("classicSettings"), allSwitches()}});
-        h.makeView();
-        h.broadcaster.track = QStringLiteral("Far");
-        h.broadcaster.bitrate = 320;
-        h.broadcaster.bitdepth = 0;
-        h.broadcaster.kind = QStringLiteral("FLAC");
-        h.engine().acceptBroadcasterReport();
-        h.engine().refresh(ThemeId::Classic);
-        QCOMPARE(detailLines(h), (QStringList{"Title", "FLAC", "320"}));
+        // The broadcaster's own, with no library details.
+        EngineHarness b(scenario("none"), {{"listenForBroadcaster", true}, {"theme", 0}, {"classicSettings", allSwitches()}});
+        b.makeView();
+        b.broadcaster.track = QStringLiteral("Far");
+        b.broadcaster.bitrate = 320;
+        b.broadcaster.bitdepth = 0;
+        b.broadcaster.kind = QStringLiteral("FLAC");
+        b.engine().acceptBroadcasterReport();
+        b.engine().refresh(ThemeId::Classic);
+        QCOMPARE(detailLines(b), (QStringList{"Title", "FLAC", "320"}));
     }
 
 private:

@@ -2,6 +2,7 @@
 // each sent to the player whose set built it, each in a slot that asks what
 // the slot is for, and the per-player slot lookups agree with the player table.
 #include "model/PlayerTable.h"
+#include "nowplaying/Capture.h"
 #include "nowplaying/PlayerScripts.h"
 #include "nowplaying/SharedScripts.h"
 #include "platform/FrameClock.h"
@@ -24,68 +25,44 @@ struct SlotMeaning
 {
     ScriptSlot ScriptSlots::*slot;
     Op op;
-    Op alt;
+    Op alt = op;
     int argument = -1;
 };
 
 // clang-format off
 const SlotMeaning kMeanings[] = {
-    {&S::spotifyStatusScript, Op::Status, Op::Status}, {&S::itunesStatusScript, Op::Status, Op::Status},
-    {&S::musicStatusScript, Op::Status, Op::Status}, {&S::snowtapeStatusScript, Op::Status, Op::Status},
-    {&S::ecouteStatusScript, Op::Status, Op::Status}, {&S::rdioStatusScript, Op::Status, Op::Status},
-    {&S::radiumStatusScript, Op::Status, Op::Status}, {&S::swinsianStatusScript, Op::Status, Op::Status},
-    {&S::hermesStatusScript, Op::Status, Op::Status}, {&S::airfoilStatusScript, Op::Status, Op::TrackTitle},
-    {&S::audirvanaStatusScript, Op::Status, Op::Status},
+    {&S::spotifyStatusScript, Op::Status}, {&S::itunesStatusScript, Op::Status}, {&S::musicStatusScript, Op::Status},
+    {&S::snowtapeStatusScript, Op::Status}, {&S::ecouteStatusScript, Op::Status}, {&S::rdioStatusScript, Op::Status},
+    {&S::radiumStatusScript, Op::Status}, {&S::swinsianStatusScript, Op::Status}, {&S::hermesStatusScript, Op::Status},
+    {&S::airfoilStatusScript, Op::Status, Op::TrackTitle}, {&S::audirvanaStatusScript, Op::Status},
     {&S::trackScript, Op::Name, Op::TrackTitle}, {&S::artistScript, Op::Artist, Op::Name},
     {&S::albumScript, Op::Album, Op::Station}, {&S::artScript, Op::Artwork, Op::ArtworkUrl},
-    {&S::durationScript, Op::Duration, Op::Duration}, {&S::bookmarkScript, Op::Position, Op::Position},
-    {&S::PPScript, Op::PlayPause, Op::Play}, {&S::prevScript, Op::Previous, Op::Previous},
-    {&S::nextScript, Op::Next, Op::Next}, {&S::snowtapePauseScript, Op::Pause, Op::Pause},
-    {&S::rdioPauseScript, Op::Pause, Op::Pause}, {&S::hermesPauseScript, Op::Pause, Op::Pause},
-    {&S::bitRateScript, Op::BitRate, Op::BitRate}, {&S::bitDepthScript, Op::BitDepth, Op::BitDepth},
-    {&S::sampleRateScript, Op::SampleRate, Op::SampleRate}, {&S::kindScript, Op::Kind, Op::Kind},
-    {&S::iTunesRatingScript, Op::Rating, Op::Rating}, {&S::ecouteRatingScript, Op::Rating, Op::Rating},
-    {&S::swinsianRatingScript, Op::Rating, Op::Rating}, {&S::hermesRatingScript, Op::Rating, Op::Rating},
-    {&S::iTunesLovedScript, Op::Loved, Op::Loved}, {&S::iTunesDislikedScript, Op::Disliked, Op::Disliked},
+    {&S::durationScript, Op::Duration}, {&S::bookmarkScript, Op::Position}, {&S::PPScript, Op::PlayPause, Op::Play},
+    {&S::prevScript, Op::Previous}, {&S::nextScript, Op::Next}, {&S::snowtapePauseScript, Op::Pause},
+    {&S::rdioPauseScript, Op::Pause}, {&S::hermesPauseScript, Op::Pause}, {&S::bitRateScript, Op::BitRate},
+    {&S::bitDepthScript, Op::BitDepth}, {&S::sampleRateScript, Op::SampleRate}, {&S::kindScript, Op::Kind},
+    {&S::iTunesRatingScript, Op::Rating}, {&S::ecouteRatingScript, Op::Rating}, {&S::swinsianRatingScript, Op::Rating},
+    {&S::hermesRatingScript, Op::Rating}, {&S::iTunesLovedScript, Op::Loved}, {&S::iTunesDislikedScript, Op::Disliked},
     {&S::iTunesSetRating0Script, Op::SetRating, Op::SetRating, 0}, {&S::iTunesSetRating1Script, Op::SetRating, Op::SetRating, 20},
     {&S::iTunesSetRating2Script, Op::SetRating, Op::SetRating, 40}, {&S::iTunesSetRating3Script, Op::SetRating, Op::SetRating, 60},
     {&S::iTunesSetRating4Script, Op::SetRating, Op::SetRating, 80}, {&S::iTunesSetRating5Script, Op::SetRating, Op::SetRating, 100},
     {&S::iTunesSetLovedScript, Op::SetLoved, Op::SetLoved, 1}, {&S::iTunesResetLovedScript, Op::SetLoved, Op::SetLoved, 0},
     {&S::iTunesSetDislikedScript, Op::SetDisliked, Op::SetDisliked, 1},
     {&S::iTunesResetDislikedScript, Op::SetDisliked, Op::SetDisliked, 0},
-    {&S::hermesThumbsUpScript, Op::ThumbsUp, Op::ThumbsUp}, {&S::hermesThumbsDownScript, Op::ThumbsDown, Op::ThumbsDown},
-    {&S::iTunesRadioScript, Op::StreamTitle, Op::StreamTitle}, {&S::iTunesLyricsScript, Op::Lyrics, Op::Lyrics},
+    {&S::hermesThumbsUpScript, Op::ThumbsUp}, {&S::hermesThumbsDownScript, Op::ThumbsDown},
+    {&S::iTunesRadioScript, Op::StreamTitle}, {&S::iTunesLyricsScript, Op::Lyrics},
     {&S::iTunesArtScript2, Op::Artwork, Op::Artwork, 2}, {&S::iTunesArtScript3, Op::Artwork, Op::Artwork, 3},
     {&S::iTunesArtScript4, Op::Artwork, Op::Artwork, 4}, {&S::iTunesArtScript5, Op::Artwork, Op::Artwork, 5},
     {&S::iTunesArtScript6, Op::Artwork, Op::Artwork, 6},
-    {&S::iTunesRandomArtworkScript, Op::RandomArtwork, Op::RandomArtwork},
-    {&S::musicRandomArtworkScript, Op::RandomArtwork, Op::RandomArtwork},
-    {&S::iTunesReleaseDateScript, Op::Year, Op::Year}, {&S::iTunesDateAddedScript, Op::DateAdded, Op::DateAdded},
-    {&S::iTunesLastPlayedScript, Op::PlayedDate, Op::PlayedDate}, {&S::iTunesPlayCountScript, Op::PlayCount, Op::PlayCount},
-    {&S::swinsianReleaseDateScript, Op::Year, Op::Year}, {&S::swinsianDateAddedScript, Op::DateAdded, Op::DateAdded},
-    {&S::swinsianLastPlayedScript, Op::PlayedDate, Op::PlayedDate},
-    {&S::swinsianPlayCountScript, Op::PlayCount, Op::PlayCount},
-    {&S::spotifyPopularityScript, Op::Popularity, Op::Popularity}, {&S::spotifyURIScript, Op::Url, Op::Url},
-    {&S::spotifyArtURLScript, Op::ArtworkUrl, Op::ArtworkUrl}, {&S::SpotifyPlayCountScript, Op::PlayCount, Op::PlayCount},
+    {&S::iTunesRandomArtworkScript, Op::RandomArtwork}, {&S::musicRandomArtworkScript, Op::RandomArtwork},
+    {&S::iTunesReleaseDateScript, Op::Year}, {&S::iTunesDateAddedScript, Op::DateAdded},
+    {&S::iTunesLastPlayedScript, Op::PlayedDate}, {&S::iTunesPlayCountScript, Op::PlayCount},
+    {&S::swinsianReleaseDateScript, Op::Year}, {&S::swinsianDateAddedScript, Op::DateAdded},
+    {&S::swinsianLastPlayedScript, Op::PlayedDate}, {&S::swinsianPlayCountScript, Op::PlayCount},
+    {&S::spotifyPopularityScript, Op::Popularity}, {&S::spotifyURIScript, Op::Url},
+    {&S::spotifyArtURLScript, Op::ArtworkUrl}, {&S::SpotifyPlayCountScript, Op::PlayCount},
 };
 // clang-format on
-
-// Records every text the scripts compile, and passes everything on.
-class RecordingService : public ScriptService
-{
-public:
-    explicit RecordingService(ScriptService &inner) : m_inner(inner) {}
-    bool compile(const QString &source) override
-    {
-        compiled << source;
-        return m_inner.compile(source);
-    }
-    ScriptResult execute(const QString &source, QString *error) override { return m_inner.execute(source, error); }
-    QSet<QString> compiled;
-
-private:
-    ScriptService &m_inner;
-};
 
 std::optional<Op> opOf(const ScriptSlot *slot)
 {
@@ -123,7 +100,7 @@ void TestScriptVocabulary::vocabularyIsWhatTheSetsBuild()
         QVERIFY(profile && profile->facts == &facts && PlayerTable::find(id) == &facts);
         QCOMPARE(PlayerTable::find(facts.nameText().toLower(), Qt::CaseInsensitive), &facts);
 
-        RecordingService service(*players);
+        CountingService service(*players);
         NotificationCenter centre;
         PlayerScripts scripts(service, centre, this, {});
         scripts.setUpSomePlayerSpecificScriptsForPlayer(id);
