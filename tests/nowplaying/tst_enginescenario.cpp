@@ -79,7 +79,7 @@ private Q_SLOTS:
         // The title scripts ran at the layouts only (and iTunes' never for radio checks).
         QCOMPARE(framesOf(h, kITunesTitle), (QList<qint64>{2, 329, 930}));
         QCOMPARE(framesOf(h, kSpotifyTitle), (QList<qint64>{1005}));
-        QCOMPARE(h.state().preferredPlayer, 2);
+        QCOMPARE(h.state().preferredPlayer, PlayerId::ITunes);
         QVERIFY(!h.state().track.artistString); // a paused text has no artist line
     }
 
