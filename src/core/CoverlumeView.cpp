@@ -256,7 +256,7 @@ QJsonObject CoverlumeView::state() const
         {QStringLiteral("fadeValue"), static_cast<double>(FrameCycle::clamped(m_cycle.alpha))},
         {QStringLiteral("firstRun"), m_cycle.firstRun},
         {QStringLiteral("triggerCycle"), m_cycle.triggerCycle},
-        {QStringLiteral("currentPlayer"), m_nowPlaying->currentPlayer()},
+        {QStringLiteral("currentPlayer"), static_cast<int>(m_nowPlaying->currentPlayer())},
         {QStringLiteral("frameSize"),
          QJsonObject{{QStringLiteral("width"), m_frameSize.width()},
                      {QStringLiteral("height"), m_frameSize.height()}}},

@@ -80,7 +80,7 @@ void FrameStep::run(const ThemeEntry &theme, const QSizeF &bounds)
         if (m.host.isFullScreen() && m.defaults.boolValue(QStringLiteral("showClock")))
             m.stage.placeClock(FrameCycle::positionOfClock(bounds, m.clock.now().time()));
         if (c.framesCount < L - FrameCycle::fadeFrames && !sourceChanged
-            && m.nowPlaying.currentPlayer() != 0) {
+            && m.nowPlaying.currentPlayer() != PlayerId::None) {
             if (m.nowPlaying.trackHasChanged() && c.framesCount < L - FrameCycle::fadeFrames) {
                 // From inside the fade-in, the fade-out starts where the fade-in stood.
                 c.framesCount = c.framesCount < FrameCycle::fadeFrames
@@ -115,7 +115,7 @@ void FrameStep::endOfCycle(bool isStatic)
         m.nowPlaying.trackHasChanged();
     }
     m.power.checkSystemIdle();
-    if (m.nowPlaying.currentPlayer() != 0
+    if (m.nowPlaying.currentPlayer() != PlayerId::None
         && m.defaults.boolValue(QStringLiteral("blockSleepInFullScreen"))
         && m.host.isFullScreen())
         m.power.preventSleep();

@@ -2,6 +2,7 @@
 
 #include "model/NowShowing.h"
 #include "model/ProgressSnapshot.h"
+#include "model/PlayerId.h"
 #include "model/ThemeId.h"
 
 #include <QJsonObject>
@@ -16,11 +17,11 @@ class NowPlaying
 public:
     virtual ~NowPlaying() = default;
 
-    virtual int currentPlayer() const = 0;
+    virtual PlayerId currentPlayer() const = 0;
     virtual void determinePlayer() = 0;
     // True when the current player now differs from oldPlayer (and the
     // engine has switched to it).
-    virtual bool playerHasChanged(int oldPlayer) = 0;
+    virtual bool playerHasChanged(PlayerId oldPlayer) = 0;
     virtual bool trackHasChanged() = 0;
     virtual void pauseCheck() = 0;
     virtual void updateProgIndValues() = 0;

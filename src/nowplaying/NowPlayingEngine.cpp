@@ -74,7 +74,7 @@ ProgressSnapshot NowPlayingEngine::takeProgress()
 void NowPlayingEngine::describe(QJsonObject &state) const
 {
     const TrackRecord &t = m_state.track;
-    state.insert(QStringLiteral("preferredPlayer"), m_state.preferredPlayer);
+    state.insert(QStringLiteral("preferredPlayer"), static_cast<int>(m_state.preferredPlayer));
     state.insert(QStringLiteral("noPlayer"), m_state.noPlayer);
     state.insert(QStringLiteral("track"), lineValue(t.trackString));
     state.insert(QStringLiteral("artist"), lineValue(t.artistString));
@@ -83,7 +83,7 @@ void NowPlayingEngine::describe(QJsonObject &state) const
     state.insert(QStringLiteral("loved"), t.loved);
     state.insert(QStringLiteral("disliked"), t.disliked);
     state.insert(QStringLiteral("radio"), t.iTunesRadio);
-    state.insert(QStringLiteral("scriptsSetUpFor"), m_scripts.scriptsSetUpFor);
+    state.insert(QStringLiteral("scriptsSetUpFor"), static_cast<int>(m_scripts.scriptsSetUpFor));
     QJsonArray details;
     for (const AttributedString *line : {&t.releaseYearString, &t.kindString, &t.bitrateString,
                                          &t.samplerateString, &t.bitdepthString, &t.dateAddedString,

@@ -52,9 +52,9 @@ public:
     ~NowPlayingEngine() override;
 
     // NowPlaying
-    int currentPlayer() const override { return m_state.currentPlayer; }
+    PlayerId currentPlayer() const override { return m_state.currentPlayer; }
     void determinePlayer() override { m_detection.determinePlayer(); }
-    bool playerHasChanged(int oldPlayer) override { return m_detection.playerHasChanged(oldPlayer); }
+    bool playerHasChanged(PlayerId oldPlayer) override { return m_detection.playerHasChanged(oldPlayer); }
     bool trackHasChanged() override { return m_polling.trackHasChanged(); }
     void pauseCheck() override { m_polling.pauseCheck(); }
     void updateProgIndValues() override { m_details.updateProgIndValues(); }

@@ -243,36 +243,33 @@ void PlayerArtwork::hermesArtwork()
 
 void PlayerArtwork::perSourceArtworkStep()
 {
-    const int player = m.state.currentPlayer;
-    switch (player) {
-    case 0:
-        return;
-    case 8: {
+    if (m.state.broadcasterPlays()) {
         m.artworkImage = QImage();
         const QByteArray bytes = m.broadcaster.getArtwork();
         if (!bytes.isEmpty())
             m.artworkImage = naturalImage(bytes);
         return;
     }
-    case 1:
+    const PlayerTable::Facts *facts = m.state.current();
+    if (!facts)
+        return;
+    switch (facts->artwork) {
+    case PlayerTable::ArtworkSource::DataThenAddress:
         m.artworkImage = QImage();
         artworkFromScript(true);
         if (m.artworkImage.isNull())
             setSotifyAlbumCoverViaWebAPI();
         return;
-    case 2:
-    case 12:
+    case PlayerTable::ArtworkSource::Library:
         // A stream has no artwork of its own: the last image stays.
         if (!m.state.track.iTunesRadio)
             getiTunesArtwork();
         return;
-    case 9:
+    case PlayerTable::ArtworkSource::Address:
         m.artworkImage = QImage();
         hermesArtwork();
         return;
-    default:
-        if (!isLocalPlayer(player))
-            return;
+    case PlayerTable::ArtworkSource::Data:
         m.artworkImage = QImage();
         artworkFromScript(true);
         return;
@@ -289,9 +286,9 @@ void PlayerArtwork::fallbackArtworkStep()
     if (!m.artworkImage.isNull() || m.defaults.boolValue(QStringLiteral("userPaused")))
         return;
     const int actionWhenPaused = m.defaults.intValue(QStringLiteral("actionWhenPaused"));
-    if (m.state.currentPlayer != 0 && m.defaults.intValue(QStringLiteral("defaultArtwork")) == 1)
+    if (!m.state.nothingPlays() && m.defaults.intValue(QStringLiteral("defaultArtwork")) == 1)
         m.artworkImage = defaultArtworkCopy();
-    if (m.state.currentPlayer == 0) {
+    if (m.state.nothingPlays()) {
         if (actionWhenPaused == 1)
             m.artworkImage = defaultArtworkCopy();
         if (actionWhenPaused == 2)

@@ -1,9 +1,9 @@
 #include "nowplaying/PlayerDetection.h"
 
 #include "broadcaster/BroadcasterClient.h"
+#include "model/PlayerTable.h"
 #include "nowplaying/NowPlayingState.h"
 #include "nowplaying/PlayerScripts.h"
-#include "nowplaying/SharedScripts.h"
 #include "platform/DefaultsStore.h"
 #include "platform/Log.h"
 
@@ -63,64 +63,48 @@ QStringList PlayerDetection::runningProcessesArray() const
     return names;
 }
 
-bool PlayerDetection::isRunning(int player) const
+bool PlayerDetection::isRunning(PlayerId player) const
 {
     return containsIgnoringCase(runningProcessesArray(), PlayerScripts::processName(player));
 }
 
-bool PlayerDetection::isPlaying(int player) const
+bool PlayerDetection::isPlaying(PlayerId player) const
 {
+    const PlayerTable::Facts *facts = PlayerTable::find(player);
     ScriptSlot *slot = m_scripts.slots.statusSlot(player);
-    if (!slot)
+    if (!facts || !slot)
         return false;
-    const ScriptResult answer = run(*slot);
-    if (answer.isNone())
-        return false;
-    switch (player) {
-    case 1:
-        // Spotify answers either form; one run is enough to read both.
-        return answer.stringValue() == QLatin1String("kPSP")
-            || answer.stringValue() == QLatin1String("playing");
-    case 3:
-    case 6:
-        return answer.booleanValue();
-    case 4:
-        return answer.stringValue() == QLatin1String("PSTl");
-    case 9:
-        return answer.stringValue() == QLatin1String("play");
-    case 10:
-        return !answer.stringValue().isEmpty();
-    default:
-        return answer.stringValue() == QLatin1String("kPSP");
-    }
+    // One run is enough to read every form of the answer.
+    return facts->isPlayingAnswer(run(*slot));
 }
 
 void PlayerDetection::determinePlayer()
 {
     const QStringList names = processItems();
-    if (m_state.currentPlayer != 8) {
-        m_state.currentPlayer = 0;
-        m_state.preferredPlayer = 0;
+    if (!m_state.broadcasterPlays()) {
+        m_state.currentPlayer = PlayerId::None;
+        m_state.preferredPlayer = PlayerId::None;
     }
     const bool listen = m_defaults.boolValue(QStringLiteral("listenForBroadcaster"));
     m_state.noPlayer = !listen;
 
-    const int preferredSetting = m_defaults.intValue(QStringLiteral("preferredPlayer"));
-    int candidate = 0;
+    // Taken as stored: a number that is no player is never matched.
+    const auto preferredSetting = static_cast<PlayerId>(m_defaults.intValue(QStringLiteral("preferredPlayer")));
+    PlayerId candidate = PlayerId::None;
     bool found = false;
-    for (int player : SharedScripts::visitingOrder) {
-        if (!containsIgnoringCase(names, PlayerScripts::processName(player))) {
-            if (player == 2)
-                m_scripts.slots.iTunesRandomArtworkScript.reset();
-            if (player == 12)
-                m_scripts.slots.musicRandomArtworkScript.reset();
+    for (const PlayerId player : PlayerTable::visitingOrder) {
+        const PlayerTable::Facts &facts = *PlayerTable::find(player);
+        if (!containsIgnoringCase(names, facts.processNameText())) {
+            // A library that is gone gives no random covers.
+            if (ScriptSlot *random = m_scripts.slots.randomArtworkSlot(player))
+                random->reset();
             continue;
         }
         m_scripts.setUpSomePlayerSpecificScriptsForPlayer(player);
         m_state.noPlayer = false;
         candidate = player;
-        if (player == 2 || player == 12) {
-            if (m_state.preferredPlayer == 0)
+        if (facts.claimsPreference) {
+            if (m_state.preferredPlayer == PlayerId::None)
                 m_state.preferredPlayer = player;
         } else if (preferredSetting == player) {
             m_state.preferredPlayer = player;
@@ -135,9 +119,9 @@ void PlayerDetection::determinePlayer()
     }
     if (found)
         return;
-    if (m_state.currentPlayer == 0 && listen)
+    if (m_state.nothingPlays() && listen)
         m_broadcaster.start();
-    if (candidate != 0 && m_state.preferredPlayer == 0)
+    if (isLocalPlayer(candidate) && m_state.preferredPlayer == PlayerId::None)
         m_state.preferredPlayer = candidate;
     // The keys act on the followed player, so its transport scripts must be
     // the ones built last.
@@ -145,25 +129,29 @@ void PlayerDetection::determinePlayer()
         m_scripts.setUpSomePlayerSpecificScriptsForPlayer(m_state.preferredPlayer);
 }
 
-bool PlayerDetection::playerHasChanged(int oldPlayer)
+bool PlayerDetection::playerHasChanged(PlayerId oldPlayer)
 {
-    logAt(m_defaults, 3, lcNowPlaying, "has player changed from %i", oldPlayer);
+    logAt(m_defaults, 3, lcNowPlaying, "has player changed from %i", static_cast<int>(oldPlayer));
 
     // Whether the old player still plays; when it does, nothing changed.
-    auto stillPlaying = [this](int player) {
+    auto stillPlaying = [this](PlayerId player) {
         if (!isRunning(player)) {
-            m_state.currentPlayer = 0;
-            m_state.preferredPlayer = 0;
+            m_state.currentPlayer = PlayerId::None;
+            m_state.preferredPlayer = PlayerId::None;
             return false;
         }
         return isPlaying(player);
     };
 
-    if (oldPlayer == 12 || oldPlayer == 8 || oldPlayer > 12) {
-        if (m_state.preferredPlayer == 2) {
-            if (stillPlaying(2))
+    // Music, the broadcaster and numbers past the catalogue's are checked
+    // through iTunes while iTunes is the followed player.
+    const bool throughITunes = oldPlayer == PlayerId::Music || oldPlayer == PlayerId::Broadcaster
+        || static_cast<int>(oldPlayer) > static_cast<int>(PlayerId::Music);
+    if (throughITunes) {
+        if (m_state.preferredPlayer == PlayerId::ITunes) {
+            if (stillPlaying(PlayerId::ITunes))
                 return false;
-        } else if (oldPlayer == 12 && stillPlaying(12)) {
+        } else if (oldPlayer == PlayerId::Music && stillPlaying(oldPlayer)) {
             return false;
         }
     } else if (isLocalPlayer(oldPlayer)) {

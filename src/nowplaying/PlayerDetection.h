@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/PlayerId.h"
 #include "nowplaying/ScriptSlots.h"
 
 #include <QStringList>
@@ -22,18 +23,18 @@ public:
     QStringList runningProcessesArray() const;
     // Whether a player's process runs (whole name, any case); one process
     // list run per call.
-    bool isRunning(int player) const;
-    bool isSpotifyRunning() const { return isRunning(1); }
-    bool isItunesRunning() const { return isRunning(2); }
-    bool isMusicRunning() const { return isRunning(12); }
+    bool isRunning(PlayerId player) const;
+    bool isSpotifyRunning() const { return isRunning(PlayerId::Spotify); }
+    bool isItunesRunning() const { return isRunning(PlayerId::ITunes); }
+    bool isMusicRunning() const { return isRunning(PlayerId::Music); }
 
     // Runs the player's status script once and reads its answer.
-    bool isPlaying(int player) const;
+    bool isPlaying(PlayerId player) const;
 
     // Chooses the current and preferred players and builds their scripts.
     void determinePlayer();
     // True when the current player differs from oldPlayer after a re-check.
-    bool playerHasChanged(int oldPlayer);
+    bool playerHasChanged(PlayerId oldPlayer);
 
 private:
     QStringList processItems() const;

@@ -1,5 +1,6 @@
 #include "nowplaying/PlayerScripts.h"
 
+#include "model/PlayerTable.h"
 #include "platform/Log.h"
 #include "platform/NotificationCenter.h"
 
@@ -7,12 +8,7 @@
 
 namespace {
 
-// Player ids as the catalogue numbers them; 8 is the network broadcaster,
-// which has no scripts: its data comes over HTTP.
-enum Player : int {
-    Spotify = 1, ITunes = 2, Snowtape = 3, Ecoute = 4, Rdio = 5, Radium = 6, Swinsian = 7,
-    Hermes = 9, AirfoilSatellite = 10, Audirvana = 11, Music = 12,
-};
+using enum PlayerId;
 
 using Slot = ScriptSlot ScriptSlots::*;
 
@@ -344,36 +340,34 @@ constexpr SlotText kMusicSet[] = {
     {&ScriptSlots::iTunesPlayCountScript, u"tell application \"Music\"\rplayed count of current track\rend tell"},
 };
 
-// One row per player id: how it is matched among the running processes,
-// its two tables, and the notification it is observed through, if any.
-struct CatalogueEntry
+// One row per player: its two tables. The rest of what is known of a player
+// (process name, notification) is in its PlayerTable row.
+struct ScriptSet
 {
-    int player;
-    const char16_t *processName;
+    PlayerId player;
     std::span<const PlayerSlotText> playerSpecific;
     std::span<const SlotText> trackData;
-    const char16_t *notification; // null: the set leaves registrations alone
 };
 
-constexpr CatalogueEntry kCatalogue[] = {
-    {Spotify, u"Spotify", kSpotifyTransport, kSpotifySet, u"com.spotify.client.PlaybackStateChanged"},
-    {ITunes, u"iTunes", kITunesTransport, kITunesSet, u"com.apple.iTunes.playerInfo"},
-    {Snowtape, u"Snowtape", kSnowtapeTransport, kSnowtapeSet, nullptr},
-    {Ecoute, u"Ecoute", kEcouteTransport, kEcouteSet, nullptr},
-    {Rdio, u"Rdio", kRdioTransport, kRdioSet, nullptr},
-    {Radium, u"Radium", kRadiumTransport, kRadiumSet, nullptr},
-    {Swinsian, u"Swinsian", kSwinsianTransport, kSwinsianSet, nullptr},
-    {Hermes, u"Hermes", kHermesTransport, kHermesSet, nullptr},
-    {AirfoilSatellite, u"Airfoil Satellite", kAirfoilTransport, kAirfoilSet, nullptr},
-    {Audirvana, u"Audirvana", kAudirvanaTransport, kAudirvanaSet, nullptr},
-    {Music, u"Music", kMusicTransport, kMusicSet, u"com.apple.Music.playerInfo"},
+constexpr ScriptSet kScriptSets[] = {
+    {Spotify, kSpotifyTransport, kSpotifySet},
+    {ITunes, kITunesTransport, kITunesSet},
+    {Snowtape, kSnowtapeTransport, kSnowtapeSet},
+    {Ecoute, kEcouteTransport, kEcouteSet},
+    {Rdio, kRdioTransport, kRdioSet},
+    {Radium, kRadiumTransport, kRadiumSet},
+    {Swinsian, kSwinsianTransport, kSwinsianSet},
+    {Hermes, kHermesTransport, kHermesSet},
+    {AirfoilSatellite, kAirfoilTransport, kAirfoilSet},
+    {Audirvana, kAudirvanaTransport, kAudirvanaSet},
+    {Music, kMusicTransport, kMusicSet},
 };
 
-const CatalogueEntry *find(int player)
+const ScriptSet *find(PlayerId player)
 {
-    for (const CatalogueEntry &entry : kCatalogue) {
-        if (entry.player == player)
-            return &entry;
+    for (const ScriptSet &set : kScriptSets) {
+        if (set.player == player)
+            return &set;
     }
     return nullptr;
 }
@@ -405,12 +399,12 @@ void PlayerScripts::observe(const QString &notificationName)
                               });
 }
 
-void PlayerScripts::setUpSomePlayerSpecificScriptsForPlayer(int player)
+void PlayerScripts::setUpSomePlayerSpecificScriptsForPlayer(PlayerId player)
 {
-    const CatalogueEntry *entry = find(player);
-    if (!entry)
+    const ScriptSet *set = find(player);
+    if (!set)
         return;
-    for (const PlayerSlotText &row : entry->playerSpecific) {
+    for (const PlayerSlotText &row : set->playerSpecific) {
         ScriptSlot &slot = slots.*row.slot;
         if (row.build == IfEmpty && slot)
             continue;
@@ -418,20 +412,21 @@ void PlayerScripts::setUpSomePlayerSpecificScriptsForPlayer(int player)
     }
 }
 
-void PlayerScripts::setUpScriptsForPlayer(int player)
+void PlayerScripts::setUpScriptsForPlayer(PlayerId player)
 {
-    const CatalogueEntry *entry = find(player);
-    if (!entry || scriptsSetUpFor == player)
+    const ScriptSet *set = find(player);
+    const PlayerTable::Facts *facts = PlayerTable::find(player);
+    if (!set || !facts || scriptsSetUpFor == player)
         return;
-    for (const SlotText &row : entry->trackData)
+    for (const SlotText &row : set->trackData)
         slots.*row.slot = row.text ? make(QString::fromUtf16(row.text)) : nullptr;
-    // The iTunes and Music sets start again from a track's first artwork.
-    if (player == ITunes || player == Music)
+    // A library's set starts again from a track's first artwork.
+    if (facts->artwork == PlayerTable::ArtworkSource::Library)
         artworkNumber = 1;
-    if (entry->notification) {
-        if (player == ITunes)
+    if (facts->notification) {
+        if (player == PlayerId::ITunes)
             qCInfo(lcNowPlaying, "adding iTunes observer");
-        observe(QString::fromUtf16(entry->notification));
+        observe(facts->notificationName());
     }
     scriptsSetUpFor = player;
 }
@@ -448,8 +443,8 @@ void PlayerScripts::setUpAirfoilScripts() { setUpScriptsForPlayer(AirfoilSatelli
 void PlayerScripts::setUpAudirvanaScripts() { setUpScriptsForPlayer(Audirvana); }
 void PlayerScripts::setUpMusicScripts() { setUpScriptsForPlayer(Music); }
 
-QString PlayerScripts::processName(int player)
+QString PlayerScripts::processName(PlayerId player)
 {
-    const CatalogueEntry *entry = find(player);
-    return entry ? QString::fromUtf16(entry->processName) : QString();
+    const PlayerTable::Facts *facts = PlayerTable::find(player);
+    return facts ? facts->processNameText() : QString();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/PlayerId.h"
 #include "nowplaying/ScriptSlots.h"
 
 #include <QString>
@@ -23,15 +24,15 @@ public:
                   const void *observer, std::function<void(const QString &)> onPlayerNotification);
 
     ScriptSlots slots;
-    // Whose track-data set the slots hold; 0 = none.
-    int scriptsSetUpFor = 0;
+    // Whose track-data set the slots hold.
+    PlayerId scriptsSetUpFor = PlayerId::None;
     // Which of a track's artworks to show next; the iTunes and Music sets
     // start it at 1.
     quint64 artworkNumber = 0;
 
     // Status (if empty), extra "if empty" slots, and always the transport
-    // slots of a player. Does nothing for 0, 8 or ids above 12.
-    void setUpSomePlayerSpecificScriptsForPlayer(int player);
+    // slots of a player. Does nothing for none, the broadcaster or unknown ids.
+    void setUpSomePlayerSpecificScriptsForPlayer(PlayerId player);
 
     // The track-data set of one player; free when it is already built.
     void setUpSpotifyScripts();
@@ -45,12 +46,21 @@ public:
     void setUpHermesScripts();
     void setUpAirfoilScripts();
     void setUpAudirvanaScripts();
-    // The set operation of a player id; does nothing for 0, 8 or unknown ids.
-    void setUpScriptsForPlayer(int player);
+    // The set operation of a player; does nothing for none, the broadcaster
+    // or unknown ids.
+    void setUpScriptsForPlayer(PlayerId player);
 
-    // The process name a player id is matched by ("Spotify", "iTunes", …);
-    // empty for 0, 8 and unknown ids.
-    static QString processName(int player);
+    // The process name a player is matched by ("Spotify", "iTunes", …);
+    // empty for none, the broadcaster and unknown ids.
+    static QString processName(PlayerId player);
+
+    // For callers that still count players as stored numbers.
+    void setUpSomePlayerSpecificScriptsForPlayer(int player)
+    {
+        setUpSomePlayerSpecificScriptsForPlayer(static_cast<PlayerId>(player));
+    }
+    void setUpScriptsForPlayer(int player) { setUpScriptsForPlayer(static_cast<PlayerId>(player)); }
+    static QString processName(int player) { return processName(static_cast<PlayerId>(player)); }
 
 private:
     ScriptSlot make(const QString &source);

@@ -68,32 +68,27 @@ void ProgressDetails::updateProgIndValues()
         return;
     }
 
-    const int player = s.currentPlayer;
-    switch (player) {
-    case 1: case 2: case 4: case 5: case 7: case 9: case 11: case 12:
-        setPlayerProgress(player);
+    const PlayerTable::Facts *facts = s.current();
+    if (facts && facts->showsProgress) {
+        setPlayerProgress(*facts);
         bar.hidden = false;
         bar.needsDisplay = true;
         return;
-    case 8:
-        if (!m.display.firstRun()) {
-            setBroadcasterProgress();
-            return;
-        }
-        break;
-    default:
-        break;
+    }
+    if (s.broadcasterPlays() && !m.display.firstRun()) {
+        setBroadcasterProgress();
+        return;
     }
     bar.hidden = true;
 }
 
-bool ProgressDetails::setPlayerProgress(int player)
+bool ProgressDetails::setPlayerProgress(const PlayerTable::Facts &player)
 {
     ScriptSlots &slots = m.scripts.slots;
     qint32 duration = run(slots.durationScript).int32Value();
     const qint32 position = run(slots.bookmarkScript).int32Value();
-    if (player == 1)
-        duration /= 1000; // Spotify counts milliseconds
+    if (player.duration == PlayerTable::DurationUnit::Milliseconds)
+        duration /= 1000;
     const quint32 durationSeconds = static_cast<quint32>(duration);
     if (durationSeconds > kLongestTrackSeconds || static_cast<quint32>(position) > durationSeconds)
         return false;
@@ -128,7 +123,7 @@ void ProgressDetails::setUpProStrings()
     TrackRecord &t = s.track;
     const std::optional<QVariantMap> switches = m.display.detailSwitches();
 
-    if (s.currentPlayer == 8) {
+    if (s.broadcasterPlays()) {
         auto fromBroadcaster = [&](const char *key, const QVariant &value, bool number) {
             if (!isOn(switches, key) || !value.isValid() || value.isNull())
                 return AttributedString();
@@ -160,22 +155,14 @@ void ProgressDetails::setUpProStrings()
         ? positiveNumber(slots.sampleRateScript, QStringLiteral("%1 Hz")) : AttributedString();
     t.kindString = isOn(switches, "fileKind") ? AttributedString(textOf(slots.kindScript)) : AttributedString();
 
-    const ScriptSlot *year = nullptr, *added = nullptr, *played = nullptr, *count = nullptr;
-    if (s.currentPlayer == 7) {
-        year = &slots.swinsianReleaseDateScript;
-        added = &slots.swinsianDateAddedScript;
-        played = &slots.swinsianLastPlayedScript;
-        count = &slots.swinsianPlayCountScript;
-    } else if (s.currentPlayer == 2 || s.currentPlayer == 12) {
-        year = &slots.iTunesReleaseDateScript;
-        added = &slots.iTunesDateAddedScript;
-        played = &slots.iTunesLastPlayedScript;
-        count = &slots.iTunesPlayCountScript;
-    } else {
+    const std::optional<ScriptSlots::LibraryDetails> library = slots.libraryDetails(s.currentPlayer);
+    if (!library) {
         qCInfo(lcNowPlaying, "nullifying srings");
         t.releaseYearString = t.dateAddedString = t.lastPlayedString = t.playCountString = AttributedString();
         return;
     }
+    const ScriptSlot *year = library->year, *added = library->added, *played = library->played,
+                     *count = library->count;
     t.releaseYearString = isOn(switches, "releaseYear") ? yearLine(*year) : AttributedString();
     t.dateAddedString = isOn(switches, "dateAdded") ? dateLine(QStringLiteral("Added: %1"), *added) : AttributedString();
     t.lastPlayedString = isOn(switches, "lastPlayed")
@@ -187,7 +174,7 @@ void ProgressDetails::setUpProStrings()
 QList<AttributedString> ProgressDetails::detailLines() const
 {
     QList<AttributedString> lines;
-    if (m.state.currentPlayer == 0)
+    if (m.state.nothingPlays())
         return lines;
     const TrackRecord &t = m.state.track;
     const bool hasYear = !t.releaseYearString.isEmpty();

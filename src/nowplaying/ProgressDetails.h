@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/PlayerTable.h"
 #include "platform/AttributedString.h"
 
 #include <QDate>
@@ -45,7 +46,7 @@ public:
     static QString mediumDate(const QDate &date);
 
 private:
-    bool setPlayerProgress(int player);
+    bool setPlayerProgress(const PlayerTable::Facts &player);
     void setBroadcasterProgress();
 
     Parts m;

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "model/PlayerId.h"
 #include "platform/ScriptService.h"
 
 #include <memory>
+#include <optional>
 
 // One compiled script per slot, or nothing. An empty slot gives no result
 // without running anything (see run()).
@@ -56,8 +58,24 @@ struct ScriptSlots
     ScriptSlot spotifyPopularityScript, spotifyURIScript, spotifyArtURLScript,
         SpotifyPlayCountScript;
 
-    // The status slot of a player id; null for 0, 8 and unknown ids.
-    ScriptSlot *statusSlot(int player);
+    // The slots of one player's own questions; null for none, the
+    // broadcaster, unknown ids and players that have no such slot.
+    ScriptSlot *statusSlot(PlayerId player);
+    // The rating (Spotify: popularity) the track-data reading asks for.
+    ScriptSlot *ratingSlot(PlayerId player);
+    // A random cover from the player's library (iTunes, Music).
+    ScriptSlot *randomArtworkSlot(PlayerId player);
+
+    // Release year, date added, last played and play count.
+    struct LibraryDetails
+    {
+        ScriptSlot *year, *added, *played, *count;
+    };
+    // Only iTunes, Music and Swinsian tell them.
+    std::optional<LibraryDetails> libraryDetails(PlayerId player);
+
+    // For callers that still count players as stored numbers.
+    ScriptSlot *statusSlot(int player) { return statusSlot(static_cast<PlayerId>(player)); }
 };
 
 // Runs a slot: an empty slot gives no result and runs nothing.

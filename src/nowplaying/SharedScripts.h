@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/PlayerTable.h"
+
 #include <QString>
 #include <array>
 
@@ -29,7 +31,13 @@ inline QString volumeDown()
                           "set volume output volume newVolume");
 }
 
-// Earlier players win when several play at once.
-inline constexpr std::array<int, 11> visitingOrder = {5, 7, 4, 3, 6, 9, 10, 11, 1, 2, 12};
+// PlayerTable::visitingOrder as stored numbers, for callers that count
+// players that way.
+inline constexpr std::array<int, PlayerTable::visitingOrder.size()> visitingOrder = [] {
+    std::array<int, PlayerTable::visitingOrder.size()> numbers{};
+    for (std::size_t i = 0; i < numbers.size(); ++i)
+        numbers[i] = static_cast<int>(PlayerTable::visitingOrder[i]);
+    return numbers;
+}();
 
 } // namespace SharedScripts

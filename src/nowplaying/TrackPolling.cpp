@@ -1,6 +1,7 @@
 #include "nowplaying/TrackPolling.h"
 
 #include "broadcaster/BroadcasterClient.h"
+#include "model/PlayerTable.h"
 #include "nowplaying/ArtworkSteps.h"
 #include "nowplaying/NowPlaying.h"
 #include "nowplaying/NowPlayingState.h"
@@ -42,19 +43,15 @@ std::optional<AttributedString> present(const QString &text)
     return AttributedString(text);
 }
 
-QString pausedText(int player)
+// What a player puts around its titles, as the characters to trim.
+QString trimSet(PlayerTable::TitleMarks marks)
 {
-    switch (player) {
-    case 1: return QStringLiteral("Spotify Paused");
-    case 2: return QStringLiteral("iTunes Paused");
-    case 12: return QStringLiteral("Music Paused");
-    case 3: return QStringLiteral("Snowtape Paused");
-    case 4: return QStringLiteral("Ecoute Paused");
-    case 6: return QStringLiteral("Radium Paused");
-    case 7: return QStringLiteral("Swinsian Paused");
-    case 9: return QStringLiteral("Hermes Paused");
-    default: return QString();
+    switch (marks) {
+    case PlayerTable::TitleMarks::Stars: return kTrimStars;
+    case PlayerTable::TitleMarks::StarsAndTilde: return kTrimMost;
+    case PlayerTable::TitleMarks::None: break;
     }
+    return QString();
 }
 
 } // namespace
@@ -62,34 +59,34 @@ QString pausedText(int player)
 void TrackPolling::pauseCheck()
 {
     NowPlayingState &s = m.state;
-    const int old = s.currentPlayer;
-    const int preferred = s.preferredPlayer;
+    const PlayerId old = s.currentPlayer;
+    const PlayerId preferred = s.preferredPlayer;
     if (isLocalPlayer(preferred)) {
         if (!m.detection.isRunning(preferred))
-            s.preferredPlayer = 0;
+            s.preferredPlayer = PlayerId::None;
         else
-            s.currentPlayer = m.detection.isPlaying(preferred) ? preferred : 0;
+            s.currentPlayer = m.detection.isPlaying(preferred) ? preferred : PlayerId::None;
     }
     if (s.currentPlayer != old && isLocalPlayer(s.currentPlayer)) {
         m.scripts.setUpSomePlayerSpecificScriptsForPlayer(s.currentPlayer);
         m.scripts.setUpScriptsForPlayer(s.currentPlayer);
     }
-    if (s.currentPlayer == 0 && m.defaults.boolValue(QStringLiteral("listenForBroadcaster")))
+    if (s.nothingPlays() && m.defaults.boolValue(QStringLiteral("listenForBroadcaster")))
         m.broadcaster.start();
-    if (s.preferredPlayer == 8
+    if (s.preferredPlayer == PlayerId::Broadcaster
         && !(!m.broadcaster.getTrack().isEmpty() && m.broadcaster.hasKnownBroadcaster()))
-        s.currentPlayer = 0;
+        s.currentPlayer = PlayerId::None;
 }
 
 bool TrackPolling::trackHasChanged()
 {
     NowPlayingState &s = m.state;
     TrackRecord &t = s.track;
-    const int player = s.currentPlayer;
-    if (player == 0)
+    if (s.nothingPlays())
         return false;
 
-    const bool radio = player == 3 || player == 6 || ((player == 2 || player == 12) && t.iTunesRadio);
+    const PlayerTable::Facts *facts = s.current();
+    const bool radio = facts && (facts->radio || (facts->streams && t.iTunesRadio));
     if (radio) {
         const QString title = run(m.scripts.slots.trackScript).stringValue();
         if (title.isNull())
@@ -111,8 +108,8 @@ bool TrackPolling::acceptBroadcasterReport()
 {
     if (m.broadcaster.getTrack().isEmpty())
         return false;
-    m.state.currentPlayer = 8;
-    m.state.preferredPlayer = 8;
+    m.state.currentPlayer = PlayerId::Broadcaster;
+    m.state.preferredPlayer = PlayerId::Broadcaster;
     return true;
 }
 
@@ -133,7 +130,7 @@ void TrackPolling::refresh(ThemeId layout)
     pauseCheck();
 
     // 2. Nothing plays.
-    if (s.currentPlayer == 0) {
+    if (s.nothingPlays()) {
         if (layout != ThemeId::Text && !(userPaused && showPaused == 1))
             dropArtwork();
         if (layout == ThemeId::Classic)
@@ -148,17 +145,15 @@ void TrackPolling::refresh(ThemeId layout)
     readSource(layout);
 
     // 4. Paused texts.
-    if (s.currentPlayer == 0 && !s.noPlayer) {
+    if (s.nothingPlays() && !s.noPlayer) {
         const bool quiet = (userPaused && showPaused == 0) || (!userPaused && actionWhenPaused == 3);
-        if (!quiet) {
-            const QString text = pausedText(s.preferredPlayer);
-            if (!text.isNull())
-                t.trackString = AttributedString(text);
-        }
+        const PlayerTable::Facts *preferred = PlayerTable::find(s.preferredPlayer);
+        if (!quiet && preferred && preferred->pausedText)
+            t.trackString = AttributedString(preferred->pausedLabel());
     }
 
     // 5. A broadcaster without a title is paused.
-    if (s.currentPlayer == 8 && (!t.trackString || t.trackString->isEmpty()))
+    if (s.broadcasterPlays() && (!t.trackString || t.trackString->isEmpty()))
         t.trackString = AttributedString(QStringLiteral("Paused"));
 
     // 6.
@@ -168,7 +163,7 @@ void TrackPolling::refresh(ThemeId layout)
     // 7. A broadcaster listener's first cycle starts blank rather than paused.
     if (m.defaults.boolValue(QStringLiteral("listenForBroadcaster")) && m.display.firstRun()
         && ((t.trackString && t.trackString->string() == QLatin1String("Paused"))
-            || s.currentPlayer == 0)) {
+            || s.nothingPlays())) {
         t.trackString = present(QString());
         dropArtwork();
     }
@@ -179,69 +174,41 @@ void TrackPolling::readSource(ThemeId layout)
     NowPlayingState &s = m.state;
     TrackRecord &t = s.track;
     ScriptSlots &slots = m.scripts.slots;
-    const int player = s.currentPlayer;
-    if (player == 0)
+    const PlayerId player = s.currentPlayer;
+    if (s.nothingPlays())
         return;
 
     t.trackString.reset();
     t.artistString.reset();
     t.albumString.reset();
-    // Only an iTunes or Music stream keeps the radio flag.
-    if (player != 2 && player != 12)
+    const PlayerTable::Facts *facts = s.current();
+    // Only a stream keeps the radio flag.
+    if (!facts || !facts->streams)
         t.iTunesRadio = false;
 
     const bool artwork = layout != ThemeId::Text;
-    auto standard = [&](const QString &titleTrim) {
+    if (s.broadcasterPlays()) {
+        readBroadcaster();
+    } else if (!facts) {
+        // not a player: nothing to read
+    } else if (facts->streams) {
+        readITunesOrMusic(layout);
+    } else if (player == PlayerId::Radium) {
+        readRadium(artwork);
+    } else {
+        if (player == PlayerId::Audirvana && layout == ThemeId::Classic)
+            qCInfo(lcNowPlaying, "current player AUDIRVANA, getting information");
         if (artwork)
             m.artwork.perSourceArtworkStep();
-        t.trackString = present(trimmed(textOf(slots.trackScript), titleTrim));
+        t.trackString = present(trimmed(textOf(slots.trackScript), trimSet(facts->titleMarks)));
         t.artistString = present(textOf(slots.artistScript));
         t.albumString = present(textOf(slots.albumScript));
-    };
-
-    switch (player) {
-    case 8:
-        readBroadcaster();
-        break;
-    case 1:
-        standard(kTrimMost);
-        t.rating = run(slots.spotifyPopularityScript).int32Value();
-        m.artwork.logSpotifyTrackArtwork();
-        break;
-    case 7:
-        standard(kTrimStars);
-        t.rating = run(slots.swinsianRatingScript).int32Value();
-        break;
-    case 3:
-    case 5:
-        standard(kTrimMost);
-        break;
-    case 4:
-        standard(kTrimMost);
-        t.rating = run(slots.ecouteRatingScript).int32Value();
-        break;
-    case 6:
-        readRadium(artwork);
-        break;
-    case 9:
-        standard(QString());
-        t.rating = run(slots.hermesRatingScript).int32Value();
-        break;
-    case 10:
-        standard(kTrimMost);
-        t.rating = 0;
-        break;
-    case 11:
-        if (layout == ThemeId::Classic)
-            qCInfo(lcNowPlaying, "current player AUDIRVANA, getting information");
-        standard(QString());
-        break;
-    case 2:
-    case 12:
-        readITunesOrMusic(layout);
-        break;
-    default:
-        break;
+        if (const ScriptSlot *rating = slots.ratingSlot(player))
+            t.rating = run(*rating).int32Value();
+        else if (player == PlayerId::AirfoilSatellite)
+            t.rating = 0; // it relays other players' tracks, without their ratings
+        if (facts->artwork == PlayerTable::ArtworkSource::DataThenAddress)
+            m.artwork.logSpotifyTrackArtwork();
     }
 
     // Library details follow every source, so none are left from the last one.
@@ -282,10 +249,11 @@ void TrackPolling::readITunesOrMusic(ThemeId layout)
     if (layout != ThemeId::Text)
         m.artwork.perSourceArtworkStep();
     const bool keepTilde = layout == ThemeId::Classic || layout == ThemeId::CoverOnly;
-    t.trackString = present(trimmed(textOf(slots.trackScript), keepTilde ? kTrimStars : kTrimMost));
+    const PlayerTable::Facts &facts = *m.state.current();
+    t.trackString = present(trimmed(textOf(slots.trackScript), keepTilde ? kTrimStars : trimSet(facts.titleMarks)));
     t.artistString = present(textOf(slots.artistScript));
     t.albumString = present(textOf(slots.albumScript));
-    t.rating = run(slots.iTunesRatingScript).int32Value();
+    t.rating = run(*slots.ratingSlot(facts.id)).int32Value();
     t.loved = run(slots.iTunesLovedScript).booleanValue();
     t.disliked = run(slots.iTunesDislikedScript).booleanValue();
 }

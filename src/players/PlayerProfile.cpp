@@ -6,22 +6,10 @@ namespace {
 
 QList<PlayerProfile> makeProfiles()
 {
-    using S = PlayerProfile::StatusStyle;
-    using D = PlayerProfile::DurationUnit;
-    return {
-        {QStringLiteral("Spotify"), S::StateCodes, D::Milliseconds,
-         QStringLiteral("com.spotify.client.PlaybackStateChanged")},
-        {QStringLiteral("iTunes"), S::StateCodes, D::Seconds, QStringLiteral("com.apple.iTunes.playerInfo")},
-        {QStringLiteral("Music"), S::StateCodes, D::Seconds, QStringLiteral("com.apple.Music.playerInfo")},
-        {QStringLiteral("Snowtape"), S::Playing, D::Seconds, QString()},
-        {QStringLiteral("Ecoute"), S::EcouteCodes, D::Seconds, QString()},
-        {QStringLiteral("Rdio"), S::StateCodes, D::Seconds, QString()},
-        {QStringLiteral("Radium"), S::Playing, D::Seconds, QString()},
-        {QStringLiteral("Swinsian"), S::StateCodes, D::Seconds, QString()},
-        {QStringLiteral("Hermes"), S::HermesWords, D::Seconds, QString()},
-        {QStringLiteral("Airfoil Satellite"), S::TrackTitle, D::Seconds, QString()},
-        {QStringLiteral("Audirvana"), S::StateCodes, D::Seconds, QString()},
-    };
+    QList<PlayerProfile> profiles;
+    for (const PlayerTable::Facts &row : PlayerTable::all())
+        profiles.append({row.nameText(), row.status, row.duration, row.notificationName(), &row});
+    return profiles;
 }
 
 QString pick(PlayState state, const char *playing, const char *paused, const char *stopped)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/PlayerTable.h"
 #include "platform/ScriptResult.h"
 #include "players/PlayState.h"
 
@@ -8,25 +9,20 @@
 
 // The nature of one of the eleven stand-in player applications: how its
 // status script answers, in which unit it reports durations, and which
-// notification it broadcasts when its track or play state changes.
-// Profiles are constants; find() hands out pointers that live for the
-// whole program. Any thread.
+// notification it broadcasts when its track or play state changes, all as
+// its PlayerTable row says. Profiles are constants, in catalogue order;
+// find() hands out pointers that live for the whole program. Any thread.
 class PlayerProfile
 {
 public:
-    enum class StatusStyle {
-        StateCodes,   // "kPSP" playing, "kPSp" paused, "kPSS" stopped
-        Playing,      // a boolean: true while playing
-        HermesWords,  // "play", "pause", "stop"
-        EcouteCodes,  // "PSTl" playing, "PSTp" paused, "PSTs" stopped
-        TrackTitle,   // the title while playing, empty text otherwise
-    };
-    enum class DurationUnit { Seconds, Milliseconds };
+    using StatusStyle = PlayerTable::StatusStyle;
+    using DurationUnit = PlayerTable::DurationUnit;
 
     QString name;             // the catalogue name, also the default process name
     StatusStyle status;
     DurationUnit duration;
     QString notification;     // empty for players that broadcast nothing
+    const PlayerTable::Facts *facts; // the whole row
 
     // The answer of the status script in a state; title is the current
     // track's name (only the track-title style uses it).

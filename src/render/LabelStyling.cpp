@@ -1,22 +1,27 @@
 #include "render/LabelStyling.h"
 
+#include "model/PlayerTable.h"
 #include "model/ThemeId.h"
 
 #include <algorithm>
-#include <initializer_list>
 
 namespace {
 
 using Alignment = AttributedStyle::Alignment;
 
-bool broadcastIs(const LabelStyling::Source &source, std::initializer_list<const char *> names)
+// The row of the player whose marks are shown: the current player's, or
+// for the broadcaster the row its player name finds (any case).
+const PlayerTable::Facts *marksOf(const LabelStyling::Source &source)
 {
-    if (source.currentPlayer != PlayerId::Broadcaster)
-        return false;
-    for (const char *name : names)
-        if (source.broadcastPlayer.compare(QLatin1String(name), Qt::CaseInsensitive) == 0)
-            return true;
-    return false;
+    if (source.currentPlayer == PlayerId::Broadcaster)
+        return PlayerTable::find(source.broadcastPlayer, Qt::CaseInsensitive);
+    return PlayerTable::find(source.currentPlayer);
+}
+
+PlayerTable::RatingStyle ratingOf(const LabelStyling::Source &source)
+{
+    const PlayerTable::Facts *facts = marksOf(source);
+    return facts ? facts->rating : PlayerTable::RatingStyle::None;
 }
 
 AttributedStyle markStyle(const QColor &colour, const AttributedFont &font, const AttributedStyle::Paragraph &paragraph)
@@ -45,35 +50,33 @@ LabelStyling::Palette LabelStyling::Palette::appleTV(double w)
 
 bool LabelStyling::hasStars(const Source &source)
 {
-    const PlayerId p = source.currentPlayer;
-    return p == PlayerId::ITunes || p == PlayerId::Ecoute || p == PlayerId::Swinsian || p == PlayerId::Music
-        || broadcastIs(source, {"itunes", "music", "swinsian", "ecoute"});
+    const PlayerTable::Facts *facts = marksOf(source);
+    return facts && facts->hasStars();
 }
 
 bool LabelStyling::isITunesLike(const Source &source)
 {
-    return source.currentPlayer == PlayerId::ITunes || source.currentPlayer == PlayerId::Music
-        || broadcastIs(source, {"itunes", "music"});
+    return ratingOf(source) == PlayerTable::RatingStyle::Stars100;
 }
 
 bool LabelStyling::hasHearts(const Source &source)
 {
-    return isITunesLike(source);
+    const PlayerTable::Facts *facts = marksOf(source);
+    return facts && facts->loved;
 }
 
 bool LabelStyling::hasPipes(const Source &source)
 {
-    return source.currentPlayer == PlayerId::Spotify || broadcastIs(source, {"spotify"});
+    return ratingOf(source) == PlayerTable::RatingStyle::Popularity;
 }
 
 bool LabelStyling::isHermes(const Source &source)
 {
-    return source.currentPlayer == PlayerId::Hermes || broadcastIs(source, {"hermes"});
+    return ratingOf(source) == PlayerTable::RatingStyle::Thumbs;
 }
 
 int LabelStyling::litStars(const Source &source)
 {
-    // iTunes and Music report 0 … 100, the others 0 … 5.
     const int n = isITunesLike(source) ? source.rating / 20 : source.rating;
     return n < 0 || n > 5 ? 0 : n;
 }
@@ -174,16 +177,13 @@ AttributedString LabelStyling::compose(const Lines &lines, const Source &source,
 
     label.append(newline);
     label.append(newline);
-    if (source.currentPlayer == PlayerId::Ecoute) {
-        label.append(m_fiveStars);
-    } else if (isITunesLike(source)) {
-        if (switches.showLoved) {
-            label.append(newline);
-            label.append(source.loved ? m_filledHeart : source.disliked ? m_slashedHeart : m_emptyHeart);
-        } else {
-            label.append(m_fiveStars);
-        }
-    } else if (source.currentPlayer == PlayerId::Swinsian || broadcastIs(source, {"swinsian"})) {
+    // A broadcast Ecoute's stars are styled but not shown.
+    const PlayerTable::Facts *facts = marksOf(source);
+    const bool broadcastEcoute = source.currentPlayer == PlayerId::Broadcaster && facts && facts->id == PlayerId::Ecoute;
+    if (hasHearts(source) && switches.showLoved) {
+        label.append(newline);
+        label.append(source.loved ? m_filledHeart : source.disliked ? m_slashedHeart : m_emptyHeart);
+    } else if (hasStars(source) && !broadcastEcoute) {
         label.append(m_fiveStars);
     } else if (hasPipes(source)) {
         label.append(m_twelvePipes);

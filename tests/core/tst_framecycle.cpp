@@ -248,7 +248,7 @@ private Q_SLOTS:
         h.nowPlaying->broadcasterNamesTrack = true;
         h.local.post(info);
         QCOMPARE(h.cycle().framesCount, 574);
-        QCOMPARE(h.view->nowPlaying().currentPlayer(), 8);
+        QCOMPARE(h.view->nowPlaying().currentPlayer(), PlayerId::Broadcaster);
         // A destroyed view leaves both centres.
         h.distributed.addObserver(h.view.get(), QStringLiteral("com.apple.iTunes.playerInfo"), [](const Notification &) {});
         h.view.reset();

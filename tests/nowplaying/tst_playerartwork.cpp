@@ -1,16 +1,17 @@
 // The artwork steps on simulated players: the multiple-artwork rotation, the
 // five-byte rule, random covers, the remembered Spotify addresses, artwork
 // addresses fetched from a loopback stand-in, and the fallback settings.
-#include "support/Pixels.h"
+#include "nowplaying/Capture.h"
 #include "nowplaying/PlayerArtwork.h"
+#include "nowplaying/Scenes.h"
 #include "support/EngineHarness.h"
 #include "support/NetworkStandIn.h"
+#include "support/Pixels.h"
 
-#include <QBuffer>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QtTest>
+
+using Scene::one;
+using Scene::player;
 
 namespace {
 
@@ -28,66 +29,46 @@ QByteArray png(QColor colour, int side = 8)
 // 1-based number of the colour an image is filled with; 0 for none.
 int colourNumber(const QImage &image)
 {
-    if (image.isNull())
-        return 0;
-    return int(kColours.indexOf(image.pixelColor(0, 0))) + 1;
+    return image.isNull() ? 0 : int(kColours.indexOf(image.pixelColor(0, 0))) + 1;
 }
 
-// Captures the log lines written while it lives.
-class LogCapture
+// Image files in a folder of the test's own, named in a scenario as a JSON list.
+class Files
 {
 public:
-    LogCapture() { s_lines.clear(); m_previous = qInstallMessageHandler(handler); }
-    ~LogCapture() { qInstallMessageHandler(m_previous); }
-    static bool has(const QString &line) { return s_lines.contains(line); }
-
-private:
-    static void handler(QtMsgType, const QMessageLogContext &, const QString &message) { s_lines << message; }
-    static inline QStringList s_lines;
-    QtMessageHandler m_previous;
-};
-
-// Image files and scenarios in a folder of the test's own.
-class Fixture
-{
-public:
-    QString file(const QString &name, const QByteArray &bytes)
+    QByteArray list(const QList<QByteArray> &contents)
     {
-        const QString path = dir.filePath(name);
-        QFile out(path);
-        if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size())
-            qFatal("cannot write %s", qPrintable(path));
-        return path;
+        QByteArray json;
+        for (const QByteArray &bytes : contents) {
+            const QString path = dir.filePath(QString::number(m_count++));
+            QFile out(path);
+            if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size())
+                qFatal("cannot write %s", qPrintable(path));
+            json += (json.isEmpty() ? "\"" : ", \"") + path.toUtf8() + "\"";
+        }
+        return "[" + json + "]";
     }
     // The first `count` colour images.
-    QJsonArray colourFiles(int count)
+    QByteArray colours(int count)
     {
-        QJsonArray files;
+        QList<QByteArray> images;
         for (int i = 0; i < count; ++i)
-            files.append(file(QStringLiteral("c%1.png").arg(i + 1), png(kColours.at(i))));
-        return files;
+            images << png(kColours.at(i));
+        return list(images);
     }
     QTemporaryDir dir;
+
+private:
+    int m_count = 0;
 };
-
-QByteArray document(const QJsonArray &players)
-{
-    return QJsonDocument(QJsonObject{{"players", players}}).toJson();
-}
-
-QJsonObject player(const QString &name, const QString &state, const QJsonObject &track)
-{
-    return {{"name", name}, {"state", state}, {"tracks", QJsonArray{track}}};
-}
 
 // The engine's parts, with an artwork image and the two view functions of
 // the test's own.
 struct Artwork
 {
-    Artwork(EngineHarness &h, float size = 0.f, ArtworkDownloader downloader = {},
-            PlayerArtwork::Random random = {})
-        : steps({h.engine().scripts(), h.engine().detection(), h.state(), *h.defaults, h.broadcaster,
-                 image, [this] { return imageSize; }, [this] { return defaultImage; }},
+    Artwork(EngineHarness &h, float size = 0.f, ArtworkDownloader downloader = {}, PlayerArtwork::Random random = {})
+        : steps({h.engine().scripts(), h.engine().detection(), h.state(), *h.defaults, h.broadcaster, image,
+                 [this] { return imageSize; }, [this] { return defaultImage; }},
                 downloader, std::move(random))
         , imageSize(size)
     {
@@ -105,6 +86,11 @@ ArtworkDownloader quickDownloader()
     ArtworkDownloader::Options options;
     options.deadline = std::chrono::seconds(3);
     return ArtworkDownloader(options);
+}
+
+QString address(const char *path)
+{
+    return QStringLiteral("http://%1/%2").arg(kServer, QLatin1String(path));
 }
 
 } // namespace
@@ -128,12 +114,10 @@ private Q_SLOTS:
     {
         QFETCH(int, images);
         QFETCH(QList<int>, shown);
-        Fixture f;
-        EngineHarness h(document({player("iTunes", "playing",
-                                         {{"name", "A"}, {"duration", 300}, {"artwork", f.colourFiles(images)}})}),
+        Files f;
+        EngineHarness h(one("Music", "playing", R"("duration": 300, "artwork": )" + f.colours(images)),
                         {{"multipleArtwork", true}});
         h.makeView();
-        QCOMPARE(h.state().currentPlayer, 2);
         QCOMPARE(h.engine().scripts().artworkNumber, quint64(1));
         Artwork a(h);
         QList<int> seen;
@@ -142,12 +126,18 @@ private Q_SLOTS:
             seen << colourNumber(a.image);
         }
         QCOMPARE(seen, shown);
+        // The view's own engine steps on at each refresh, but not for the text layout.
+        h.engine().scripts().artworkNumber = 1;
+        h.engine().refresh(ThemeId::Classic);
+        h.engine().refresh(ThemeId::Text);
+        QCOMPARE(colourNumber(h.view->getArtworkImage()), 1);
+        h.engine().refresh(ThemeId::AppleTV);
+        QCOMPARE(colourNumber(h.view->getArtworkImage()), std::min(images, 2));
     }
 
     void noArtworkMakesSevenRuns()
     {
-        EngineHarness h(document({player("iTunes", "playing", {{"name", "A"}, {"duration", 300}})}),
-                        {{"multipleArtwork", true}});
+        EngineHarness h(one("iTunes", "playing", R"("duration": 300)"), {{"multipleArtwork", true}});
         h.makeView();
         h.engine().scripts().artworkNumber = 3;
         Artwork a(h);
@@ -173,11 +163,9 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, bytes);
         QFETCH(bool, decoded);
-        Fixture f;
+        Files f;
         for (const bool multiple : {false, true}) {
-            EngineHarness h(document({player("iTunes", "playing",
-                                             {{"name", "A"}, {"artwork", QJsonArray{f.file("short", bytes)}}})}),
-                            {{"multipleArtwork", multiple}});
+            EngineHarness h(one("iTunes", "playing", R"("artwork": )" + f.list({bytes})), {{"multipleArtwork", multiple}});
             h.makeView();
             Artwork a(h);
             LogCapture log;
@@ -190,11 +178,9 @@ private Q_SLOTS:
 
     void sizedToTheLayout()
     {
-        Fixture f;
-        const QJsonArray big{f.file("big.png", png(Qt::red, 64))};
-        EngineHarness h(document({player("Swinsian", "playing", {{"name", "A"}, {"artwork", big}})}));
+        Files f;
+        EngineHarness h(one("Swinsian", "playing", R"("artwork": )" + f.list({png(Qt::red, 64)})));
         h.makeView();
-        QCOMPARE(h.state().currentPlayer, 7);
         Artwork a(h, 20.f);
         a.steps.perSourceArtworkStep();
         QCOMPARE(a.image.size(), QSize(20, 20));
@@ -205,51 +191,43 @@ private Q_SLOTS:
 
     void randomCoverPrefersITunes()
     {
-        Fixture f;
+        Files f;
         NetworkStandIn server([](const NetworkStandIn::Request &request) {
             if (request.target.startsWith("/cover"))
                 return NetworkStandIn::ok(png(kColours.at(request.target.mid(6).toInt() - 1)), "image/png");
             return NetworkStandIn::status(404);
         });
         QVERIFY(server.listen(kHost, kPort));
-        const QJsonObject spotify = player("Spotify", "playing", {{"name", "S"}, {"duration", 300}});
-        QJsonObject itunes = player("iTunes", "paused", {{"name", "A"}});
-        itunes.insert("library", QJsonArray{f.colourFiles(2).at(1)});
-        const QVariantList recent{"http://" + kServer + "/cover3", "http://" + kServer + "/cover4",
-                                  "http://" + kServer + "/cover5"};
-
+        const QByteArray spotify = player("Spotify", "playing", {R"("duration": 300)"});
+        const QByteArray itunes = player("iTunes", "paused", {}, R"("library": )" + f.list({png(kColours.at(1))}));
+        const QVariantList recent{address("cover3"), address("cover4"), address("cover5")};
         {
-            EngineHarness h(document({spotify, itunes}), {{"recentSpotifyArtworks", recent}});
+            EngineHarness h(Scene::of({spotify, itunes}), {{"recentSpotifyArtworks", recent}});
             h.makeView();
-            QCOMPARE(h.state().currentPlayer, 1);
+            QCOMPARE(h.state().currentPlayer, PlayerId::Spotify);
             Artwork a(h, 0.f, quickDownloader());
             // Without iTunes' random script there is no random cover, not
             // even from Spotify's addresses.
             LogCapture log;
             QVERIFY(a.steps.getRandomCover().isNull());
             QVERIFY(log.has(QStringLiteral("but random script is nil!")));
-            h.engine().scripts().setUpSomePlayerSpecificScriptsForPlayer(2);
+            h.engine().scripts().setUpSomePlayerSpecificScriptsForPlayer(PlayerId::ITunes);
             QCOMPARE(colourNumber(a.steps.getRandomCover()), 2);
             QCOMPARE(server.requestCount(), 0);
         }
         {
             // Spotify alone picks from the remembered addresses; the top of
             // the random range takes the last one.
-            EngineHarness h(document({spotify}), {{"recentSpotifyArtworks", recent}});
+            EngineHarness h(Scene::of({spotify}), {{"recentSpotifyArtworks", recent}});
             h.makeView();
-            Artwork top(h, 0.f, quickDownloader(), [] { return quint32(2147483647); });
-            QCOMPARE(colourNumber(top.steps.getRandomCover()), 5);
-            Artwork bottom(h, 0.f, quickDownloader(), [] { return quint32(0); });
-            QCOMPARE(colourNumber(bottom.steps.getRandomCover()), 3);
-            Artwork middle(h, 0.f, quickDownloader(), [] { return quint32(1073741824); });
-            QCOMPARE(colourNumber(middle.steps.getRandomCover()), 4);
+            const std::pair<quint32, int> picks[] = {{2147483647u, 5}, {0u, 3}, {1073741824u, 4}};
+            for (const auto &[random, colour] : picks) {
+                Artwork a(h, 0.f, quickDownloader(), [random = random] { return random; });
+                QCOMPARE(colourNumber(a.steps.getRandomCover()), colour);
+            }
             QCOMPARE(server.requestCount(), 3);
-        }
-        {
-            EngineHarness h(document({spotify}));
-            h.makeView();
-            Artwork a(h, 0.f, quickDownloader());
-            QVERIFY(a.steps.getRandomCover().isNull());
+            h.defaults->remove(QStringLiteral("recentSpotifyArtworks"));
+            QVERIFY(Artwork(h, 0.f, quickDownloader()).steps.getRandomCover().isNull());
             QCOMPARE(server.requestCount(), 3);
         }
     }
@@ -257,7 +235,7 @@ private Q_SLOTS:
     void recentSpotifyArtworksKeepOrder()
     {
         const QString current = QStringLiteral("http://127.0.0.1/current");
-        EngineHarness h(document({player("Spotify", "playing", {{"name", "S"}, {"artworkUrl", current}})}));
+        EngineHarness h(one("Spotify", "playing", "\"artworkUrl\": \"" + current.toUtf8() + "\""));
         h.makeView();
         Artwork a(h);
         const QString key = QStringLiteral("recentSpotifyArtworks");
@@ -281,66 +259,50 @@ private Q_SLOTS:
         // Duplicates and entries that are no text are dropped.
         h.defaults->set(key, QVariantList{"http://127.0.0.1/a", 7, "http://127.0.0.1/b", "http://127.0.0.1/a"});
         a.steps.logSpotifyTrackArtwork();
-        QCOMPARE(a.steps.recentSpotifyArtworks(),
-                 (QStringList{"http://127.0.0.1/a", "http://127.0.0.1/b", current}));
-
-        h.defaults->remove(key);
-        a.steps.logSpotifyTrackArtwork();
-        QCOMPARE(a.steps.recentSpotifyArtworks(), QStringList{current});
+        QCOMPARE(a.steps.recentSpotifyArtworks(), (QStringList{"http://127.0.0.1/a", "http://127.0.0.1/b", current}));
     }
 
+    void artworkAddressesFromTheStandIn_data()
+    {
+        QTest::addColumn<QString>("player");
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<int>("colour");
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("Spotify's, at its natural size") << "Spotify" << "blue.png" << 3 << QSize(64, 64);
+        QTest::newRow("Hermes', sized") << "Hermes" << "green.png" << 2 << QSize(16, 16);
+        QTest::newRow("Spotify's, gone") << "Spotify" << "gone.png" << 0 << QSize(0, 0);
+    }
     void artworkAddressesFromTheStandIn()
     {
+        QFETCH(QString, player);
+        QFETCH(QString, path);
+        QFETCH(int, colour);
+        QFETCH(QSize, size);
         NetworkStandIn server([](const NetworkStandIn::Request &request) {
-            if (request.target == "/spotify.png")
-                return NetworkStandIn::ok(png(Qt::blue, 64), "image/png");
-            if (request.target == "/hermes.png")
-                return NetworkStandIn::ok(png(Qt::green, 64), "image/png");
+            if (request.target == "/blue.png" || request.target == "/green.png")
+                return NetworkStandIn::ok(png(request.target == "/blue.png" ? Qt::blue : Qt::green, 64), "image/png");
             return NetworkStandIn::status(404);
         });
         QVERIFY(server.listen(kHost, kPort));
-        {
-            EngineHarness h(document({player("Spotify", "playing",
-                                             {{"name", "S"}, {"artworkUrl", "http://{server}/spotify.png"}})}));
-            QVERIFY(h.players->setServerAddress(kServer));
-            h.makeView();
-            QCOMPARE(h.state().currentPlayer, 1);
-            Artwork a(h, 16.f, quickDownloader());
-            a.steps.perSourceArtworkStep();
-            QCOMPARE(colourNumber(a.image), 3);
-            QCOMPARE(a.image.size(), QSize(64, 64)); // this path sets no size
-            QCOMPARE(server.requestCount(), 1);
-        }
-        {
-            EngineHarness h(document({player("Hermes", "playing",
-                                             {{"name", "H"}, {"artworkUrl", "http://{server}/hermes.png"}})}));
-            QVERIFY(h.players->setServerAddress(kServer));
-            h.makeView();
-            QCOMPARE(h.state().currentPlayer, 9);
-            Artwork a(h, 16.f, quickDownloader());
-            a.steps.perSourceArtworkStep();
-            QCOMPARE(colourNumber(a.image), 2);
-            QCOMPARE(a.image.size(), QSize(16, 16));
-        }
-        {
-            EngineHarness h(document({player("Spotify", "playing",
-                                             {{"name", "S"}, {"artworkUrl", "http://{server}/gone.png"}})}));
-            QVERIFY(h.players->setServerAddress(kServer));
-            h.makeView();
-            Artwork a(h, 16.f, quickDownloader());
-            LogCapture log;
-            a.steps.perSourceArtworkStep();
-            QVERIFY(a.image.isNull());
-            QVERIFY(log.has(QStringLiteral(
-                "attempted to set artwork image from url provided by Spotify (http://127.0.0.62:45062/gone.png) but failed")));
-        }
+        EngineHarness h(one(qPrintable(player), "playing", "\"artworkUrl\": \"http://{server}/" + path.toUtf8() + "\""));
+        QVERIFY(h.players->setServerAddress(kServer));
+        h.makeView();
+        Artwork a(h, 16.f, quickDownloader());
+        LogCapture log;
+        a.steps.perSourceArtworkStep();
+        QCOMPARE(colourNumber(a.image), colour);
+        QCOMPARE(a.image.size(), size);
+        QCOMPARE(server.requestCount(), 1);
+        QCOMPARE(log.has(QStringLiteral("attempted to set artwork image from url provided by Spotify (%1) but failed")
+                             .arg(address(qPrintable(path)))),
+                 colour == 0);
     }
 
     void broadcasterBytes()
     {
-        EngineHarness h(document({}));
+        EngineHarness h(R"({"processes": ["Finder"]})");
         h.makeView();
-        h.state().currentPlayer = 8;
+        h.state().currentPlayer = PlayerId::Broadcaster;
         Artwork a(h, 4.f);
         h.broadcaster.artwork = png(Qt::yellow, 10);
         a.steps.perSourceArtworkStep();
@@ -357,15 +319,13 @@ private Q_SLOTS:
         QTest::addColumn<bool>("library");
         QTest::addColumn<QVariantMap>("settings");
         QTest::addColumn<int>("shown"); // -1 default image, 0 none, n colour n
-        const QVariantMap none{{"defaultArtwork", 0}, {"actionWhenPaused", 0}};
         QTest::newRow("defaultArtwork 1") << true << false << QVariantMap{{"defaultArtwork", 1}} << -1;
         QTest::newRow("defaultArtwork 2 names no image") << true << false << QVariantMap{{"defaultArtwork", 2}} << 0;
         QTest::newRow("defaultArtwork 1 while userPaused")
             << true << false << QVariantMap{{"defaultArtwork", 1}, {"userPaused", true}} << 0;
         QTest::newRow("paused, actionWhenPaused 1") << false << false << QVariantMap{{"actionWhenPaused", 1}} << -1;
         QTest::newRow("paused, random cover") << false << true << QVariantMap{{"actionWhenPaused", 2}} << 1;
-        QTest::newRow("paused, no random cover to be had")
-            << false << false << QVariantMap{{"actionWhenPaused", 2}} << 0;
+        QTest::newRow("paused, no random cover to be had") << false << false << QVariantMap{{"actionWhenPaused", 2}} << 0;
         QTest::newRow("paused, random cover while userPaused")
             << false << true << QVariantMap{{"actionWhenPaused", 2}, {"userPaused", true}} << 0;
         QTest::newRow("paused, defaultArtwork does not apply")
@@ -377,13 +337,12 @@ private Q_SLOTS:
         QFETCH(bool, library);
         QFETCH(QVariantMap, settings);
         QFETCH(int, shown);
-        Fixture f;
-        QJsonObject itunes = player("iTunes", playing ? "playing" : "paused", {{"name", "A"}, {"duration", 300}});
-        if (library)
-            itunes.insert("library", f.colourFiles(1));
-        EngineHarness h(document({itunes}), settings);
+        Files f;
+        EngineHarness h(Scene::of({player("iTunes", playing ? "playing" : "paused", {R"("duration": 300)"},
+                                          library ? R"("library": )" + f.colours(1) : QByteArray())}),
+                        settings);
         h.makeView();
-        QCOMPARE(h.state().currentPlayer, playing ? 2 : 0);
+        QCOMPARE(h.state().currentPlayer, playing ? PlayerId::ITunes : PlayerId::None);
         Artwork a(h);
         a.steps.perSourceArtworkStep();
         QVERIFY(a.image.isNull());
@@ -392,19 +351,6 @@ private Q_SLOTS:
             QCOMPARE(a.image, a.defaultImage);
         else
             QCOMPARE(colourNumber(a.image), shown);
-    }
-
-    void theViewsEngineShowsArtwork()
-    {
-        Fixture f;
-        EngineHarness h(document({player("iTunes", "playing",
-                                         {{"name", "A"}, {"duration", 300}, {"artwork", f.colourFiles(3)}})}),
-                        {{"multipleArtwork", true}});
-        h.makeView();
-        h.engine().refresh(ThemeId::Classic);
-        QCOMPARE(colourNumber(h.view->getArtworkImage()), 1);
-        h.engine().refresh(ThemeId::AppleTV);
-        QCOMPARE(colourNumber(h.view->getArtworkImage()), 2);
     }
 };
 

@@ -1,11 +1,33 @@
 // Which source the display follows: the process list, the players' status
 // answers, the visiting order and the preferred player, checked through the
 // simulated players and their execution record.
+#include "nowplaying/Scenes.h"
 #include "support/EngineHarness.h"
 
 #include <QtTest>
 
-QByteArray scenario(const char *name);
+using Scene::at;
+using Scene::one;
+using Scene::player;
+
+namespace {
+
+const QByteArray kNothingRuns = Scene::of({player("iTunes", "paused", {R"("name": "Slow")"}, R"("running": false)")},
+                                          {}, R"(["Finder"])");
+const QByteArray kItunesPausesThenQuits = Scene::of({player("iTunes", "playing", {R"("name": "S", "duration": 300)"})},
+                                                    {at(10, "iTunes", "pause"), at(20, "iTunes", "quit")});
+
+QByteArray paused(std::initializer_list<const char *> names, const char *processes = nullptr)
+{
+    QByteArray players;
+    for (const char *name : names)
+        players += (players.isEmpty() ? "" : ", ") + player(name, "paused", {R"("name": "A")"});
+    return Scene::of({players}, {}, processes);
+}
+
+} // namespace
+
+QByteArray quotedProcesses();
 
 class TestPlayerDetection : public QObject
 {
@@ -18,16 +40,28 @@ private Q_SLOTS:
         QTest::addColumn<int>("preferredSetting");
         QTest::addColumn<int>("current");
         QTest::addColumn<int>("preferred");
-        QTest::newRow("Spotify plays, iTunes paused") << scenario("spotifyPlaysItunesPaused") << 2 << 1 << 1;
-        QTest::newRow("both paused: iTunes") << scenario("spotifyAndItunesPaused") << 2 << 0 << 2;
-        QTest::newRow("both paused, Spotify preferred") << scenario("spotifyAndItunesPaused") << 1 << 0 << 1;
-        QTest::newRow("the setting does not pick Music over iTunes")
-            << scenario("itunesAndMusicPaused") << 12 << 0 << 2;
-        QTest::newRow("Swinsian beats Music") << scenario("swinsianAndMusicPlay") << 2 << 7 << 7;
-        QTest::newRow("Spotify answering 'playing'") << scenario("spotifySaysPlaying") << 2 << 1 << 1;
-        QTest::newRow("Airfoil plays while it has a title") << scenario("airfoilPlays") << 2 << 10 << 10;
-        QTest::newRow("lower-case itunes process") << scenario("lowerCaseItunes") << 2 << 2 << 2;
-        QTest::newRow("a player that is not running") << scenario("nothingRuns") << 2 << 0 << 0;
+        const QByteArray spotifyPlays = player("Spotify", "playing", {R"("name": "Fast", "duration": 200)"});
+        QTest::newRow("Spotify plays, iTunes paused") << Scene::of({player("iTunes", "paused", {}), spotifyPlays})
+                                                      << 2 << 1 << 1;
+        QTest::newRow("both paused: iTunes") << paused({"iTunes", "Spotify"}) << 2 << 0 << 2;
+        QTest::newRow("both paused, Spotify preferred") << paused({"iTunes", "Spotify"}) << 1 << 0 << 1;
+        QTest::newRow("a stored number that is no player") << paused({"Spotify"}) << 42 << 0 << 1;
+        QTest::newRow("the setting does not pick Music over iTunes") << paused({"iTunes", "Music"}) << 12 << 0 << 2;
+        QTest::newRow("Swinsian beats Music")
+            << Scene::of({player("Music", "playing", {R"("duration": 100)"}),
+                          player("Swinsian", "playing", {R"("duration": 100)"})})
+            << 2 << 7 << 7;
+        QTest::newRow("Spotify answering 'playing'")
+            << one("Spotify", "playing", R"("duration": 200)", R"("statusAnswers": {"playing": "playing"})") << 2 << 1
+            << 1;
+        QTest::newRow("Airfoil plays while it has a title") << one("Airfoil Satellite", "playing", R"("name": "Air")")
+                                                            << 2 << 10 << 10;
+        QTest::newRow("Hermes says play") << one("Hermes", "playing", R"("name": "H")") << 2 << 9 << 9;
+        QTest::newRow("Ecoute's codes") << one("Ecoute", "playing", R"("name": "E")") << 2 << 4 << 4;
+        QTest::newRow("Radium's boolean") << one("Radium", "playing", R"("name": "R")") << 2 << 6 << 6;
+        QTest::newRow("lower-case itunes process")
+            << one("iTunes", "playing", R"("duration": 100)", R"("processName": "itunes")") << 2 << 2 << 2;
+        QTest::newRow("a player that is not running") << kNothingRuns << 2 << 0 << 0;
     }
     void choosesThePlayingPlayer()
     {
@@ -37,14 +71,14 @@ private Q_SLOTS:
         QFETCH(int, preferred);
         EngineHarness h(scenario, {{QStringLiteral("preferredPlayer"), preferredSetting}});
         h.makeView();
-        QCOMPARE(h.state().currentPlayer, current);
-        QCOMPARE(h.state().preferredPlayer, preferred);
-        QCOMPARE(h.engine().scripts().scriptsSetUpFor, current);
+        QCOMPARE(int(h.state().currentPlayer), current);
+        QCOMPARE(int(h.state().preferredPlayer), preferred);
+        QCOMPARE(int(h.engine().scripts().scriptsSetUpFor), current);
     }
 
     void detectionCostsOneProcessListAndOneStatusPerPlayer()
     {
-        EngineHarness h(scenario("threePaused"));
+        EngineHarness h(paused({"iTunes", "Spotify", "Swinsian"}, R"(["Finder", "Dock"])"));
         h.makeView();
         h.players->clearExecutions();
         h.engine().determinePlayer();
@@ -52,24 +86,24 @@ private Q_SLOTS:
                                             ScriptText::status("Spotify"), ScriptText::status("iTunes")}));
 
         // Spotify answering "playing" is read from one run.
-        EngineHarness spotify(scenario("spotifySaysPlaying"));
+        EngineHarness spotify(one("Spotify", "playing", R"("duration": 200)", R"("statusAnswers": {"playing": "playing"})"));
         spotify.makeView();
         spotify.players->clearExecutions();
         spotify.engine().determinePlayer();
         QCOMPARE(spotify.executedCount(ScriptText::status("Spotify")), 1);
         spotify.players->clearExecutions();
-        QVERIFY(!spotify.engine().playerHasChanged(1));
+        QVERIFY(!spotify.engine().playerHasChanged(PlayerId::Spotify));
         QCOMPARE(spotify.executed(), (QStringList{ScriptText::processList(), ScriptText::status("Spotify")}));
     }
 
     void noPlayerAndTheBroadcaster()
     {
-        EngineHarness quiet(scenario("nothingRuns"));
+        EngineHarness quiet(kNothingRuns);
         quiet.makeView();
         QVERIFY(quiet.state().noPlayer);
         QCOMPARE(quiet.broadcaster.starts, 0);
 
-        EngineHarness listening(scenario("nothingRuns"), {{QStringLiteral("listenForBroadcaster"), true}});
+        EngineHarness listening(kNothingRuns, {{QStringLiteral("listenForBroadcaster"), true}});
         listening.makeView();
         QVERIFY(!listening.state().noPlayer);
         QCOMPARE(listening.broadcaster.starts, 1);
@@ -77,126 +111,94 @@ private Q_SLOTS:
         // Re-detection keeps a broadcaster source…
         listening.broadcaster.track = QStringLiteral("Far Away");
         QVERIFY(listening.engine().acceptBroadcasterReport());
-        QVERIFY(!listening.engine().playerHasChanged(8));
-        QCOMPARE(listening.state().currentPlayer, 8);
-    }
+        QVERIFY(!listening.engine().playerHasChanged(PlayerId::Broadcaster));
+        QCOMPARE(listening.state().currentPlayer, PlayerId::Broadcaster);
 
-    void aLocalPlayerTakesOverFromTheBroadcaster()
-    {
-        EngineHarness h(scenario("itunesStartsLater"), {{QStringLiteral("listenForBroadcaster"), true}});
+        // … and a local player that starts takes over from it.
+        EngineHarness h(Scene::of({player("iTunes", "paused", {R"("duration": 300)"})}, {at(1, "iTunes", "resume")}),
+                        {{QStringLiteral("listenForBroadcaster"), true}});
         h.makeView();
         h.broadcaster.track = QStringLiteral("Far Away");
         QVERIFY(h.engine().acceptBroadcasterReport());
-        h.clock.beginFrame(); // frame 1: iTunes starts playing
-        QVERIFY(h.engine().playerHasChanged(8));
-        QCOMPARE(h.state().currentPlayer, 2);
+        h.clock.beginFrame();
+        QVERIFY(h.engine().playerHasChanged(PlayerId::Broadcaster));
+        QCOMPARE(h.state().currentPlayer, PlayerId::ITunes);
     }
 
     void playerHasChangedWhenThePlayerStopsOrQuits()
     {
-        EngineHarness h(scenario("itunesPausesThenQuits"));
+        EngineHarness h(kItunesPausesThenQuits);
         h.makeView();
-        QCOMPARE(h.state().currentPlayer, 2);
-        QVERIFY(!h.engine().playerHasChanged(2));
+        QCOMPARE(h.state().currentPlayer, PlayerId::ITunes);
+        QVERIFY(h.slots().iTunesRandomArtworkScript);
+        QVERIFY(!h.engine().playerHasChanged(PlayerId::ITunes));
         while (h.clock.frame() < 10)
             h.clock.beginFrame(); // paused at frame 10
-        QVERIFY(h.engine().playerHasChanged(2));
-        QCOMPARE(h.state().currentPlayer, 0);
-        QCOMPARE(h.state().preferredPlayer, 2);
+        QVERIFY(h.engine().playerHasChanged(PlayerId::ITunes));
+        QCOMPARE(h.state().currentPlayer, PlayerId::None);
+        QCOMPARE(h.state().preferredPlayer, PlayerId::ITunes);
         while (h.clock.frame() < 20)
             h.clock.beginFrame(); // quit at frame 20
-        QVERIFY(!h.engine().playerHasChanged(0)); // nothing was playing, nothing plays
-        QCOMPARE(h.state().preferredPlayer, 0);
+        QVERIFY(!h.engine().playerHasChanged(PlayerId::None)); // nothing was playing, nothing plays
+        QCOMPARE(h.state().preferredPlayer, PlayerId::None);
         QVERIFY(h.state().noPlayer);
+        // The random artwork script goes with its player.
+        QVERIFY(!h.slots().iTunesRandomArtworkScript);
+    }
+
+    void musicIsCheckedThroughAPreferredITunes()
+    {
+        EngineHarness h(Scene::of({player("iTunes", "paused", {}), player("Music", "playing", {R"("duration": 90)"})}));
+        h.makeView();
+        QCOMPARE(h.state().currentPlayer, PlayerId::Music);
+        h.state().preferredPlayer = PlayerId::ITunes;
+        h.players->clearExecutions();
+        QVERIFY(!h.engine().playerHasChanged(PlayerId::Music)); // iTunes is asked, then all again
+        QCOMPARE(h.executed().mid(0, 2), (QStringList{ScriptText::processList(), ScriptText::status("iTunes")}));
+        QCOMPARE(h.state().currentPlayer, PlayerId::Music);
     }
 
     void keysActOnTheFollowedPlayer()
     {
         // iTunes is preferred (visited first of the two), Music is visited last.
-        EngineHarness h(scenario("itunesAndMusicPaused"));
+        EngineHarness h(paused({"iTunes", "Music"}));
         h.makeView();
-        QCOMPARE(h.state().preferredPlayer, 2);
+        QCOMPARE(h.state().preferredPlayer, PlayerId::ITunes);
         QVERIFY(h.slots().PPScript);
         QCOMPARE(h.slots().PPScript->source(), QStringLiteral("tell application \"iTunes\"\rplaypause\rend tell"));
     }
 
-    void randomArtworkScriptsGoWithTheirPlayer()
-    {
-        EngineHarness h(scenario("itunesPausesThenQuits"));
-        h.makeView();
-        QVERIFY(h.slots().iTunesRandomArtworkScript);
-        while (h.clock.frame() < 20)
-            h.clock.beginFrame(); // iTunes quits
-        h.engine().determinePlayer();
-        QVERIFY(!h.slots().iTunesRandomArtworkScript);
-    }
-
     void runningProcessesAreTrimmed()
     {
-        EngineHarness h(scenario("quotedProcess"));
+        EngineHarness h(quotedProcesses());
         h.makeView();
         QCOMPARE(h.engine().detection().runningProcessesArray(),
                  (QStringList{QStringLiteral("Finder"), QStringLiteral("Swinsian")}));
-        QVERIFY(h.engine().detection().isRunning(7));
-        QVERIFY(!h.engine().detection().isRunning(2));
+        QVERIFY(h.engine().detection().isRunning(PlayerId::Swinsian));
+        QVERIFY(!h.engine().detection().isRunning(PlayerId::ITunes));
     }
 
     void pauseCheckCostsOneRunningTestAndOneStatus()
     {
-        EngineHarness h(scenario("itunesPausesThenQuits"));
+        EngineHarness h(kItunesPausesThenQuits);
         h.makeView();
         h.players->clearExecutions();
         h.engine().pauseCheck();
         QCOMPARE(h.executed(), (QStringList{ScriptText::processList(), ScriptText::status("iTunes")}));
-        QCOMPARE(h.state().currentPlayer, 2);
+        QCOMPARE(h.state().currentPlayer, PlayerId::ITunes);
         while (h.clock.frame() < 10)
             h.clock.beginFrame();
         h.engine().pauseCheck();
-        QCOMPARE(h.state().currentPlayer, 0);
-        QCOMPARE(h.state().preferredPlayer, 2); // still followed, for the paused text
+        QCOMPARE(h.state().currentPlayer, PlayerId::None);
+        QCOMPARE(h.state().preferredPlayer, PlayerId::ITunes); // still followed, for the paused text
     }
 };
 
-QByteArray scenario(const char *name)
+// Quotes, apostrophes and spaces around process names (kept apart: the
+// meta-object compiler misreads them inside the class).
+QByteArray quotedProcesses()
 {
-    static const QHash<QByteArray, QByteArray> scenarios = {
-        {"spotifyPlaysItunesPaused", R"({"players": [
-            {"name": "iTunes", "state": "paused", "tracks": [{"name": "Slow"}]},
-            {"name": "Spotify", "state": "playing", "tracks": [{"name": "Fast", "duration": 200}]}]})"},
-        {"spotifyAndItunesPaused", R"({"players": [
-            {"name": "iTunes", "state": "paused", "tracks": [{"name": "Slow"}]},
-            {"name": "Spotify", "state": "paused", "tracks": [{"name": "Fast"}]}]})"},
-        {"itunesAndMusicPaused", R"({"players": [
-            {"name": "iTunes", "state": "paused", "tracks": [{"name": "Slow"}]},
-            {"name": "Music", "state": "paused", "tracks": [{"name": "Fast"}]}]})"},
-        {"swinsianAndMusicPlay", R"({"players": [
-            {"name": "Music", "state": "playing", "tracks": [{"name": "M", "duration": 100}]},
-            {"name": "Swinsian", "state": "playing", "tracks": [{"name": "S", "duration": 100}]}]})"},
-        {"spotifySaysPlaying", R"({"players": [
-            {"name": "Spotify", "state": "playing", "statusAnswers": {"playing": "playing"},
-             "tracks": [{"name": "Fast", "duration": 200}]}]})"},
-        {"airfoilPlays", R"({"players": [
-            {"name": "Airfoil Satellite", "state": "playing", "tracks": [{"name": "Over the air"}]}]})"},
-        {"lowerCaseItunes", R"({"players": [
-            {"name": "iTunes", "processName": "itunes", "state": "playing",
-             "tracks": [{"name": "Quiet", "duration": 100}]}]})"},
-        {"nothingRuns", R"({"processes": ["Finder"], "players": [
-            {"name": "iTunes", "running": false, "tracks": [{"name": "Slow"}]}]})"},
-        {"threePaused", R"({"processes": ["Finder", "Dock"], "players": [
-            {"name": "iTunes", "state": "paused", "tracks": [{"name": "A"}]},
-            {"name": "Spotify", "state": "paused", "tracks": [{"name": "B"}]},
-            {"name": "Swinsian", "state": "paused", "tracks": [{"name": "C"}]}]})"},
-        {"itunesStartsLater", R"({"players": [
-            {"name": "iTunes", "state": "paused", "tracks": [{"name": "Later", "duration": 300}]}],
-            "events": [{"frame": 1, "player": "iTunes", "action": "resume"}]})"},
-        {"itunesPausesThenQuits", R"({"players": [
-            {"name": "iTunes", "state": "playing", "tracks": [{"name": "Short", "duration": 300}]}],
-            "events": [{"frame": 10, "player": "iTunes", "action": "pause"},
-                       {"frame": 20, "player": "iTunes", "action": "quit"}]})"},
-        {"quotedProcess", R"({"processes": ["\"Finder' "], "players": [
-            {"name": "Swinsian", "processName": " 'Swinsian\"", "state": "paused", "tracks": [{"name": "Q"}]}]})"},
-    };
-    return scenarios.value(name);
+    return Scene::of({player("Swinsian", "paused", {}, R"("processName": " 'Swinsian\"")")}, {}, R"(["\"Finder' "])");
 }
 
 QTEST_GUILESS_MAIN(TestPlayerDetection)

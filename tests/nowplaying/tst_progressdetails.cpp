@@ -1,9 +1,13 @@
 // Progress values per source with their range checks, and the extended
 // details: which lines appear, how they read, and in what order.
 #include "render/LabelDetails.h"
+#include "nowplaying/Scenes.h"
 #include "support/EngineHarness.h"
 
 #include <QtTest>
+
+using Scene::one;
+using Scene::player;
 
 QByteArray scenario(const char *name);
 
@@ -95,21 +99,41 @@ private Q_SLOTS:
         QCOMPARE(!h.state().progress.hidden, set);
     }
 
-    void detailsInTheirOrder()
+    void details_data()
     {
-        EngineHarness h(scenario("itunesDetailed"), {{QStringLiteral("theme"), 0},
-                                                     {QStringLiteral("classicSettings"), allSwitches()}});
+        QTest::addColumn<QByteArray>("scenario");
+        QTest::addColumn<QVariantMap>("settings");
+        QTest::addColumn<QStringList>("lines");
+        const QVariantMap all{{"theme", 0}, {"classicSettings", allSwitches()}};
+        QTest::newRow("in their order") << scenario("itunesDetailed") << all
+                                        << QStringList{"Title", "1999", "", "MPEG audio file", "256 kbps", "44100 Hz",
+                                                       "Added: 17 May 2019", "Last played: 2 Dec 2026", "Play count: 7"};
+        QTest::newRow("none under Random") << scenario("itunesDetailed")
+                                           << QVariantMap{{"theme", 4}, {"currentRandomTheme", 0},
+                                                          {"classicSettings", allSwitches()}}
+                                           << QStringList{"Title"};
+        QTest::newRow("none without switches") << scenario("itunesDetailed") << QVariantMap{{"theme", 0}}
+                                               << QStringList{"Title"};
+        // Year "0", bit rate 0, no dates: without a year the kind follows the label directly.
+        QTest::newRow("missing values") << scenario("itunesSparse") << all
+                                        << QStringList{"Title", "AAC audio file", "Play count: 0"};
+        QTest::newRow("Swinsian's own slots") << scenario("swinsianNoYear") << all
+                                              << QStringList{"Title", "", "24-bit", "Play count: 0"};
+    }
+    void details()
+    {
+        QFETCH(QByteArray, scenario);
+        QFETCH(QVariantMap, settings);
+        QFETCH(QStringList, lines);
+        EngineHarness h(scenario, settings);
         h.makeView();
         h.engine().refresh(ThemeId::Classic);
-        QCOMPARE(detailLines(h), (QStringList{"Title", "1999", "", "MPEG audio file", "256 kbps", "44100 Hz",
-                                              "Added: 17 May 2019", "Last played: 2 Dec 2026",
-                                              "Play count: 7"}));
+        QCOMPARE(detailLines(h), lines);
     }
 
     void detailsAreStyledSmallAndTranslucent()
     {
-        EngineHarness h(scenario("itunesDetailed"), {{QStringLiteral("theme"), 0},
-                                                     {QStringLiteral("classicSettings"), allSwitches()}});
+        EngineHarness h(scenario("itunesDetailed"), {{"theme", 0}, {"classicSettings", allSwitches()}});
         h.makeView();
         h.engine().refresh(ThemeId::Classic);
         AttributedString label(QStringLiteral("Title"));
@@ -123,66 +147,29 @@ private Q_SLOTS:
         QCOMPARE(blur.styleAt(blur.length() - 1).foregroundOrDefault(), AttributedStyle::white(0.0, 0.75));
     }
 
-    void noDetailsUnderRandomOrWithoutSwitches()
+    void detailsDoNotOutliveTheirSource()
     {
-        EngineHarness random(scenario("itunesDetailed"), {{QStringLiteral("theme"), 4},
-                                                          {QStringLiteral("currentRandomTheme"), 0},
-                                                          {QStringLiteral("classicSettings"), allSwitches()}});
-        random.makeView();
-        random.engine().refresh(ThemeId::Classic);
-        QCOMPARE(detailLines(random), QStringList{"Title"});
-
-        EngineHarness off(scenario("itunesDetailed"), {{QStringLiteral("theme"), 0}});
-        off.makeView();
-        off.engine().refresh(ThemeId::Classic);
-        QCOMPARE(detailLines(off), QStringList{"Title"});
-    }
-
-    void missingValuesGiveNoLine()
-    {
-        // Year "0", bit rate 0, no dates: kind and the play count remain.
-        EngineHarness h(scenario("itunesSparse"), {{QStringLiteral("theme"), 0},
-                                                   {QStringLiteral("classicSettings"), allSwitches()}});
-        h.makeView();
-        h.engine().refresh(ThemeId::Classic);
-        // Without a year the kind follows the label directly.
-        QCOMPARE(detailLines(h), (QStringList{"Title", "AAC audio file", "Play count: 0"}));
-
-        EngineHarness swinsian(scenario("swinsianNoYear"), {{QStringLiteral("theme"), 0},
-                                                           {QStringLiteral("classicSettings"), allSwitches()}});
-        swinsian.makeView();
-        swinsian.engine().refresh(ThemeId::Classic);
-        QCOMPARE(detailLines(swinsian), (QStringList{"Title", "", "24-bit", "Play count: 0"}));
-    }
-
-    void libraryDetailsDoNotOutliveTheirSource()
-    {
-        EngineHarness h(scenario("itunesThenSpotify"), {{QStringLiteral("theme"), 0},
-                                                        {QStringLiteral("classicSettings"), allSwitches()}});
+        EngineHarness h(scenario("itunesThenSpotify"), {{"theme", 0}, {"classicSettings", allSwitches()}});
         h.makeView();
         h.engine().refresh(ThemeId::Classic);
         QVERIFY(detailLines(h).contains(QStringLiteral("1999")));
         while (h.clock.frame() < 10)
             h.clock.beginFrame();
         h.engine().determinePlayer();
-        QCOMPARE(h.state().currentPlayer, 1);
+        QCOMPARE(h.state().currentPlayer, PlayerId::Spotify);
         h.engine().refresh(ThemeId::Classic);
         QCOMPARE(detailLines(h), QStringList{"Title"});
-    }
 
-    void broadcasterDetails()
-    {
-        EngineHarness h(scenario("none"), {{QStringLiteral("listenForBroadcaster"), true},
-                                           {QStringLiteral("theme"), 0},
-                                           {QStringLiteral("classicSettings"), allSwitches()}});
-        h.makeView();
-        h.broadcaster.track = QStringLiteral("Far");
-        h.broadcaster.bitrate = 320;
-        h.broadcaster.bitdepth = 0;
-        h.broadcaster.kind = QStringLiteral("FLAC");
-        h.engine().acceptBroadcasterReport();
-        h.engine().refresh(ThemeId::Classic);
-        QCOMPARE(detailLines(h), (QStringList{"Title", "FLAC", "320"}));
+        // The broadcaster's own, with no library details.
+        EngineHarness b(scenario("none"), {{"listenForBroadcaster", true}, {"theme", 0}, {"classicSettings", allSwitches()}});
+        b.makeView();
+        b.broadcaster.track = QStringLiteral("Far");
+        b.broadcaster.bitrate = 320;
+        b.broadcaster.bitdepth = 0;
+        b.broadcaster.kind = QStringLiteral("FLAC");
+        b.engine().acceptBroadcasterReport();
+        b.engine().refresh(ThemeId::Classic);
+        QCOMPARE(detailLines(b), (QStringList{"Title", "FLAC", "320"}));
     }
 
 private:
@@ -200,30 +187,21 @@ QByteArray scenario(const char *name)
 {
     static const QHash<QByteArray, QByteArray> scenarios = {
         {"none", R"({"processes": ["Finder"]})"},
-        {"spotify", R"({"players": [{"name": "Spotify", "state": "playing", "position": 30,
-            "tracks": [{"name": "S", "duration": 215}]}]})"},
-        {"itunes", R"({"players": [{"name": "iTunes", "state": "playing", "position": 12.5,
-            "tracks": [{"name": "I", "duration": 245.3}]}]})"},
-        {"itunesDayLong", R"({"players": [{"name": "iTunes", "state": "playing", "position": 12,
-            "tracks": [{"name": "I", "duration": 86400}]}]})"},
-        {"snowtape", R"({"players": [{"name": "Snowtape", "state": "playing", "tracks": [{"name": "S"}]}]})"},
-        {"airfoil", R"({"players": [{"name": "Airfoil Satellite", "state": "playing", "tracks": [{"name": "A"}]}]})"},
-        {"itunesPaused", R"({"players": [{"name": "iTunes", "state": "paused", "tracks": [{"name": "I"}]}]})"},
-        {"itunesStream", R"({"players": [{"name": "iTunes", "state": "playing",
-            "tracks": [{"name": "Stream", "streamTitle": "Artist - Title"}]}]})"},
-        {"itunesDetailed", R"({"players": [{"name": "iTunes", "state": "playing", "tracks": [
-            {"name": "I", "duration": 200, "year": 1999, "kind": "MPEG audio file", "bitRate": 256,
-             "sampleRate": 44100, "dateAdded": "2019-05-17T12:00:00", "playedDate": "2026-12-02T12:00:00",
-             "playCount": 7}]}]})"},
-        {"itunesSparse", R"({"players": [{"name": "iTunes", "state": "playing", "tracks": [
-            {"name": "I", "duration": 200, "year": 0, "kind": "AAC audio file"}]}]})"},
-        {"swinsianNoYear", R"({"players": [{"name": "Swinsian", "state": "playing", "tracks": [
-            {"name": "S", "duration": 200, "year": 0, "bitDepth": 24}]}]})"},
-        {"itunesThenSpotify", R"({"players": [
-            {"name": "iTunes", "state": "playing", "tracks": [{"name": "I", "duration": 200, "year": 1999}]},
-            {"name": "Spotify", "state": "paused", "tracks": [{"name": "S", "duration": 200}]}],
-            "events": [{"frame": 10, "player": "iTunes", "action": "pause"},
-                       {"frame": 10, "player": "Spotify", "action": "resume"}]})"},
+        {"spotify", one("Spotify", "playing", R"("duration": 215)", R"("position": 30)")},
+        {"itunes", one("iTunes", "playing", R"("duration": 245.3)", R"("position": 12.5)")},
+        {"itunesDayLong", one("iTunes", "playing", R"("duration": 86400)", R"("position": 12)")},
+        {"snowtape", one("Snowtape", "playing", R"("name": "S")")},
+        {"airfoil", one("Airfoil Satellite", "playing", R"("name": "A")")},
+        {"itunesPaused", one("iTunes", "paused", R"("name": "I")")},
+        {"itunesStream", one("iTunes", "playing", R"("name": "Stream", "streamTitle": "Artist - Title")")},
+        {"itunesDetailed", one("iTunes", "playing", R"("duration": 200, "year": 1999, "kind": "MPEG audio file", "bitRate": 256,
+            "sampleRate": 44100, "dateAdded": "2019-05-17T12:00:00", "playedDate": "2026-12-02T12:00:00", "playCount": 7)")},
+        {"itunesSparse", one("iTunes", "playing", R"("duration": 200, "year": 0, "kind": "AAC audio file")")},
+        {"swinsianNoYear", one("Swinsian", "playing", R"("duration": 200, "year": 0, "bitDepth": 24)")},
+        {"itunesThenSpotify",
+         Scene::of({player("iTunes", "playing", {R"("duration": 200, "year": 1999)"}),
+                    player("Spotify", "paused", {R"("duration": 200)"})},
+                   {Scene::at(10, "iTunes", "pause"), Scene::at(10, "Spotify", "resume")})},
     };
     return scenarios.value(name);
 }

@@ -1,9 +1,14 @@
 // Pause and track-change checks and the now-playing refresh, through the
 // simulated players: what the track record holds after each source's refresh,
 // the paused texts, the broadcaster placeholders and the notifications.
+#include "nowplaying/Scenes.h"
 #include "support/EngineHarness.h"
 
 #include <QtTest>
+
+using Scene::at;
+using Scene::one;
+using Scene::player;
 
 QByteArray scenario(const char *name);
 
@@ -47,19 +52,38 @@ private Q_SLOTS:
         QTest::addColumn<int>("layout");
         QTest::addColumn<QString>("label");
         QTest::addColumn<int>("rating");
-        QTest::newRow("Spotify trims stars and tildes") << scenario("spotify") << 0 << "Song|Band|Record" << 64;
+        const QByteArray itunes = one("iTunes", "playing", R"("name": "*Song~", "artist": "Band", "album": "Record", "duration": 100, "rating": 80)");
+        const auto stream = [](const char *name, const char *title) {
+            return one(name, "playing", QByteArray(R"("name": "Stream", "streamTitle": ")") + title + "\"");
+        };
+        QTest::newRow("Spotify trims stars and tildes")
+            << one("Spotify", "playing", R"("name": " *Song~ ", "artist": "Band", "album": "Record", "duration": 100, "popularity": 64)")
+            << 0 << "Song|Band|Record" << 64;
         QTest::newRow("Swinsian keeps tildes") << scenario("swinsian") << 0 << "Song~|Band|Record" << 4;
-        QTest::newRow("Snowtape is not split") << scenario("snowtape") << 0 << "Band - Song|Band|Station" << 0;
+        QTest::newRow("Snowtape is not split")
+            << one("Snowtape", "playing", R"("name": "Band - Song", "artist": "Band", "album": "Station")") << 0
+            << "Band - Song|Band|Station" << 2;
         QTest::newRow("Radium splits artist and title")
-            << scenario("radium") << 0 << "Song|Band|Station" << 0;
-        QTest::newRow("Radium with one piece") << scenario("radiumOnePiece") << 0 << "|Just a jingle|Station" << 0;
-        QTest::newRow("Hermes trims white space only") << scenario("hermes") << 0 << "*Song*|Band|Record" << 1;
-        QTest::newRow("iTunes in Classic keeps tildes") << scenario("itunes") << 0 << "Song~|Band|Record" << 80;
-        QTest::newRow("iTunes in Apple TV trims them") << scenario("itunes") << 5 << "Song|Band|Record" << 80;
-        QTest::newRow("stream of three parts") << scenario("streamThree") << 0 << "Title|Artist|Album" << 0;
-        QTest::newRow("stream of two parts") << scenario("streamTwo") << 0 << "Title|Artist|" << 0;
-        QTest::newRow("stream of one part") << scenario("streamOne") << 0 << "|Radio Paradise|" << 0;
-        QTest::newRow("Airfoil has no rating") << scenario("airfoil") << 0 << "Song|Band|Record" << 0;
+            << one("Radium", "playing", R"("name": "Band - Song [Live]", "album": "Station")") << 0 << "Song|Band|Station" << 2;
+        QTest::newRow("Radium with one piece") << one("Radium", "playing", R"("name": " Just a jingle ", "album": "Station")")
+                                               << 0 << "|Just a jingle|Station" << 2;
+        QTest::newRow("Hermes trims white space only")
+            << one("Hermes", "playing", R"("name": "\n*Song* ", "artist": "Band", "album": "Record", "duration": 100, "rating": 1)")
+            << 0 << "*Song*|Band|Record" << 1;
+        QTest::newRow("Ecoute reads its rating")
+            << one("Ecoute", "playing", R"("name": "~Song", "artist": "Band", "album": "Record", "rating": 3)") << 0
+            << "Song|Band|Record" << 3;
+        QTest::newRow("Audirvana trims nothing")
+            << one("Audirvana", "playing", R"("name": "*Song~", "artist": "Band", "album": "Record")") << 0
+            << "*Song~|Band|Record" << 2;
+        QTest::newRow("iTunes in Classic keeps tildes") << itunes << 0 << "Song~|Band|Record" << 80;
+        QTest::newRow("iTunes in Apple TV trims them") << itunes << 5 << "Song|Band|Record" << 80;
+        QTest::newRow("stream of three parts") << stream("iTunes", "Artist - Album - ~Title") << 0 << "Title|Artist|Album" << 2;
+        QTest::newRow("stream of two parts") << stream("iTunes", "Artist - Title") << 0 << "Title|Artist|" << 2;
+        QTest::newRow("stream of one part") << stream("Music", "Radio Paradise") << 0 << "|Radio Paradise|" << 2;
+        QTest::newRow("Airfoil has no rating")
+            << one("Airfoil Satellite", "playing", R"("name": "Song", "artist": "Band", "album": "Record")") << 0
+            << "Song|Band|Record" << 0;
     }
     void refreshReadsEachSource()
     {
@@ -69,6 +93,7 @@ private Q_SLOTS:
         QFETCH(int, rating);
         EngineHarness h(scenario);
         h.makeView();
+        h.state().track.rating = 2; // what the previous source left
         h.engine().refresh(static_cast<ThemeId>(layout));
         QCOMPARE(labelOf(h), label);
         QCOMPARE(h.state().track.rating, rating);
@@ -86,57 +111,53 @@ private Q_SLOTS:
         QVERIFY(h.state().track.iTunesRadio);
         runTo(h, 20); // iTunes pauses, Spotify plays
         h.engine().determinePlayer();
-        QCOMPARE(h.state().currentPlayer, 1);
+        QCOMPARE(h.state().currentPlayer, PlayerId::Spotify);
         h.engine().refresh(ThemeId::Classic);
         QVERIFY(!h.state().track.iTunesRadio); // Spotify's bar, marks and change checks work again
     }
 
     void pausedTexts_data()
     {
-        QTest::addColumn<bool>("userPaused");
-        QTest::addColumn<int>("showPaused");
-        QTest::addColumn<int>("actionWhenPaused");
+        QTest::addColumn<QByteArray>("scenario");
+        QTest::addColumn<QVariantMap>("settings");
+        QTest::addColumn<int>("layout");
         QTest::addColumn<QString>("title");
         QTest::addColumn<bool>("keepsArtwork");
-        QTest::newRow("keyboard pause, showPaused 1") << true << 1 << 2 << "iTunes Paused" << true;
-        QTest::newRow("keyboard pause, showPaused 0") << true << 0 << 2 << "<none>" << false;
-        QTest::newRow("player paused itself") << false << 1 << 2 << "iTunes Paused" << false;
-        QTest::newRow("actionWhenPaused 3: no text") << false << 1 << 3 << "<none>" << false;
+        const QByteArray itunes = scenario("itunesPaused");
+        const QVariantMap keyboard{{"userPaused", true}, {"showPaused", 1}, {"actionWhenPaused", 2}};
+        const QVariantMap itself{{"userPaused", false}, {"showPaused", 1}, {"actionWhenPaused", 2}};
+        QTest::newRow("keyboard pause, showPaused 1") << itunes << keyboard << 0 << "iTunes Paused" << true;
+        QTest::newRow("keyboard pause, showPaused 0")
+            << itunes << QVariantMap{{"userPaused", true}, {"showPaused", 0}} << 0 << "<none>" << false;
+        QTest::newRow("player paused itself") << itunes << itself << 0 << "iTunes Paused" << false;
+        QTest::newRow("the text layout keeps the artwork") << itunes << itself << 1 << "iTunes Paused" << true;
+        QTest::newRow("actionWhenPaused 3: no text")
+            << itunes << QVariantMap{{"actionWhenPaused", 3}} << 0 << "<none>" << false;
+        QTest::newRow("Rdio has no paused text")
+            << one("Rdio", "paused", R"("name": "R")") << QVariantMap{{"preferredPlayer", 5}} << 0 << "<none>" << false;
+        // The host clears firstRun on frame 1; here it is still set.
+        QTest::newRow("a broadcaster listener's first cycle starts blank")
+            << itunes << QVariantMap{{"listenForBroadcaster", true}} << 0 << "" << false;
     }
     void pausedTexts()
     {
-        QFETCH(bool, userPaused);
-        QFETCH(int, showPaused);
-        QFETCH(int, actionWhenPaused);
+        QFETCH(QByteArray, scenario);
+        QFETCH(QVariantMap, settings);
+        QFETCH(int, layout);
         QFETCH(QString, title);
         QFETCH(bool, keepsArtwork);
-        EngineHarness h(scenario("itunesPaused"), {{QStringLiteral("userPaused"), userPaused},
-                                                   {QStringLiteral("showPaused"), showPaused},
-                                                   {QStringLiteral("actionWhenPaused"), actionWhenPaused}});
+        EngineHarness h(scenario, settings);
         h.makeView();
+        QVERIFY(isLocalPlayer(h.state().preferredPlayer));
         h.view->setArtworkImage(someArtwork());
-        h.engine().refresh(ThemeId::Classic);
+        h.engine().refresh(static_cast<ThemeId>(layout));
         QCOMPARE(line(h.state().track.trackString), title);
         QVERIFY(!h.state().track.artistString);
         QCOMPARE(!h.view->getArtworkImage().isNull(), keepsArtwork);
-    }
-
-    void rdioHasNoPausedText()
-    {
-        EngineHarness h(scenario("rdioPaused"), {{QStringLiteral("preferredPlayer"), 5}});
-        h.makeView();
-        QCOMPARE(h.state().preferredPlayer, 5);
-        h.engine().refresh(ThemeId::Classic);
-        QVERIFY(!h.state().track.trackString);
-    }
-
-    void textLayoutLeavesTheArtworkAlone()
-    {
-        EngineHarness h(scenario("itunesPaused"));
-        h.makeView();
-        h.view->setArtworkImage(someArtwork());
-        h.engine().refresh(ThemeId::Text);
-        QVERIFY(!h.view->getArtworkImage().isNull());
+        h.view->cycle().firstRun = false;
+        h.engine().refresh(static_cast<ThemeId>(layout));
+        if (title.isEmpty())
+            QCOMPARE(line(h.state().track.trackString), QStringLiteral("iTunes Paused"));
     }
 
     void broadcasterPlaceholders()
@@ -164,22 +185,7 @@ private Q_SLOTS:
         h.broadcaster.trackAnswers.clear();
         h.broadcaster.track.clear();
         h.engine().refresh(ThemeId::Classic);
-        QCOMPARE(h.state().currentPlayer, 0);
-    }
-
-    void broadcasterListenerStartsBlank()
-    {
-        EngineHarness h(scenario("itunesPaused"), {{QStringLiteral("listenForBroadcaster"), true}});
-        h.makeView();
-        h.view->setArtworkImage(someArtwork());
-        QVERIFY(h.view->cycle().firstRun); // the host clears it on frame 1; set it directly
-        h.engine().refresh(ThemeId::Classic);
-        QCOMPARE(line(h.state().track.trackString), QString());
-        QVERIFY(h.view->getArtworkImage().isNull());
-
-        h.view->cycle().firstRun = false;
-        h.engine().refresh(ThemeId::Classic);
-        QCOMPARE(line(h.state().track.trackString), QStringLiteral("iTunes Paused"));
+        QCOMPARE(h.state().currentPlayer, PlayerId::None);
     }
 
     void progressJumpingBackIsATrackChange()
@@ -245,53 +251,25 @@ private Q_SLOTS:
 
 QByteArray scenario(const char *name)
 {
+    const QByteArray itunesTwo = R"("name": "First", "duration": 400}, {"name": "Second", "duration": 400)";
     static const QHash<QByteArray, QByteArray> scenarios = {
-        {"spotify", R"({"players": [{"name": "Spotify", "state": "playing", "tracks": [
-            {"name": " *Song~ ", "artist": "Band", "album": "Record", "duration": 100, "popularity": 64}]}]})"},
-        {"swinsian", R"({"players": [{"name": "Swinsian", "state": "playing", "tracks": [
-            {"name": "'Song~*", "artist": "Band", "album": "Record", "duration": 100, "rating": 4}]}]})"},
-        {"snowtape", R"({"players": [{"name": "Snowtape", "state": "playing", "tracks": [
-            {"name": "Band - Song", "artist": "Band", "album": "Station"}]}]})"},
-        {"radium", R"({"players": [{"name": "Radium", "state": "playing", "tracks": [
-            {"name": "Band - Song [Live]", "album": "Station"}]}]})"},
-        {"radiumOnePiece", R"({"players": [{"name": "Radium", "state": "playing", "tracks": [
-            {"name": " Just a jingle ", "album": "Station"}]}]})"},
-        {"hermes", R"({"players": [{"name": "Hermes", "state": "playing", "tracks": [
-            {"name": "\n*Song* ", "artist": "Band", "album": "Record", "duration": 100, "rating": 1}]}]})"},
-        {"itunes", R"({"players": [{"name": "iTunes", "state": "playing", "tracks": [
-            {"name": "*Song~", "artist": "Band", "album": "Record", "duration": 100, "rating": 80}]}]})"},
-        {"streamThree", R"({"players": [{"name": "iTunes", "state": "playing", "tracks": [
-            {"name": "Stream", "streamTitle": "Artist - Album - ~Title"}]}]})"},
-        {"streamTwo", R"({"players": [{"name": "iTunes", "state": "playing", "tracks": [
-            {"name": "Stream", "streamTitle": "Artist - Title"}]}]})"},
-        {"streamOne", R"({"players": [{"name": "Music", "state": "playing", "tracks": [
-            {"name": "Stream", "streamTitle": "Radio Paradise"}]}]})"},
-        {"airfoil", R"({"players": [{"name": "Airfoil Satellite", "state": "playing", "tracks": [
-            {"name": "Song", "artist": "Band", "album": "Record"}]}]})"},
-        {"itunesThenStreamThenSpotify", R"({"players": [
-            {"name": "iTunes", "state": "playing", "tracks": [
-                {"name": "Loved one", "duration": 300, "loved": true},
-                {"name": "Stream", "streamTitle": "Artist - Title"}]},
-            {"name": "Spotify", "state": "paused", "tracks": [{"name": "Next", "duration": 200}]}],
-            "events": [{"frame": 10, "player": "iTunes", "action": "next"},
-                       {"frame": 20, "player": "iTunes", "action": "pause"},
-                       {"frame": 20, "player": "Spotify", "action": "resume"}]})"},
-        {"itunesPaused", R"({"players": [{"name": "iTunes", "state": "paused", "tracks": [
-            {"name": "Quiet", "artist": "Band", "duration": 100}]}]})"},
-        {"rdioPaused", R"({"players": [{"name": "Rdio", "state": "paused", "tracks": [{"name": "R"}]}]})"},
+        {"swinsian", one("Swinsian", "playing", R"("name": "'Song~*", "artist": "Band", "album": "Record", "duration": 100, "rating": 4)")},
+        {"itunesThenStreamThenSpotify",
+         Scene::of({player("iTunes", "playing", {R"("name": "Loved one", "duration": 300, "loved": true)",
+                                                 R"("name": "Stream", "streamTitle": "Artist - Title")"}),
+                    player("Spotify", "paused", {R"("name": "Next", "duration": 200)"})},
+                   {at(10, "iTunes", "next"), at(20, "iTunes", "pause"), at(20, "Spotify", "resume")})},
+        {"itunesPaused", one("iTunes", "paused", R"("name": "Quiet", "artist": "Band", "duration": 100)")},
         {"nothingRuns", R"({"processes": ["Finder"]})"},
-        {"itunesLongTrack", R"({"players": [{"name": "iTunes", "state": "playing", "position": 125,
-            "tracks": [{"name": "Long", "duration": 400}, {"name": "Next", "duration": 400}]}],
-            "events": [{"frame": 20, "player": "iTunes", "action": "seek", "seconds": 200},
-                       {"frame": 40, "player": "iTunes", "action": "seek", "seconds": 197},
-                       {"frame": 50, "player": "iTunes", "action": "next"}]})"},
-        {"itunesNextAt500", R"({"players": [{"name": "iTunes", "state": "playing", "position": 100,
-            "tracks": [{"name": "First", "duration": 400}, {"name": "Second", "duration": 400}]}],
-            "events": [{"frame": 500, "player": "iTunes", "action": "next"}]})"},
-        {"snowtapeTitles", R"({"players": [{"name": "Snowtape", "state": "playing",
-            "tracks": [{"name": "A"}, {"name": "Bb"}, {"name": "Cc"}]}],
-            "events": [{"frame": 10, "player": "Snowtape", "action": "next"},
-                       {"frame": 20, "player": "Snowtape", "action": "next"}]})"},
+        {"itunesLongTrack",
+         Scene::of({player("iTunes", "playing", {R"("name": "Long", "duration": 400)", R"("name": "Next", "duration": 400)"},
+                           R"("position": 125)")},
+                   {at(20, "iTunes", "seek", R"("seconds": 200)"), at(40, "iTunes", "seek", R"("seconds": 197)"),
+                    at(50, "iTunes", "next")})},
+        {"itunesNextAt500", Scene::of({player("iTunes", "playing", {itunesTwo}, R"("position": 100)")},
+                                      {at(500, "iTunes", "next")})},
+        {"snowtapeTitles", Scene::of({player("Snowtape", "playing", {R"("name": "A")", R"("name": "Bb")", R"("name": "Cc")"})},
+                                     {at(10, "Snowtape", "next"), at(20, "Snowtape", "next")})},
     };
     return scenarios.value(name);
 }

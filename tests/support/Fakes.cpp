@@ -7,9 +7,9 @@ QString number(float value)
 }
 } // namespace
 
-bool FakeNowPlaying::playerHasChanged(int oldPlayer)
+bool FakeNowPlaying::playerHasChanged(PlayerId oldPlayer)
 {
-    calls << QStringLiteral("playerHasChanged(%1)").arg(oldPlayer);
+    calls << QStringLiteral("playerHasChanged(%1)").arg(static_cast<int>(oldPlayer));
     const bool changed = playerChanges.isEmpty() ? false : playerChanges.takeFirst();
     if (changed && switchTo >= 0)
         current = switchTo;

@@ -29,9 +29,9 @@ public:
     ProgressSnapshot progress;
     QStringList calls;
 
-    int currentPlayer() const override { return current; }
+    PlayerId currentPlayer() const override { return static_cast<PlayerId>(current); }
     void determinePlayer() override { calls << QStringLiteral("determinePlayer"); }
-    bool playerHasChanged(int oldPlayer) override;
+    bool playerHasChanged(PlayerId oldPlayer) override;
     bool trackHasChanged() override;
     void pauseCheck() override { calls << QStringLiteral("pauseCheck"); }
     void updateProgIndValues() override { calls << QStringLiteral("updateProgIndValues"); }

@@ -361,6 +361,7 @@ ScriptResult MprisBridge::answer(const ScriptVocabulary::Entry &entry, const Mpr
                                  QString *error)
 {
     const PlayerProfile *profile = PlayerProfile::find(entry.receiver);
+    const PlayerTable::Facts *facts = profile ? profile->facts : nullptr;
     const MprisTrack &track = player.track();
     const QString &name = entry.receiver;
     switch (entry.operation) {
@@ -369,7 +370,7 @@ ScriptResult MprisBridge::answer(const ScriptVocabulary::Entry &entry, const Mpr
         return profile ? profile->naturalStatus(player.state(), track.title) : ScriptResult();
     case Op::Name:
         // Radium's one line is "artist - title", split again by the display.
-        if (name == u"Radium" && !track.artists.isEmpty())
+        if (facts && facts->id == PlayerId::Radium && !track.artists.isEmpty())
             return ScriptResult::text(track.artistText() + QStringLiteral(" - ") + track.title);
         return ScriptResult::text(track.title);
     case Op::Artist:
@@ -386,11 +387,15 @@ ScriptResult MprisBridge::answer(const ScriptVocabulary::Entry &entry, const Mpr
     case Op::Rating:
         if (!track.userRating)
             return ScriptResult::integer(0);
-        if (name == u"Hermes")
+        // In the player's own scale.
+        switch (facts ? facts->rating : PlayerTable::RatingStyle::None) {
+        case PlayerTable::RatingStyle::Thumbs:
             return ScriptResult::integer(*track.userRating > 0 ? 1 : 0);
-        if (name == u"Swinsian" || name == u"Ecoute")
+        case PlayerTable::RatingStyle::Stars5:
             return ScriptResult::integer(qRound(unitRating(*track.userRating) * 5));
-        return ScriptResult::integer(qRound(unitRating(*track.userRating) * 100));
+        default:
+            return ScriptResult::integer(qRound(unitRating(*track.userRating) * 100));
+        }
     case Op::Popularity:
         if (!track.autoRating)
             return ScriptResult();
@@ -412,7 +417,10 @@ ScriptResult MprisBridge::answer(const ScriptVocabulary::Entry &entry, const Mpr
             return miss(error, QStringLiteral("no artwork"));
         return ScriptResult::bytes(player.artBytes());
     case Op::ArtworkUrl: {
-        const QString address = name == u"Hermes" ? keptArtAddress(player) : player.artAddress();
+        // A player whose artwork is only an address names a file of ours:
+        // the MPRIS address may be one only the player can read.
+        const bool addressOnly = facts && facts->artwork == PlayerTable::ArtworkSource::Address;
+        const QString address = addressOnly ? keptArtAddress(player) : player.artAddress();
         if (address.isEmpty())
             return miss(error, QStringLiteral("no artwork"));
         return ScriptResult::text(address);
