@@ -78,7 +78,9 @@ private Q_SLOTS:
         QTest::newRow("none") << ScriptResult() << 0;
         QTest::newRow("int32 max") << ScriptResult::integer(max) << qint32(max);
         QTest::newRow("above 32 bits") << ScriptResult::integer(max + 1) << 0;
+        QTest::newRow("below 32 bits") << ScriptResult::integer(min - 1) << 0;
         QTest::newRow("real truncates down") << ScriptResult::real(245.9) << 245;
+        QTest::newRow("negative real truncates up") << ScriptResult::real(-2.7) << -2;
         QTest::newRow("real above 32 bits") << ScriptResult::real(3e9) << 0;
         QTest::newRow("real just inside") << ScriptResult::real(2147483647.9) << qint32(max);
         QTest::newRow("nan") << ScriptResult::real(std::numeric_limits<double>::quiet_NaN()) << 0;
@@ -106,6 +108,7 @@ private Q_SLOTS:
         QTest::newRow("none") << ScriptResult() << false;
         QTest::newRow("true") << ScriptResult::boolean(true) << true;
         QTest::newRow("non-zero integer") << ScriptResult::integer(-1) << true;
+        QTest::newRow("zero integer") << ScriptResult::integer(0) << false;
         QTest::newRow("non-zero real") << ScriptResult::real(0.25) << true;
         QTest::newRow("nan") << ScriptResult::real(std::numeric_limits<double>::quiet_NaN()) << false;
         QTest::newRow("text YES") << ScriptResult::text(QStringLiteral("YES")) << true;
