@@ -334,7 +334,9 @@ private Q_SLOTS:
         MprisPlayer *player = playerOn(bridge.get(), kP + "seeker");
         const auto position = [&] { return number(*bridge, "Music", Op::Position); };
         QVERIFY(position() >= 100);
-        // A reading asked for before the seek and answered after it is stale.
+        // A reading asked for before the seek and answered after it is stale
+        // (no other read is out once what was asked before is answered).
+        QVERIFY(p.drained(bridge.get()));
         p.holdPositionReads();
         player->pollPosition();
         QVERIFY(busBarrier(p.busName()));
