@@ -1,252 +1,41 @@
 #include "players/Scenario.h"
 
 #include "players/PlayerProfile.h"
+#include "players/ScenarioFields.h"
 #include "players/ScriptVocabulary.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QHostAddress>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSet>
-#include <QUrl>
 #include <algorithm>
 #include <cmath>
 #include <limits>
 
 namespace {
 
-constexpr qint64 maxJsonInteger = qint64(1) << 53; // exact in a JSON number
-constexpr qint64 int32Min = std::numeric_limits<qint32>::min();
-constexpr qint64 int32Max = std::numeric_limits<qint32>::max();
-
-QString megabytes(qint64 bytes)
-{
-    return QStringLiteral("%1 MiB").arg(bytes / (1024 * 1024));
-}
-
-// Reads one scenario document. Every check names the place in the file;
-// the first failure is kept and ends the reading.
-class Reader
+// Reads one scenario document: its structure, the players, their tracks
+// and the events, on the field readers of ScenarioFields.
+class Reader : public ScenarioFields
 {
 public:
-    Reader(QString fileName, QDir base) : m_fileName(std::move(fileName)), m_base(std::move(base)) {}
-
-    QString error;
+    using ScenarioFields::ScenarioFields;
 
     bool read(const QJsonObject &root, Scenario *out);
 
 private:
-    bool fail(const QString &path, const QString &what)
-    {
-        if (error.isEmpty())
-            error = path.isEmpty() ? QStringLiteral("%1: %2").arg(m_fileName, what)
-                                   : QStringLiteral("%1: %2: %3").arg(m_fileName, path, what);
-        return false;
-    }
-    static QString at(const QString &path, const QString &key)
-    {
-        return path.isEmpty() ? key : path + u'.' + key;
-    }
-    static QString at(const QString &path, qsizetype index)
-    {
-        return QStringLiteral("%1[%2]").arg(path).arg(index);
-    }
-
-    bool onlyKeys(const QJsonObject &object, const QString &path, const QSet<QString> &allowed);
-    bool object(const QJsonValue &value, const QString &path, QJsonObject *out);
-    bool array(const QJsonValue &value, const QString &path, qsizetype maxItems, QJsonArray *out);
-    bool string(const QJsonValue &value, const QString &path, QString *out, int maxLength = -1);
-    bool name(const QJsonValue &value, const QString &path, QString *out);
-    bool boolean(const QJsonValue &value, const QString &path, bool *out);
-    bool integer(const QJsonValue &value, const QString &path, qint64 min, qint64 max, qint64 *out);
-    bool seconds(const QJsonValue &value, const QString &path, qint64 *outMs);
-    bool date(const QJsonValue &value, const QString &path, QDateTime *out);
-    bool state(const QJsonValue &value, const QString &path, PlayState *out);
-    bool artworkUrl(const QJsonValue &value, const QString &path, QString *out);
-    bool imageFile(const QJsonValue &value, const QString &path, QByteArray *out);
-    bool imageList(const QJsonValue &value, const QString &path, int maxItems, QList<QByteArray> *out);
-
     bool player(const QJsonValue &value, const QString &path, Scenario::Player *out);
     bool statusAnswers(const QJsonValue &value, const QString &path, QMap<PlayState, ScriptResult> *out);
     bool track(const QJsonValue &value, const QString &path, const QString &player, Scenario::Track *out);
     bool event(const QJsonValue &value, const QString &path, const Scenario &scenario, Scenario::Event *out);
     bool checkEventTracks(Scenario *scenario, const QList<qsizetype> &fileOrder);
 
-    QString m_fileName;
-    QDir m_base;
-    QHash<QString, QByteArray> m_images; // by canonical path: one copy per file
-    qint64 m_imageBytes = 0;
     int m_trackCount = 0;
 };
-
-bool Reader::onlyKeys(const QJsonObject &object, const QString &path, const QSet<QString> &allowed)
-{
-    for (auto it = object.begin(); it != object.end(); ++it) {
-        if (!allowed.contains(it.key()))
-            return fail(at(path, it.key()), QStringLiteral("unknown key"));
-    }
-    return true;
-}
-
-bool Reader::object(const QJsonValue &value, const QString &path, QJsonObject *out)
-{
-    if (!value.isObject())
-        return fail(path, QStringLiteral("expected an object"));
-    *out = value.toObject();
-    return true;
-}
-
-bool Reader::array(const QJsonValue &value, const QString &path, qsizetype maxItems, QJsonArray *out)
-{
-    if (!value.isArray())
-        return fail(path, QStringLiteral("expected a list"));
-    *out = value.toArray();
-    if (out->size() > maxItems)
-        return fail(path, QStringLiteral("more than %1 items").arg(maxItems));
-    return true;
-}
-
-bool Reader::string(const QJsonValue &value, const QString &path, QString *out, int maxLength)
-{
-    if (!value.isString())
-        return fail(path, QStringLiteral("expected a string"));
-    *out = value.toString();
-    if (maxLength >= 0 && out->size() > maxLength)
-        return fail(path, QStringLiteral("longer than %1 characters").arg(maxLength));
-    return true;
-}
-
-bool Reader::name(const QJsonValue &value, const QString &path, QString *out)
-{
-    if (!string(value, path, out, Scenario::maxNameLength))
-        return false;
-    if (out->isEmpty())
-        return fail(path, QStringLiteral("must not be empty"));
-    return true;
-}
-
-bool Reader::boolean(const QJsonValue &value, const QString &path, bool *out)
-{
-    if (!value.isBool())
-        return fail(path, QStringLiteral("expected true or false"));
-    *out = value.toBool();
-    return true;
-}
-
-bool Reader::integer(const QJsonValue &value, const QString &path, qint64 min, qint64 max, qint64 *out)
-{
-    if (!value.isDouble())
-        return fail(path, QStringLiteral("expected a number"));
-    const double number = value.toDouble();
-    if (std::trunc(number) != number)
-        return fail(path, QStringLiteral("expected a whole number"));
-    if (number < double(min) || number > double(max))
-        return fail(path, QStringLiteral("must be between %1 and %2").arg(min).arg(max));
-    *out = qint64(number);
-    return true;
-}
-
-bool Reader::seconds(const QJsonValue &value, const QString &path, qint64 *outMs)
-{
-    if (!value.isDouble())
-        return fail(path, QStringLiteral("expected a number"));
-    const double number = value.toDouble();
-    if (!(number >= 0 && number <= Scenario::maxSeconds))
-        return fail(path, QStringLiteral("must be between 0 and %1 seconds").arg(Scenario::maxSeconds));
-    *outMs = qint64(std::llround(number * 1000));
-    return true;
-}
-
-bool Reader::date(const QJsonValue &value, const QString &path, QDateTime *out)
-{
-    QString text;
-    if (!string(value, path, &text))
-        return false;
-    *out = QDateTime::fromString(text, Qt::ISODateWithMs);
-    if (!out->isValid())
-        return fail(path, QStringLiteral("expected a date such as \"2019-05-17T21:30:00Z\""));
-    return true;
-}
-
-bool Reader::state(const QJsonValue &value, const QString &path, PlayState *out)
-{
-    QString word;
-    if (!string(value, path, &word))
-        return false;
-    const std::optional<PlayState> parsed = PlayStates::fromWord(word);
-    if (!parsed)
-        return fail(path, QStringLiteral("expected \"playing\", \"paused\" or \"stopped\""));
-    *out = *parsed;
-    return true;
-}
-
-// Artwork addresses are fetched by the display, so they must stay on this
-// machine: http or https to a loopback host.
-bool Reader::artworkUrl(const QJsonValue &value, const QString &path, QString *out)
-{
-    if (!string(value, path, out, 2048))
-        return false;
-    QString probe = *out;
-    probe.replace(Scenario::serverPlaceholder, QStringLiteral("127.0.0.1"));
-    const QUrl url(probe, QUrl::StrictMode);
-    const QString host = url.host();
-    const bool loopback = host.compare(u"localhost", Qt::CaseInsensitive) == 0
-        || QHostAddress(host).isLoopback();
-    if (!url.isValid() || (url.scheme() != u"http" && url.scheme() != u"https") || !loopback)
-        return fail(path, QStringLiteral("expected an http address on this machine (127.0.0.1, localhost or {server})"));
-    return true;
-}
-
-bool Reader::imageFile(const QJsonValue &value, const QString &path, QByteArray *out)
-{
-    QString relative;
-    if (!string(value, path, &relative, 4096))
-        return false;
-    if (relative.isEmpty())
-        return fail(path, QStringLiteral("must not be empty"));
-    const QFileInfo info(m_base.filePath(relative));
-    if (!info.exists())
-        return fail(path, QStringLiteral("no such file \"%1\"").arg(relative));
-    if (!info.isFile())
-        return fail(path, QStringLiteral("\"%1\" is not a file").arg(relative));
-    const QString key = info.canonicalFilePath();
-    const auto cached = m_images.constFind(key);
-    if (cached != m_images.constEnd()) {
-        *out = cached.value();
-        return true;
-    }
-    QFile file(key);
-    if (!file.open(QIODevice::ReadOnly))
-        return fail(path, QStringLiteral("cannot read \"%1\": %2").arg(relative, file.errorString()));
-    // Read one byte past the cap rather than trusting the size on disk.
-    *out = file.read(Scenario::maxImageBytes + 1);
-    if (out->size() > Scenario::maxImageBytes)
-        return fail(path, QStringLiteral("\"%1\" is larger than %2").arg(relative, megabytes(Scenario::maxImageBytes)));
-    m_imageBytes += out->size();
-    if (m_imageBytes > Scenario::maxAllImageBytes)
-        return fail(path, QStringLiteral("the images add up to more than %1").arg(megabytes(Scenario::maxAllImageBytes)));
-    m_images.insert(key, *out);
-    return true;
-}
-
-bool Reader::imageList(const QJsonValue &value, const QString &path, int maxItems, QList<QByteArray> *out)
-{
-    QJsonArray items;
-    if (!array(value, path, maxItems, &items))
-        return false;
-    out->clear();
-    for (qsizetype i = 0; i < items.size(); ++i) {
-        QByteArray bytes;
-        if (!imageFile(items.at(i), at(path, i), &bytes))
-            return false;
-        out->append(bytes);
-    }
-    return true;
-}
 
 bool Reader::track(const QJsonValue &value, const QString &path, const QString &player, Scenario::Track *out)
 {
@@ -582,7 +371,7 @@ std::optional<Scenario> Scenario::parse(const QByteArray &json, const QString &f
         return std::nullopt;
     };
     if (json.size() > maxFileBytes)
-        return refuse(QStringLiteral("%1: larger than %2").arg(shownName, megabytes(maxFileBytes)));
+        return refuse(QStringLiteral("%1: larger than %2").arg(shownName, ScenarioFields::megabytes(maxFileBytes)));
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(json, &parseError);
     if (parseError.error != QJsonParseError::NoError) {

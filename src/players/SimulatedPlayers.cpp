@@ -5,6 +5,7 @@
 #include "platform/NotificationCenter.h"
 #include "players/PlayerProfile.h"
 #include "players/SimulatedPlayer.h"
+#include "players/VolumeStep.h"
 
 #include <QHostAddress>
 #include <QJsonArray>
@@ -267,10 +268,10 @@ ScriptResult SimulatedPlayers::runSystem(ScriptVocabulary::Operation operation)
         return ScriptResult::list(names);
     }
     case Op::VolumeUp:
-        m_volume = m_volume < 90 ? m_volume + 10 : 100;
+        m_volume = steppedVolume(m_volume, true);
         return ScriptResult();
     case Op::VolumeDown:
-        m_volume = m_volume > 10 ? m_volume - 10 : 1;
+        m_volume = steppedVolume(m_volume, false);
         return ScriptResult();
     default:
         return ScriptResult();

@@ -4,8 +4,8 @@
 // regular files.
 #include "artwork/ArtworkDownloader.h"
 #include "support/NetworkStandIn.h"
+#include "support/TestFiles.h"
 
-#include <QElapsedTimer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -81,15 +81,12 @@ private Q_SLOTS:
         QCOMPARE(downloader.download(QUrl(kBase + "/cover.png"), &error), body);
         QCOMPARE(downloader.download(QUrl(kBase + "/moved"), &error), body);
 
-        QVERIFY(downloader.download(QUrl(kBase + "/missing"), &error).isEmpty());
-        QVERIFY(!error.isEmpty());
-
-        const int before = server.requestCount();
-        QVERIFY(downloader.download(QUrl(kBase + "/to-file"), &error).isEmpty());
-        QCOMPARE(server.requestCount(), before + 1);
-
-        QVERIFY(downloader.download(QUrl(kBase + "/loop"), &error).isEmpty());
-        QVERIFY(!error.isEmpty());
+        // Missing, a redirect to a file, a redirect loop: nothing, and why.
+        for (const char *refused : {"/missing", "/to-file", "/loop"}) {
+            error.clear();
+            QVERIFY(downloader.download(QUrl(kBase + QLatin1String(refused)), &error).isEmpty());
+            QVERIFY2(!error.isEmpty(), refused);
+        }
     }
 
     void refusesOtherAddresses_data()
@@ -145,13 +142,11 @@ private Q_SLOTS:
                                   Qt::BlockingQueuedConnection);
         QVERIFY(listening);
 
+        // Without the deadline the download would last half an hour.
         ArtworkDownloader::Options options;
         options.deadline = 400ms;
-        QElapsedTimer clock;
-        clock.start();
         QString error;
         const QByteArray bytes = ArtworkDownloader(options).download(QUrl(kBase + "/drip"), &error);
-        const qint64 elapsed = clock.elapsed();
 
         QMetaObject::invokeMethod(server, [server] { delete server; }, Qt::BlockingQueuedConnection);
         thread->quit();
@@ -160,7 +155,6 @@ private Q_SLOTS:
 
         QVERIFY(bytes.isEmpty());
         QVERIFY2(error.contains("in time"), qPrintable(error));
-        QVERIFY2(elapsed >= 250 && elapsed < 1500, QByteArray::number(elapsed));
     }
 
     void readsOnlyRegularFiles()
@@ -168,10 +162,7 @@ private Q_SLOTS:
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
         const QString regular = dir.filePath("cover.png");
-        QFile file(regular);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(QByteArray(2000, 'c'));
-        file.close();
+        QVERIFY(TestFiles::writeBytes(regular, QByteArray(2000, 'c')));
         const QString fifo = dir.filePath("fifo");
         QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
         QVERIFY(QFile::link(fifo, dir.filePath("link-to-fifo")));
@@ -180,15 +171,13 @@ private Q_SLOTS:
         QCOMPARE(downloader.download(QUrl::fromLocalFile(regular)), QByteArray(2000, 'c'));
         QCOMPARE(downloader.download(QUrl(QStringLiteral("file://localhost") + regular)).size(), 2000);
 
-        QElapsedTimer clock;
-        clock.start();
+        // Reading a fifo would block for ever.
         for (const QString &path : {fifo, dir.filePath("link-to-fifo"), dir.path(),
                                     QStringLiteral("/dev/zero"), dir.filePath("absent")}) {
             QString error;
             QVERIFY2(downloader.download(QUrl::fromLocalFile(path), &error).isEmpty(), qPrintable(path));
             QVERIFY2(!error.isEmpty(), qPrintable(path));
         }
-        QVERIFY2(clock.elapsed() < 1000, QByteArray::number(clock.elapsed()));
 
         // A regular file over the cap.
         QVERIFY(withCap(1000).download(QUrl::fromLocalFile(regular)).isEmpty());

@@ -3,11 +3,41 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusVariant>
+#include <QDBusPendingCallWatcher>
 #include <QDBusVirtualObject>
 #include <QMutex>
+#include <QSignalSpy>
 #include <QStringList>
 #include <QThread>
 #include <QVariantMap>
+
+#include "players/mpris/MprisPlayer.h"
+
+// Proves that everything the player on busName sent to this process before
+// now has been handled: a call to it on the same connection is answered
+// after its earlier signals and replies, and handled after them in turn.
+inline bool busBarrier(const QString &busName)
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(busName, QStringLiteral("/org/mpris/MediaPlayer2"),
+                                                       QStringLiteral("org.freedesktop.DBus.Properties"),
+                                                       QStringLiteral("Get"));
+    call << QStringLiteral("org.mpris.MediaPlayer2") << QStringLiteral("Identity");
+    QDBusPendingCallWatcher watcher(QDBusConnection::sessionBus().asyncCall(call, 5000));
+    QSignalSpy finished(&watcher, &QDBusPendingCallWatcher::finished);
+    return finished.wait(10000);
+}
+
+// Waits until no player of the bridge has a change still settling, so
+// that every notification it is going to post has been posted.
+inline bool allSettled(QObject *bridge)
+{
+    for (MprisPlayer *player : bridge->findChildren<MprisPlayer *>()) {
+        QSignalSpy settled(player, &MprisPlayer::settled);
+        if (player->isSettling() && !settled.wait(5000))
+            return false;
+    }
+    return true;
+}
 
 // An MPRIS player of the tests' own on the private bus. It answers from a
 // worker thread, so that a caller blocking the main thread still gets its
@@ -39,6 +69,8 @@ public:
     }
 
     QString busName() const { return m_busName; }
+    // busBarrier() and allSettled(): what this player sent has had its effect.
+    bool drained(QObject *bridge) const { return busBarrier(m_busName) && allSettled(bridge); }
 
     void vanish()
     {

@@ -8,6 +8,7 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QDBusVariant>
+#include <atomic>
 #include <limits>
 #include <time.h>
 
@@ -82,11 +83,20 @@ MprisPlayer::MprisPlayer(const QDBusConnection &connection, const QString &busNa
                          SLOT(onSeeked(qlonglong)));
 }
 
+namespace {
+std::atomic<qint64> skippedNs{0};
+}
+
 qint64 MprisPlayer::monotonicNs()
 {
     timespec ts{};
     clock_gettime(CLOCK_MONOTONIC, &ts);
-    return qint64(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
+    return qint64(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec + skippedNs.load(std::memory_order_relaxed);
+}
+
+void MprisPlayer::skipTimeForTesting(qint64 ms)
+{
+    skippedNs.fetch_add(ms * 1'000'000, std::memory_order_relaxed);
 }
 
 qint64 MprisPlayer::positionUs() const

@@ -62,11 +62,16 @@ public:
 
     // How many PropertiesChanged signals arrived from the player (saturates).
     int signalsSeen() const { return m_signalsSeen; }
+    // A change is waiting to settle: settled() is still to come.
+    bool isSettling() const { return m_settleStartNs >= 0; }
 
     // Transport: fire and forget, bounded.
     void call(const QString &method);
 
     static qint64 monotonicNs();
+    // Moves every player's clock on, as if that much time had passed (for
+    // tests of what time does to positions, without waiting for it).
+    static void skipTimeForTesting(qint64 ms);
 
 Q_SIGNALS:
     void settled();

@@ -1,6 +1,7 @@
 #include "players/mpris/SystemVolume.h"
 
 #include "platform/Log.h"
+#include "players/VolumeStep.h"
 
 #include <QProcess>
 #include <QRegularExpression>
@@ -75,13 +76,6 @@ bool SystemVolume::set(int percent)
     return run(kWpctl, {QStringLiteral("set-volume"), QStringLiteral("@DEFAULT_AUDIO_SINK@"),
                         QString::number(percent / 100.0, 'f', 2)})
         .has_value();
-}
-
-int SystemVolume::steppedVolume(int current, bool up)
-{
-    if (up)
-        return current < 90 ? current + 10 : 100;
-    return current > 10 ? current - 10 : 1;
 }
 
 std::optional<int> SystemVolume::step(bool up)

@@ -18,10 +18,9 @@ public:
     static std::optional<int> read();
     static bool set(int percent);
 
-    // The volume scripts' rule: up is +10 below 90, else 100; down is −10
-    // above 10, else 1. Returns the volume set, or no value.
+    // One step of the volume scripts' rule (steppedVolume). Returns the
+    // volume set, or no value.
     static std::optional<int> step(bool up);
-    static int steppedVolume(int current, bool up);
 
     // Parsing of the tools' answers; no value when unreadable.
     static std::optional<int> parsePactl(const QString &output);
