@@ -1,5 +1,6 @@
 #include "ScriptPlayerSource.h"
 
+#include "model/PlayerTable.h"
 #include "nowplaying/PlayerScripts.h"
 #include "nowplaying/SharedScripts.h"
 #include "platform/NotificationCenter.h"
@@ -29,22 +30,9 @@ ScriptPlayerSource::~ScriptPlayerSource() = default;
 
 bool ScriptPlayerSource::isPlaying(PlayerId player)
 {
-    ScriptSlot *slot = m_scripts->slots.statusSlot(int(player));
-    if (!slot)
-        return false;
-    const ScriptResult answer = run(*slot);
-    if (answer.isNone())
-        return false;
-    const QString text = answer.stringValue();
-    switch (player) {
-    case PlayerId::Spotify: return text == QLatin1String("kPSP") || text == QLatin1String("playing");
-    case PlayerId::Snowtape:
-    case PlayerId::Radium: return answer.booleanValue();
-    case PlayerId::Ecoute: return text == QLatin1String("PSTl");
-    case PlayerId::Hermes: return text == QLatin1String("play");
-    case PlayerId::AirfoilSatellite: return !text.isEmpty();
-    default: return text == QLatin1String("kPSP");
-    }
+    ScriptSlot *slot = m_scripts->slots.statusSlot(player);
+    const PlayerTable::Facts *facts = PlayerTable::find(player);
+    return slot && facts && facts->isPlayingAnswer(run(*slot));
 }
 
 PlayerId ScriptPlayerSource::runningPlayer(bool mustPlay)
@@ -53,12 +41,12 @@ PlayerId ScriptPlayerSource::runningPlayer(bool mustPlay)
     QStringList names;
     for (int i = 1; i <= list.numberOfItems(); ++i)
         names << stripped(list.descriptorAtIndex(i).stringValue());
-    for (int number : SharedScripts::visitingOrder) {
-        if (!names.contains(PlayerScripts::processName(number), Qt::CaseInsensitive))
+    for (PlayerId player : PlayerTable::visitingOrder) {
+        if (!names.contains(PlayerScripts::processName(player), Qt::CaseInsensitive))
             continue;
-        m_scripts->setUpSomePlayerSpecificScriptsForPlayer(number);
-        if (!mustPlay || isPlaying(PlayerId(number)))
-            return PlayerId(number);
+        m_scripts->setUpSomePlayerSpecificScriptsForPlayer(player);
+        if (!mustPlay || isPlaying(player))
+            return player;
     }
     return PlayerId::None;
 }
@@ -69,7 +57,7 @@ std::optional<PlayerSource::Track> ScriptPlayerSource::playing()
     if (player == PlayerId::None)
         return std::nullopt;
 
-    m_scripts->setUpScriptsForPlayer(int(player));
+    m_scripts->setUpScriptsForPlayer(player);
     const ScriptSlots &s = m_scripts->slots;
     const bool spotify = player == PlayerId::Spotify;
     const bool libraryMarks = player == PlayerId::ITunes || player == PlayerId::Music;
@@ -95,7 +83,7 @@ std::optional<PlayerSource::Track> ScriptPlayerSource::playing()
     track.bitDepth = run(s.bitDepthScript).int32Value();
     track.sampleRate = run(s.sampleRateScript).int32Value();
     track.kind = run(s.kindScript).stringValue();
-    track.playerName = PlayerScripts::processName(int(player)).toLower();
+    track.playerName = PlayerScripts::processName(player).toLower();
     track.bookmark = run(s.bookmarkScript).int32Value();
     if (spotify)
         track.popularity = run(s.spotifyPopularityScript).int32Value();
@@ -109,7 +97,7 @@ QByteArray ScriptPlayerSource::artwork()
     const PlayerId player = runningPlayer(true);
     if (player == PlayerId::None)
         return {};
-    m_scripts->setUpScriptsForPlayer(int(player));
+    m_scripts->setUpScriptsForPlayer(player);
     const ScriptResult answer = run(m_scripts->slots.artScript);
     // Only image data is served; a player answering an address (Hermes)
     // has its artwork fetched by no one here.
@@ -130,7 +118,7 @@ bool ScriptPlayerSource::perform(Command command)
         player = runningPlayer(false);
     if (player == PlayerId::None)
         return false;
-    m_scripts->setUpSomePlayerSpecificScriptsForPlayer(int(player));
+    m_scripts->setUpSomePlayerSpecificScriptsForPlayer(player);
     const ScriptSlots &s = m_scripts->slots;
     switch (command) {
     case Command::PlayPause: run(s.PPScript); break;

@@ -54,13 +54,6 @@ public:
     // empty for none, the broadcaster and unknown ids.
     static QString processName(PlayerId player);
 
-    // For callers that still count players as stored numbers.
-    void setUpSomePlayerSpecificScriptsForPlayer(int player)
-    {
-        setUpSomePlayerSpecificScriptsForPlayer(static_cast<PlayerId>(player));
-    }
-    void setUpScriptsForPlayer(int player) { setUpScriptsForPlayer(static_cast<PlayerId>(player)); }
-    static QString processName(int player) { return processName(static_cast<PlayerId>(player)); }
 
 private:
     ScriptSlot make(const QString &source);

@@ -5,7 +5,7 @@
 #include "nowplaying/NowPlayingState.h"
 #include "nowplaying/PlayerScripts.h"
 #include "platform/DefaultsStore.h"
-#include "platform/AttributedString.h"
+#include "text/AttributedString.h"
 #include "platform/Log.h"
 
 #include <QLocale>

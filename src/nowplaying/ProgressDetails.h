@@ -1,7 +1,7 @@
 #pragma once
 
 #include "model/PlayerTable.h"
-#include "platform/AttributedString.h"
+#include "text/AttributedString.h"
 
 #include <QDate>
 #include <QList>

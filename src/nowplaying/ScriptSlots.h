@@ -74,8 +74,6 @@ struct ScriptSlots
     // Only iTunes, Music and Swinsian tell them.
     std::optional<LibraryDetails> libraryDetails(PlayerId player);
 
-    // For callers that still count players as stored numbers.
-    ScriptSlot *statusSlot(int player) { return statusSlot(static_cast<PlayerId>(player)); }
 };
 
 // Runs a slot: an empty slot gives no result and runs nothing.

@@ -1,13 +1,10 @@
 #pragma once
 
-#include "model/PlayerTable.h"
-
 #include <QString>
-#include <array>
 
-// The scripts every player shares, and the order in which players are
-// visited when several run. The display and the companion broadcaster ask
-// the players the same way.
+// The scripts every player shares. The display and the companion
+// broadcaster ask the players the same way (and visit them in
+// PlayerTable::visitingOrder).
 namespace SharedScripts {
 
 // The names of the running processes ("System Events").
@@ -30,14 +27,5 @@ inline QString volumeDown()
                           "set newVolume to curVolume - 10\relse\rset newVolume to 1\rend if\r"
                           "set volume output volume newVolume");
 }
-
-// PlayerTable::visitingOrder as stored numbers, for callers that count
-// players that way.
-inline constexpr std::array<int, PlayerTable::visitingOrder.size()> visitingOrder = [] {
-    std::array<int, PlayerTable::visitingOrder.size()> numbers{};
-    for (std::size_t i = 0; i < numbers.size(); ++i)
-        numbers[i] = static_cast<int>(PlayerTable::visitingOrder[i]);
-    return numbers;
-}();
 
 } // namespace SharedScripts

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/AttributedString.h"
+#include "text/AttributedString.h"
 
 #include <QString>
 #include <optional>

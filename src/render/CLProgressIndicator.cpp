@@ -1,6 +1,6 @@
 #include "render/CLProgressIndicator.h"
 
-#include "platform/AttributedTextLayout.h"
+#include "text/AttributedTextLayout.h"
 #include "render/ProgressTimeText.h"
 
 #include <QPainter>

@@ -1,6 +1,6 @@
 #include "render/ClockField.h"
 
-#include "platform/AttributedTextLayout.h"
+#include "text/AttributedTextLayout.h"
 
 #include <QPainter>
 

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "model/ThemeId.h"
-#include "platform/AttributedString.h"
-#include "platform/AttributedStyle.h"
+#include "text/AttributedString.h"
+#include "text/AttributedStyle.h"
 
 #include <QList>
 

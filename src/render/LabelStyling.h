@@ -1,7 +1,7 @@
 #pragma once
 
 #include "model/PlayerId.h"
-#include "platform/AttributedString.h"
+#include "text/AttributedString.h"
 
 #include <QColor>
 #include <QString>

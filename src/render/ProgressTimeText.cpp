@@ -1,6 +1,6 @@
 #include "render/ProgressTimeText.h"
 
-#include "platform/AttributedTextLayout.h"
+#include "text/AttributedTextLayout.h"
 
 #include <algorithm>
 #include <cmath>

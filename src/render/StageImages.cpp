@@ -1,6 +1,6 @@
 #include "render/StageImages.h"
 
-#include "platform/AttributedTextLayout.h"
+#include "text/AttributedTextLayout.h"
 #include "platform/Log.h"
 #include "render/YUpCanvas.h"
 

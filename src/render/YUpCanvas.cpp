@@ -1,6 +1,6 @@
 #include "render/YUpCanvas.h"
 
-#include "platform/AttributedTextLayout.h"
+#include "text/AttributedTextLayout.h"
 
 YUpCanvas::YUpCanvas(QImage &image, const QSizeF &sizePoints)
     : m_painter(&image)

@@ -3,7 +3,7 @@
 // Pixel helpers for the text drawing tests: render into a small image, then
 // look at where the ink went.
 
-#include "platform/AttributedTextLayout.h"
+#include "text/AttributedTextLayout.h"
 #include "support/Pixels.h"
 
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "platform/AttributedRunPainter.h"
+#include "text/AttributedRunPainter.h"
 
 #include <QPainter>
 #include <QPainterPath>

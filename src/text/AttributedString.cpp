@@ -1,4 +1,4 @@
-#include "platform/AttributedString.h"
+#include "text/AttributedString.h"
 
 #include "platform/Log.h"
 

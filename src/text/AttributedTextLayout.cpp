@@ -1,6 +1,6 @@
-#include "platform/AttributedTextLayout.h"
+#include "text/AttributedTextLayout.h"
 
-#include "platform/AttributedRunPainter.h"
+#include "text/AttributedRunPainter.h"
 #include "platform/Log.h"
 
 #include <QPainter>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/AttributedStyle.h"
+#include "text/AttributedStyle.h"
 
 #include <QGlyphRun>
 #include <QImage>

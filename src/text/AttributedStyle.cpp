@@ -1,4 +1,4 @@
-#include "platform/AttributedStyle.h"
+#include "text/AttributedStyle.h"
 
 #include <algorithm>
 #include <cmath>

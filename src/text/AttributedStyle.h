@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/AttributedFont.h"
+#include "text/AttributedFont.h"
 
 #include <QColor>
 #include <QImage>

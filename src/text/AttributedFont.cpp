@@ -1,4 +1,4 @@
-#include "platform/AttributedFont.h"
+#include "text/AttributedFont.h"
 
 #include <QFontDatabase>
 #include <QFontInfo>
