@@ -48,7 +48,7 @@ NowShowing NowPlayingEngine::nowShowing() const
 {
     const TrackRecord &t = m_state.track;
     NowShowing showing;
-    showing.player = PlayerId(m_state.currentPlayer);
+    showing.player = m_state.currentPlayer;
     if (showing.player == PlayerId::Broadcaster)
         showing.broadcastPlayer = m_broadcaster.getPlayer();
     showing.track = t.trackString;
