@@ -41,7 +41,6 @@ struct FixtureArp final : ArpSource
     QString readTable() override { return text; }
 };
 
-// Runs one exchange to its end and returns what the delegate heard.
 Recorder exchange(const QString &address)
 {
     Recorder recorder;

@@ -1,12 +1,29 @@
 #include "broadcast-server/PlayerReport.h"
 #include "broadcaster/BroadcastText.h"
 
+#include <QTcpSocket>
 #include <QtTest>
 
 using Fields = QHash<QString, QString>;
 using Command = PlayerSource::Command;
 
 namespace {
+
+// One raw request to the in-process server on loopback, and everything it
+// answered until it closed the connection.
+QByteArray exchange(quint16 port, const QByteArray &request)
+{
+    QTcpSocket socket;
+    QByteArray answer;
+    QEventLoop loop;
+    QObject::connect(&socket, &QTcpSocket::connected, [&] { socket.write(request); });
+    QObject::connect(&socket, &QTcpSocket::readyRead, [&] { answer += socket.readAll(); });
+    QObject::connect(&socket, &QTcpSocket::disconnected, &loop, &QEventLoop::quit);
+    QTimer::singleShot(10000, &loop, &QEventLoop::quit);
+    socket.connectToHost(QHostAddress::LocalHost, port);
+    loop.exec();
+    return answer + socket.readAll();
+}
 
 // A player source with one player, which may be there or not.
 struct FakePlayers final : PlayerSource
@@ -66,6 +83,21 @@ private Q_SLOTS:
         QTEST(players.performed, "performed");
         if (response.status == 200 && path == "/artwork")
             QCOMPARE(response.contentType, QByteArray("image/png"));
+    }
+
+    // HEAD answers the GET's head, Content-Length included, and no body.
+    void headAnswersWithoutTheBody()
+    {
+        FakePlayers players;
+        PlayerReport report(players, false);
+        BroadcastServer server([&report](const QString &path) { return report.respond(path); });
+        QString error;
+        QVERIFY2(server.listen(QHostAddress::LocalHost, 0, &error), qPrintable(error));
+        const QByteArray get = exchange(server.port(), "GET / HTTP/1.1\r\n\r\n");
+        const qsizetype end = get.indexOf("\r\n\r\n") + 4;
+        QVERIFY(end > 4 && get.size() > end);
+        QVERIFY(get.contains("\r\nContent-Length: " + QByteArray::number(get.size() - end) + "\r\n"));
+        QCOMPARE(exchange(server.port(), "HEAD / HTTP/1.1\r\n\r\n"), get.left(end));
     }
 };
 

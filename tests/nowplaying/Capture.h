@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/ScriptService.h"
+#include "support/LogCapture.h"
 
 #include <QSet>
 #include <QStringList>
@@ -28,19 +29,4 @@ public:
 
 private:
     ScriptService &m_inner;
-};
-
-// Captures the log lines written while it lives.
-class LogCapture
-{
-public:
-    LogCapture() { s_lines.clear(); m_previous = qInstallMessageHandler(handler); }
-    ~LogCapture() { qInstallMessageHandler(m_previous); }
-    static bool has(const QString &line) { return s_lines.contains(line); }
-    static const QStringList &lines() { return s_lines; }
-
-private:
-    static void handler(QtMsgType, const QMessageLogContext &, const QString &message) { s_lines << message; }
-    static inline QStringList s_lines;
-    QtMessageHandler m_previous;
 };

@@ -41,6 +41,14 @@ private Q_SLOTS:
         EngineHarness h(twoPlayers(), {{QStringLiteral("theme"), 0}});
         h.makeView();
         QCOMPARE(h.state().currentPlayer, PlayerId::ITunes); // iTunes plays; Spotify is paused
+        // Detection at creation: the process list, then the status scripts in
+        // the visiting order, at frame 0.
+        const QList<SimulatedPlayers::Execution> &record = h.players->executions();
+        QVERIFY(record.size() >= 3);
+        QCOMPARE(record.at(0).frame, 0);
+        QCOMPARE(record.at(0).script, ScriptText::processList());
+        QCOMPARE(record.at(1).script, ScriptText::status("Spotify"));
+        QCOMPARE(record.at(2).script, ScriptText::status("iTunes"));
 
         struct Checkpoint
         {
@@ -81,20 +89,6 @@ private Q_SLOTS:
         QCOMPARE(framesOf(h, kSpotifyTitle), (QList<qint64>{1005}));
         QCOMPARE(h.state().preferredPlayer, PlayerId::ITunes);
         QVERIFY(!h.state().track.artistString); // a paused text has no artist line
-    }
-
-    void detectionRunsInTheVisitingOrder()
-    {
-        EngineHarness h(twoPlayers());
-        h.makeView();
-        // Detection at creation: the process list, then the status scripts
-        // in the visiting order, at frame 0.
-        const QList<SimulatedPlayers::Execution> &record = h.players->executions();
-        QVERIFY(record.size() >= 3);
-        QCOMPARE(record.at(0).frame, 0);
-        QCOMPARE(record.at(0).script, ScriptText::processList());
-        QCOMPARE(record.at(1).script, ScriptText::status("Spotify"));
-        QCOMPARE(record.at(2).script, ScriptText::status("iTunes"));
     }
 };
 

@@ -48,7 +48,6 @@ public:
         }
         return "[" + json + "]";
     }
-    // The first `count` colour images.
     QByteArray colours(int count)
     {
         QList<QByteArray> images;
@@ -106,7 +105,6 @@ private Q_SLOTS:
     {
         QTest::addColumn<int>("images");
         QTest::addColumn<QList<int>>("shown");
-        QTest::newRow("one image") << 1 << QList<int>{1, 1, 1, 1};
         QTest::newRow("three images") << 3 << QList<int>{1, 2, 3, 1, 2};
         QTest::newRow("six images, then the first") << 6 << QList<int>{1, 2, 3, 4, 5, 6, 1};
     }

@@ -61,13 +61,7 @@ private Q_SLOTS:
                                                     [this](const QString &name) { m_notified << name; });
     }
 
-    void cleanup()
-    {
-        m_scripts.reset();
-        m_distributed.reset();
-        m_service.reset();
-        m_players.reset();
-    }
+    void cleanup() { m_scripts.reset(), m_distributed.reset(), m_service.reset(), m_players.reset(); }
 
     void setIsBuiltOncePerPlayer()
     {
@@ -107,7 +101,6 @@ private Q_SLOTS:
         QTest::newRow("none") << 0;
         QTest::newRow("broadcaster") << 8;
         QTest::newRow("past the last") << 13;
-        QTest::newRow("negative") << -1;
     }
 
     void noSetForNoPlayer()
@@ -183,7 +176,7 @@ private Q_SLOTS:
         QCOMPARE(m_service->executions, executions); // nothing was sent
     }
 
-    void airfoilEmptiesProgressAndDetails()
+    void airfoilEmptiesProgressAndDetailsAndITunesAndMusicShareSlots()
     {
         build(PlayerId::ITunes);
         QVERIFY(slots().durationScript && slots().bookmarkScript && slots().bitRateScript);
@@ -192,10 +185,8 @@ private Q_SLOTS:
                                  &slots().sampleRateScript, &slots().kindScript, &slots().bitDepthScript})
             QVERIFY(!*slot);
         QCOMPARE(receiverOf(slots().trackScript), QStringLiteral("Airfoil Satellite"));
-    }
 
-    void iTunesAndMusicShareSlots()
-    {
+        // iTunes and Music share slots.
         m_scripts->setUpiTunesScripts();
         QCOMPARE(receiverOf(slots().iTunesRatingScript), QStringLiteral("iTunes"));
         m_scripts->setUpMusicScripts();

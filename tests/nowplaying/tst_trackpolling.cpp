@@ -3,6 +3,7 @@
 // the paused texts, the broadcaster placeholders and the notifications.
 #include "nowplaying/Scenes.h"
 #include "support/EngineHarness.h"
+#include "support/Pixels.h"
 
 #include <QtTest>
 
@@ -19,7 +20,6 @@ QString line(const std::optional<AttributedString> &text)
     return text ? text->string() : QStringLiteral("<none>");
 }
 
-// Title, artist and album as one comparable line.
 QString labelOf(EngineHarness &h)
 {
     const TrackRecord &t = h.state().track;
@@ -30,13 +30,6 @@ void runTo(EngineHarness &h, qint64 frame)
 {
     while (h.clock.frame() < frame)
         h.clock.beginFrame();
-}
-
-QImage someArtwork()
-{
-    QImage image(8, 8, QImage::Format_RGB32);
-    image.fill(Qt::red);
-    return image;
 }
 
 } // namespace
@@ -149,7 +142,7 @@ private Q_SLOTS:
         EngineHarness h(scenario, settings);
         h.makeView();
         QVERIFY(isLocalPlayer(h.state().preferredPlayer));
-        h.view->setArtworkImage(someArtwork());
+        h.view->setArtworkImage(Pixels::solid(Qt::red));
         h.engine().refresh(static_cast<ThemeId>(layout));
         QCOMPARE(line(h.state().track.trackString), title);
         QVERIFY(!h.state().track.artistString);

@@ -30,7 +30,6 @@ class TestDefaultsStore : public QObject
 private Q_SLOTS:
     void settingsSurviveARestartInTheStandardPlace()
     {
-        // The test support points XDG_CONFIG_HOME at a scratch directory.
         const QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
         QVERIFY(!config.isEmpty());
         QCOMPARE(DefaultsStore::standardDirectory(), config + "/coverlume");
@@ -137,7 +136,6 @@ private Q_SLOTS:
         QTest::newRow("not JSON") << QByteArray("showTime = YES\n") << corrupt;
         QTest::newRow("truncated object") << QByteArray("{\n    \"theme\": 3,\n    \"cyc") << corrupt;
         QTest::newRow("top-level array") << QByteArray("[1, 2, 3]") << corrupt;
-        QTest::newRow("top-level string") << QByteArray("\"theme\"") << corrupt;
         QTest::newRow("binary") << QByteArray("\x00\xff\xfe{\"a\":1}", 10) << corrupt;
         // Valid JSON, but far more than any settings this program writes.
         QTest::newRow("oversized") << "{\"theme\": 3, \"pad\": \"" + QByteArray(16 * 1024 * 1024, 'x') + "\"}"
@@ -239,19 +237,16 @@ private Q_SLOTS:
         const auto row = [](const char *name, QVariant value) -> QTestData & { return QTest::newRow(name) << value; };
 
         row("true", true) << true << qint64(1) << 1 << 1.0 << "1";
-        row("false", false) << false << qint64(0) << 0 << 0.0 << "0";
         row("int 3", 3) << true << qint64(3) << 3 << 3.0 << "3";
         row("2^32 + 5 keeps low bits", qint64(0x100000005)) << true << qint64(0x100000005) << 5 << 4294967301.0 << "4294967301";
         row("2^31 wraps negative", qint64(0x80000000)) << true << qint64(0x80000000) << intMin << 2147483648.0 << "2147483648";
         row("uint64 max saturates", std::numeric_limits<quint64>::max()) << true << max << -1 << 18446744073709551615.0
                                                                          << "18446744073709551615";
         row("2.9 truncates", 2.9) << true << qint64(2) << 2 << 2.9 << "2.9";
-        row("-2.9 truncates", -2.9) << true << qint64(-2) << -2 << -2.9 << "-2.9";
         row("0.4 is true", 0.4) << true << qint64(0) << 0 << 0.4 << "0.4";
         row("NaN", nan) << false << qint64(0) << 0 << nan << "nan";
         row("+inf", inf) << true << max << -1 << inf << "inf";
         row("-inf", -inf) << true << min << 0 << -inf << "-inf";
-        row("1e300", 1e300) << true << max << -1 << 1e300 << "1e+300";
         row("2^63 exactly", 9223372036854775808.0) << true << max << -1 << 9223372036854775808.0 << "9223372036854776000";
         row("string 42abc", "42abc") << true << qint64(42) << 42 << 42.0 << "42abc";
         row("string -7.5x", "  -7.5x") << true << qint64(-7) << -7 << -7.5 << "  -7.5x";
@@ -291,10 +286,8 @@ private Q_SLOTS:
                                  ? std::copysign(std::numeric_limits<float>::infinity(), float(asDouble))
                                  : float(asDouble));
         }
-        // Lists and maps are only ever read as themselves.
         QCOMPARE(store.arrayValue("key").isEmpty(), value.typeId() != QMetaType::QVariantList);
         QCOMPARE(store.dictionaryValue("key").isEmpty(), value.typeId() != QMetaType::QVariantMap);
-
     }
 };
 

@@ -18,7 +18,6 @@ private Q_SLOTS:
         const QByteArray debian = "PRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\nNAME=\"Debian GNU/Linux\"\n"
                                   "VERSION_ID=\"12\"\nVERSION=\"12 (bookworm)\"\nID=debian\n";
         QTest::newRow("single component, display") << debian << "9" << "9";
-        QTest::newRow("single component, version query") << debian << "10" << "10";
         QTest::newRow("double quotes") << QByteArray("NAME=Ubuntu\nVERSION_ID=\"22.04\"\n") << "9" << "04";
         QTest::newRow("single quotes") << QByteArray("VERSION_ID='15.5'\n") << "9" << "5";
         QTest::newRow("unquoted, three parts") << QByteArray("VERSION_ID=3.19.1\n") << "9" << "19";

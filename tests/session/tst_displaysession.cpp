@@ -101,9 +101,11 @@ private Q_SLOTS:
         QCOMPARE(session->view(), view);
     }
 
-    void eachFrameMovesTheClockAndIsTimed()
+    void eachFrameMovesTheClockAndIsTimedAndFullScreenIsAsked()
     {
-        auto session = makeSession();
+        SessionOptions options;
+        options.fullScreen = true;
+        auto session = makeSession(options);
         session->runFrame(); // no view yet: nothing happens
         QCOMPARE(session->clock().frame(), 0);
         QCOMPARE(session->frameTimings().count(), 0);
@@ -116,6 +118,14 @@ private Q_SLOTS:
         QCOMPARE(session->clock().now(), start.addMSecs(20 * 50));
         QCOMPARE(session->frameTimings().count(), 20);
         QVERIFY(session->view()->cycle().framesCount != session->view()->cycle().CYCLE + 1);
+
+        // Full screen comes from the option until a window answers it.
+        QVERIFY(session->isFullScreen());
+        bool windowFullScreen = false;
+        session->setFullScreenSource([&] { return windowFullScreen; });
+        QVERIFY(!session->isFullScreen());
+        windowFullScreen = true;
+        QVERIFY(session->isFullScreen());
     }
 
     void timingsKeepTheLatestFiguresInOrder()
@@ -133,19 +143,6 @@ private Q_SLOTS:
         QCOMPARE(kept.size(), FrameTimings::capacity);
         QCOMPARE(kept.first(), 5);
         QVERIFY(std::is_sorted(kept.begin(), kept.end()));
-    }
-
-    void fullScreenComesFromTheWindowOrTheOption()
-    {
-        SessionOptions options;
-        options.fullScreen = true;
-        auto session = makeSession(options);
-        QVERIFY(session->isFullScreen());
-        bool windowFullScreen = false;
-        session->setFullScreenSource([&] { return windowFullScreen; });
-        QVERIFY(!session->isFullScreen());
-        windowFullScreen = true;
-        QVERIFY(session->isFullScreen());
     }
 
     void withoutAScenarioTheRealPlayersAreFollowed()

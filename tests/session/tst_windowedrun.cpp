@@ -50,7 +50,6 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("extra");
         QTest::addColumn<QSize>("view");
         QTest::newRow("wide") << QSize(1600, 900) << QStringList() << QSize(640, 360);
-        QTest::newRow("square") << QSize(1000, 1000) << QStringList() << QSize(640, 640);
         QTest::newRow("tall") << QSize(800, 1280) << QStringList() << QSize(640, 1024);
         // Nothing to take a shape from: a common display shape instead.
         QTest::newRow("zero-sized") << QSize(0, 0) << QStringList() << QSize(640, 400);

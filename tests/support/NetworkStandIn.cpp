@@ -45,13 +45,12 @@ private:
                 request.headers.insert(lines.at(i).left(colon).trimmed().toLower(),
                                        lines.at(i).mid(colon + 1).trimmed());
         }
-        NetworkStandIn::Handler handler;
         {
             QMutexLocker locker(&m_shared->lock);
             m_shared->requests << request;
-            handler = m_shared->handler;
         }
-        const NetworkStandIn::Answer answer = handler ? handler(request) : NetworkStandIn::status(404);
+        // The handler is set before the thread starts and never changes.
+        const NetworkStandIn::Answer answer = m_shared->handler ? m_shared->handler(request) : NetworkStandIn::status(404);
         socket->write(answer.raw);
         socket->disconnectFromHost();
     }
@@ -93,12 +92,8 @@ NetworkStandIn::~NetworkStandIn()
 bool NetworkStandIn::listen(const QString &address, quint16 port)
 {
     bool listening = false;
-    QMetaObject::invokeMethod(m_server, [&] {
-        listening = m_server->listen(QHostAddress(address), port);
-        port = m_server->serverPort();
-    }, Qt::BlockingQueuedConnection);
-    if (listening)
-        m_baseUrl = QStringLiteral("http://%1:%2").arg(address).arg(port);
+    QMetaObject::invokeMethod(m_server, [&] { listening = m_server->listen(QHostAddress(address), port); },
+                              Qt::BlockingQueuedConnection);
     return listening;
 }
 
@@ -112,16 +107,4 @@ QList<NetworkStandIn::Request> NetworkStandIn::requests() const
 {
     QMutexLocker locker(&m_shared->lock);
     return m_shared->requests;
-}
-
-int NetworkStandIn::requestCount() const
-{
-    QMutexLocker locker(&m_shared->lock);
-    return int(m_shared->requests.size());
-}
-
-void NetworkStandIn::setHandler(Handler handler)
-{
-    QMutexLocker locker(&m_shared->lock);
-    m_shared->handler = std::move(handler);
 }

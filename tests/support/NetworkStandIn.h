@@ -44,16 +44,12 @@ public:
     // that no other server answers in its place. Port 0 takes a free one.
     bool listen(const QString &address, quint16 port = 45055);
     void close();
-    // "http://address:port" once listening.
-    QString baseUrl() const { return m_baseUrl; }
 
     QList<Request> requests() const;
-    int requestCount() const;
-    void setHandler(Handler handler);
+    int requestCount() const { return int(requests().size()); }
 
 private:
     std::shared_ptr<struct StandInShared> m_shared;
-    QString m_baseUrl;
     QThread *m_thread;
     StandInServer *m_server;
 };

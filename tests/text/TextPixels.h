@@ -22,17 +22,10 @@ inline AttributedString line(const QString &text, QColor colour = Qt::white, dou
     return AttributedString(text, styled(colour, sizePoints));
 }
 
-inline QImage solidImage(QColor colour, QSize size)
-{
-    QImage image(size, QImage::Format_ARGB32_Premultiplied);
-    image.fill(colour);
-    return image;
-}
-
 // Drawn on black into `rect` (the whole image when null).
 inline QImage render(const AttributedString &text, QSize size, QRectF rect = QRectF(), qreal pixelRatio = 1)
 {
-    QImage image = solidImage(Qt::black, size * pixelRatio);
+    QImage image = solid(Qt::black, size * pixelRatio);
     image.setDevicePixelRatio(pixelRatio);
     QPainter painter(&image);
     AttributedTextLayout(text).draw(&painter, rect.isNull() ? QRectF(QPointF(), QSizeF(size)) : rect);
