@@ -1,9 +1,9 @@
 #include "platform/FrameClock.h"
 #include "players/Scenario.h"
 #include "players/SimulatedPlayers.h"
+#include "support/Pixels.h"
 #include "support/TestFiles.h"
 
-#include <QImage>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -35,9 +35,7 @@ private Q_SLOTS:
     void initTestCase()
     {
         QVERIFY(m_dir.isValid());
-        QImage cover(8, 8, QImage::Format_RGB32);
-        cover.fill(Qt::red);
-        QVERIFY(cover.save(m_dir.filePath(QStringLiteral("red.png"))));
+        QVERIFY(TestFiles::writeBytes(m_dir.filePath(QStringLiteral("red.png")), Pixels::pngBytes(QSize(8, 8), Qt::red)));
     }
 
     void refusals()
@@ -117,7 +115,6 @@ private Q_SLOTS:
         // An image one byte over 20 MiB (a sparse file costs no disk).
         QFile image(m_dir.filePath(QStringLiteral("huge.png")));
         QVERIFY(image.open(QIODevice::WriteOnly) && image.resize(Scenario::maxImageBytes + 1));
-        image.close();
         QCOMPARE(refusal(R"({"players": [{"name": "Swinsian", "tracks": [{"artwork": ["huge.png"]}]}]})", QStringLiteral("img.json")),
                  QStringLiteral("img.json: players[0].tracks[0].artwork[0]: \"huge.png\" is larger than 20 MiB"));
         // More tracks than the cap, spread over two players.
@@ -179,15 +176,11 @@ private Q_SLOTS:
         QString error;
         const std::optional<Scenario> s = Scenario::parse(json, QStringLiteral("order.json"), &error);
         QVERIFY2(s, qPrintable(error));
-        QList<Scenario::Action> actions;
-        QList<qint64> frames;
-        for (const Scenario::Event &e : s->events) {
-            actions << e.action;
-            frames << e.frame;
-        }
         using A = Scenario::Action;
-        QCOMPARE(frames, (QList<qint64>{10, 10, 20, 20, 30}));
-        QCOMPARE(actions, (QList<A>{A::Resume, A::Track, A::Pause, A::Seek, A::Launch}));
+        QList<std::pair<qint64, A>> order;
+        for (const Scenario::Event &e : s->events)
+            order << std::pair(e.frame, e.action);
+        QCOMPARE(order, (QList<std::pair<qint64, A>>{{10, A::Resume}, {10, A::Track}, {20, A::Pause}, {20, A::Seek}, {30, A::Launch}}));
         QCOMPARE(s->events.at(1).trackIndex, 1);
         QCOMPARE(s->events.at(1).positionMs, qint64(2000));
         QCOMPARE(s->events.at(3).positionMs, qint64(4000));
