@@ -4,6 +4,7 @@
 #include "support/NetworkStandIn.h"
 #include "support/Pixels.h"
 #include "support/ScriptTexts.h"
+#include "support/TestFiles.h"
 #include "FakeMprisPlayer.h"
 
 #include "platform/DefaultsStore.h"
@@ -204,7 +205,6 @@ private Q_SLOTS:
         m_defaults->set(QStringLiteral("playerMapping"), QVariantMap{{QStringLiteral("Swinsian"), QStringLiteral("vlc")}});
         m_defaults->set(QStringLiteral("ignoredPlayers"), QVariantList{QStringLiteral("chromium")});
         QVariantMap meta = metadata(QStringLiteral("V"));
-        meta.insert(QStringLiteral("xesam:userRating"), 0.8);
         FakeMprisPlayer vlc(QStringLiteral("vlc"), QStringLiteral("VLC media player"), playing(meta));
         FakeMprisPlayer browser(QStringLiteral("chromium.instance575"), QStringLiteral("Chromium"),
                                 playing(metadata(QStringLiteral("Video"))));
@@ -212,12 +212,25 @@ private Q_SLOTS:
         auto bridge = makeBridge();
 
         QCOMPARE(run(*bridge, "Swinsian", Op::Status), QStringLiteral("kPSP"));
-        QCOMPARE(number(*bridge, "Swinsian", Op::Rating), 4);
         QVERIFY(bridge->standIn(QStringLiteral("Music")).isEmpty());
         const QString listing = MprisBridge::listing(bridge->players());
         for (const QString &line : {kP + "chromium.instance575\tChromium\tignored", kP + "vlc\tVLC media player\tas Swinsian",
                                     kP + "playerctld\tplayerctld\tskipped"})
             QVERIFY2(listing.contains(line), qPrintable(listing));
+
+        // Ratings in each player's own scale, from MPRIS's 0-1 or the 0-5
+        // some players send; exactly 1 is a full MPRIS rating.
+        FakeMprisPlayer mpd(QStringLiteral("mpd"), QStringLiteral("Music Player Daemon"), playing(meta));
+        QTRY_COMPARE_WITH_TIMEOUT(bridge->standIn(QStringLiteral("Music")), kP + "mpd", 2000);
+        const struct { double sent; int music, swinsian; } ratings[] = {{0.8, 80, 4}, {1.0, 100, 5}, {3.0, 60, 3}};
+        for (const auto &r : ratings) {
+            meta.insert(QStringLiteral("xesam:userRating"), r.sent);
+            vlc.setProperties({{QStringLiteral("Metadata"), meta}});
+            mpd.setProperties({{QStringLiteral("Metadata"), meta}});
+            QVERIFY(vlc.drained(bridge.get()) && mpd.drained(bridge.get()));
+            QCOMPARE(number(*bridge, "Music", Op::Rating), r.music);
+            QCOMPARE(number(*bridge, "Swinsian", Op::Rating), r.swinsian);
+        }
     }
 
     void answersFollowEachPlayersForms()
@@ -229,9 +242,7 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString cover = dir.filePath(QStringLiteral("cover"));
         const QByteArray blue = Pixels::pngBytes(QSize(16, 16), Qt::blue);
-        QFile file(cover);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(blue) == blue.size());
-        file.close();
+        QVERIFY(TestFiles::writeBytes(cover, blue));
         QVariantMap meta = metadata(QStringLiteral("T"), QStringLiteral("Art"), QStringLiteral("Al"), 200'000'000.0,
                                     QUrl::fromLocalFile(cover).toString());
         meta.insert(QStringLiteral("xesam:userRating"), 0.6);
@@ -248,9 +259,7 @@ private Q_SLOTS:
         // Hermes' artwork is the address of a kept copy of the bytes.
         const QString kept = run(*bridge, "Hermes", Op::ArtworkUrl);
         QVERIFY(kept.startsWith(QLatin1String("file://")));
-        QFile keptFile(QUrl(kept).toLocalFile());
-        QVERIFY(keptFile.open(QIODevice::ReadOnly));
-        QCOMPARE(keptFile.readAll(), blue);
+        QCOMPARE(TestFiles::readBytes(QUrl(kept).toLocalFile()), blue);
         // Airfoil's status is its title only while playing.
         const ScriptResult title = bridge->execute(scriptText(QStringLiteral("Airfoil Satellite"), Op::TrackTitle));
         QVERIFY(!title.isNone() && title.stringValue().isEmpty());
@@ -270,9 +279,7 @@ private Q_SLOTS:
     {
         QTemporaryDir dir;
         const QString notImage = dir.filePath(QStringLiteral("cover.png"));
-        QFile file(notImage);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("this is not a picture at all") > 0);
-        file.close();
+        QVERIFY(TestFiles::writeBytes(notImage, "this is not a picture at all"));
         const auto web = webServer(QStringLiteral("127.0.0.73"), {{"/big", QByteArray(ArtFetcher::maxBytes + 1024, 'x')}});
         QVERIFY(web);
         const QString big = QStringLiteral("http://127.0.0.73:45071/big");

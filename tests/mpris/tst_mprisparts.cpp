@@ -9,23 +9,12 @@
 #include "players/mpris/PositionClock.h"
 #include "players/mpris/SystemVolume.h"
 
-#include <QBuffer>
 #include <QDBusObjectPath>
 #include <QFile>
-#include <QImage>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <unistd.h>
 #include <sys/stat.h>
-
-namespace {
-
-QByteArray pngBytes(int side, QColor colour)
-{
-    return Pixels::pngBytes(QSize(side, side), colour);
-}
-
-} // namespace
 
 class TestMprisParts : public QObject
 {
@@ -106,7 +95,6 @@ private Q_SLOTS:
         QTest::newRow("exact") << "spotify" << p + "spotify" << "" << true;
         QTest::newRow("not a longer word") << "spotify" << p + "spotifyd" << "" << false;
         QTest::newRow("instance") << "chromium" << p + "chromium.instance575" << "" << true;
-        QTest::newRow("firefox instance") << "firefox" << p + "firefox.instance_1_34" << "" << true;
         QTest::newRow("whole instance") << "firefox.instance_1_34" << p + "firefox.instance_1_34" << "" << true;
         QTest::newRow("case") << "VLC" << p + "vlc" << "" << true;
         QTest::newRow("identity") << "mozilla firefox" << p + "firefox.instance_2" << "Mozilla Firefox" << true;
@@ -192,7 +180,7 @@ private Q_SLOTS:
 
     void artworkIsReadOnlyWhenItIsAnImageWithinTheCap()
     {
-        const QByteArray png = pngBytes(8, Qt::red);
+        const QByteArray png = Pixels::pngBytes(QSize(8, 8), Qt::red);
         QVERIFY(ArtFetcher::isImage(png) && !ArtFetcher::isImage(png.left(4)));
         QVERIFY(!ArtFetcher::isImage(QByteArrayLiteral("<html>not found</html>")));
 
@@ -212,9 +200,7 @@ private Q_SLOTS:
         QVERIFY(ArtFetcher::readFile(fifo).isEmpty()); // would block forever
         const QString big = dir.filePath(QStringLiteral("big"));
         QFile bigFile(big);
-        QVERIFY(bigFile.open(QIODevice::WriteOnly));
-        QVERIFY(bigFile.resize(ArtFetcher::maxBytes + 1));
-        bigFile.close();
+        QVERIFY(bigFile.open(QIODevice::WriteOnly) && bigFile.resize(ArtFetcher::maxBytes + 1));
         QVERIFY(ArtFetcher::readFile(big).isEmpty());
 
         // Candidates are tried in order; the one that served is named.

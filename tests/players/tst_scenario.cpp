@@ -1,9 +1,9 @@
 #include "platform/FrameClock.h"
 #include "players/Scenario.h"
 #include "players/SimulatedPlayers.h"
+#include "support/Pixels.h"
 #include "support/TestFiles.h"
 
-#include <QImage>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -35,9 +35,7 @@ private Q_SLOTS:
     void initTestCase()
     {
         QVERIFY(m_dir.isValid());
-        QImage cover(8, 8, QImage::Format_RGB32);
-        cover.fill(Qt::red);
-        QVERIFY(cover.save(m_dir.filePath(QStringLiteral("red.png"))));
+        QVERIFY(TestFiles::writeBytes(m_dir.filePath(QStringLiteral("red.png")), Pixels::pngBytes(QSize(8, 8), Qt::red)));
     }
 
     void refusals()
@@ -49,7 +47,6 @@ private Q_SLOTS:
             {R"({"volume": 150})", "volume: must be between 0 and 100"},
             {R"({"volume": 5.5})", "volume: expected a whole number"},
             {R"({"processes": ["Finder", 3]})", "processes[1]: expected a string"},
-            {R"({"players": [{"name": "Winamp"}]})", "players[0].name: unknown player \"Winamp\""},
             {R"({"players": [{"name": "itunes"}]})", "players[0].name: unknown player \"itunes\""},
             {R"({"players": [{"name": "Spotify"}, {"name": "Spotify"}]})",
              "players[1].name: Spotify is listed twice"},
@@ -93,8 +90,6 @@ private Q_SLOTS:
              "events[0].seconds: missing"},
             {R"({"players": [{"name": "iTunes"}], "events": [{"frame": 5, "player": "iTunes", "action": "pause", "seconds": 3}]})",
              "events[0].seconds: unknown key"},
-            {R"({"players": [{"name": "iTunes"}], "events": [{"frame": -1, "player": "iTunes", "action": "pause"}]})",
-             "events[0].frame: must be between 0"},
             // The second event (in the file) runs first and adds one track; index 1
             // only exists after the inline track of the third.
             {R"({"players": [{"name": "iTunes", "tracks": [{}]}], "events": [ {"frame": 9, "player": "iTunes", "action": "track", "track": {"name": "B"}}, {"frame": 5, "player": "iTunes", "action": "track", "track": 1}]})",
@@ -117,7 +112,6 @@ private Q_SLOTS:
         // An image one byte over 20 MiB (a sparse file costs no disk).
         QFile image(m_dir.filePath(QStringLiteral("huge.png")));
         QVERIFY(image.open(QIODevice::WriteOnly) && image.resize(Scenario::maxImageBytes + 1));
-        image.close();
         QCOMPARE(refusal(R"({"players": [{"name": "Swinsian", "tracks": [{"artwork": ["huge.png"]}]}]})", QStringLiteral("img.json")),
                  QStringLiteral("img.json: players[0].tracks[0].artwork[0]: \"huge.png\" is larger than 20 MiB"));
         // More tracks than the cap, spread over two players.
@@ -179,15 +173,11 @@ private Q_SLOTS:
         QString error;
         const std::optional<Scenario> s = Scenario::parse(json, QStringLiteral("order.json"), &error);
         QVERIFY2(s, qPrintable(error));
-        QList<Scenario::Action> actions;
-        QList<qint64> frames;
-        for (const Scenario::Event &e : s->events) {
-            actions << e.action;
-            frames << e.frame;
-        }
         using A = Scenario::Action;
-        QCOMPARE(frames, (QList<qint64>{10, 10, 20, 20, 30}));
-        QCOMPARE(actions, (QList<A>{A::Resume, A::Track, A::Pause, A::Seek, A::Launch}));
+        QList<std::pair<qint64, A>> order;
+        for (const Scenario::Event &e : s->events)
+            order << std::pair(e.frame, e.action);
+        QCOMPARE(order, (QList<std::pair<qint64, A>>{{10, A::Resume}, {10, A::Track}, {20, A::Pause}, {20, A::Seek}, {30, A::Launch}}));
         QCOMPARE(s->events.at(1).trackIndex, 1);
         QCOMPARE(s->events.at(1).positionMs, qint64(2000));
         QCOMPARE(s->events.at(3).positionMs, qint64(4000));
