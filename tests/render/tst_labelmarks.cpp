@@ -1,7 +1,5 @@
-// The rating marks as the label draws them: which stars and pipes are lit,
-// the three hearts, the Hermes thumb, and when no marks show at all. Read
-// from the label's own picture (clear background), so colours and alpha
-// are those the layer is given. Set COVERLUME_SAMPLE_DIR to keep them.
+// The rating marks as the label draws them, read from the label's own picture
+// (clear background). Set COVERLUME_SAMPLE_DIR to keep them.
 
 #include "render/LayerTree.h"
 #include "render/RenderStage.h"
@@ -22,17 +20,11 @@ namespace {
 // puts the cover on the left, so the label is left-aligned.
 struct MarksStage : RenderedView
 {
-    explicit MarksStage(ThemeId theme, QVariantMap more = {})
-        : RenderedView(oneTrack(), withDefaults(theme, std::move(more)), QSizeF(2400, 1500))
+    explicit MarksStage(ThemeId theme, bool showLoved = true)
+        : RenderedView(oneTrack(),
+                       withTheme(int(theme), {{QStringLiteral("centred"), true}, {QStringLiteral("showLoved"), showLoved}}),
+                       QSizeF(2400, 1500))
     {
-    }
-    static QVariantMap withDefaults(ThemeId theme, QVariantMap settings)
-    {
-        settings.insert(QStringLiteral("theme"), int(theme));
-        settings.insert(QStringLiteral("centred"), true);
-        if (!settings.contains(QStringLiteral("keepStatic")))
-            settings.insert(QStringLiteral("keepStatic"), false);
-        return settings;
     }
     // One layout showing the three lines and these marks; the label's picture.
     QImage label(ThemeId theme, PlayerId player, int rating, const QString &broadcast = QString(),
@@ -66,10 +58,7 @@ QList<QPair<int, int>> bands(const QImage &image)
 {
     QList<QPair<int, int>> found;
     for (int y = 0; y < image.height(); ++y) {
-        bool any = false;
-        for (int x = 0; x < image.width() && !any; ++x)
-            any = inked(image.pixel(x, y));
-        if (!any)
+        if (!boundsWhere(image, inked, QRect(0, y, image.width(), 1)).isValid())
             continue;
         if (found.isEmpty() || y - found.last().second > 2)
             found << qMakePair(y, y);
@@ -82,16 +71,12 @@ QList<QPair<int, int>> bands(const QImage &image)
 QList<QRect> glyphs(const QImage &image, QPair<int, int> band)
 {
     QList<QRect> found;
-    const QRect rows(0, band.first, image.width(), band.second - band.first + 1);
-    int start = -1;
-    for (int x = 0; x <= image.width(); ++x) {
-        const bool any = x < image.width() && boundsWhere(image, inked, QRect(x, rows.y(), 1, rows.height())).isValid();
-        if (any && start < 0)
-            start = x;
-        if (!any && start >= 0) {
-            found << boundsWhere(image, inked, QRect(start, rows.y(), x - start, rows.height()));
-            start = -1;
-        }
+    for (int x = 0; x < image.width(); ++x) {
+        const QRect ink = boundsWhere(image, inked, QRect(x, band.first, 1, band.second - band.first + 1));
+        if (ink.isValid() && (found.isEmpty() || found.last().right() < x - 1))
+            found << ink;
+        else if (ink.isValid())
+            found.last() |= ink;
     }
     return found;
 }
@@ -125,7 +110,7 @@ QString describe(const QColor &c)
 // The share of a glyph's box that is inked.
 double filledShare(const QImage &image, const QRect &box)
 {
-    return double(countWhere(image.copy(box), [](QRgb p) { return qAlpha(p) > 127; })) / (box.width() * box.height());
+    return double(countWhere(image.copy(box), isOpaque)) / (box.width() * box.height());
 }
 
 bool someFontHas(char32_t ucs4)
@@ -169,7 +154,7 @@ private Q_SLOTS:
         for (const Row &row : rows) {
             const QString tag = QStringLiteral("%1 player %2 %3 rating %4")
                                     .arg(int(row.theme)).arg(int(row.player)).arg(QLatin1String(row.broadcast)).arg(row.rating);
-            MarksStage s(row.theme, {{QStringLiteral("showLoved"), false}});
+            MarksStage s(row.theme, false);
             const QImage label = s.label(row.theme, row.player, row.rating, QLatin1String(row.broadcast));
             // Title, artist, album, an empty line, then the marks.
             const auto lines = bands(label);
@@ -212,7 +197,7 @@ private Q_SLOTS:
         };
         for (const Row &row : rows) {
             const QByteArray heart(row.heart);
-            MarksStage s(row.theme, {{QStringLiteral("showLoved"), true}});
+            MarksStage s(row.theme);
             const QImage label = s.label(row.theme, PlayerId::ITunes, 60, QString(), row.loved, row.disliked);
             // Title, artist, album, then the heart below two empty lines.
             const auto lines = bands(label);
@@ -233,7 +218,7 @@ private Q_SLOTS:
                 QVERIFY(filled < 0.4);
                 const QRect middle(box.center() - QPoint(box.width() / 6, box.height() / 6),
                                    QSize(box.width() / 3 + 1, box.height() / 3 + 1));
-                QVERIFY2(boundsWhere(label, [](QRgb p) { return qAlpha(p) > 127; }, middle).isValid(),
+                QVERIFY2(boundsWhere(label, isOpaque, middle).isValid(),
                          "nothing crosses the heart");
             }
         }
@@ -279,7 +264,7 @@ private Q_SLOTS:
                             {PlayerId::ITunes, false, false}, {PlayerId::Spotify, false, false},
                             {PlayerId::Snowtape, false, true}, {PlayerId::None, false, true}};
         for (const Row &row : rows) {
-            MarksStage s(ThemeId::Classic, {{QStringLiteral("showLoved"), false}});
+            MarksStage s(ThemeId::Classic, false);
             // A rated track first, so any marks left over from it would show.
             const bool marked = row.player != PlayerId::Snowtape && row.player != PlayerId::None;
             QCOMPARE(bands(s.label(ThemeId::Classic, row.player, 80)).size(), marked ? 4 : 3);

@@ -9,12 +9,12 @@
 #include "players/SimulatedPlayers.h"
 #include "support/Fakes.h"
 
-class RenderStage;
-
 #include <QRegion>
 #include <QTemporaryDir>
 #include <QTimeZone>
 #include <memory>
+
+class RenderStage;
 
 // A broadcaster of the tests' own: it reports what the test sets.
 class FakeBroadcaster final : public BroadcasterClient
@@ -58,10 +58,9 @@ class EngineHarness
 public:
     explicit EngineHarness(const QByteArray &scenario, const QVariantMap &settings = {});
 
-    // Builds the view as the application does (created, handed no artwork).
+    // As the application does: created, started, handed no artwork.
     CoverlumeView &makeView();
-    // Builds a view of this size drawn by the real theme stage (not started,
-    // no artwork handed over); returns the stage, owned by the view.
+    // Drawn by the real theme stage, not started; returns the stage, owned by the view.
     RenderStage *makeRenderedView(const QSizeF &size);
     void frames(int n);
 
@@ -81,10 +80,12 @@ public:
     FakeBroadcaster broadcaster;
     std::unique_ptr<SimulatedPlayers> players;
     std::unique_ptr<CoverlumeView> view;
+
+private:
+    void build(const QSizeF &size, ViewParts parts);
 };
 
-// The render-stage harness: a view of the given size drawn by the real
-// theme stage, on the real engine and simulated players, with the window's
+// A view drawn by the real theme stage on the real engine, with the window's
 // retained picture. Not started until start().
 struct RenderedView
 {
@@ -100,8 +101,7 @@ struct RenderedView
     // out with this artwork; every view then shows at full opacity.
     NowShowing layOut(ThemeId theme, const QImage &artwork);
     void layOut(ThemeId theme, const NowShowing &showing);
-    // The view drawn afresh, kept under `name` for a look.
-    QImage snapshot(const QString &name = QString()) const;
+    QImage snapshot(const QString &name = QString()) const; // kept under `name` for a look
     // One frame into the retained picture; the region redrawn.
     QRegion frame();
     void frames(int n);

@@ -7,19 +7,18 @@ QString number(float value)
 }
 } // namespace
 
+bool FakeNowPlaying::answer(const QString &call, QList<bool> &answers)
+{
+    calls << call;
+    return !answers.isEmpty() && answers.takeFirst();
+}
+
 bool FakeNowPlaying::playerHasChanged(PlayerId oldPlayer)
 {
-    calls << QStringLiteral("playerHasChanged(%1)").arg(static_cast<int>(oldPlayer));
-    const bool changed = playerChanges.isEmpty() ? false : playerChanges.takeFirst();
+    const bool changed = answer(QStringLiteral("playerHasChanged(%1)").arg(static_cast<int>(oldPlayer)), playerChanges);
     if (changed && switchTo >= 0)
         current = switchTo;
     return changed;
-}
-
-bool FakeNowPlaying::trackHasChanged()
-{
-    calls << QStringLiteral("trackHasChanged");
-    return trackChanges.isEmpty() ? false : trackChanges.takeFirst();
 }
 
 bool FakeNowPlaying::acceptBroadcasterReport()
@@ -34,18 +33,6 @@ NowShowing FakeNowPlaying::refresh(ThemeId layout)
 {
     calls << QStringLiteral("refresh(%1)").arg(int(layout));
     return showing;
-}
-
-ProgressSnapshot FakeNowPlaying::takeProgress()
-{
-    const ProgressSnapshot taken = progress;
-    progress.redraw = false;
-    return taken;
-}
-
-void FakeNowPlaying::describe(QJsonObject &state) const
-{
-    state.insert(QStringLiteral("preferredPlayer"), current);
 }
 
 void RecordingStage::layout(ThemeId theme, const NowShowing &showing)
@@ -68,18 +55,4 @@ QString RecordingStage::value(const char *name, double value)
 QString RecordingStage::point(const char *name, QPointF point)
 {
     return QStringLiteral("%1(%2,%3)").arg(QLatin1String(name), number(float(point.x())), number(float(point.y())));
-}
-
-bool RecordingScripts::compile(const QString &source)
-{
-    compiled << source;
-    return true;
-}
-
-ScriptResult RecordingScripts::execute(const QString &source, QString *error)
-{
-    executed << source;
-    if (error)
-        *error = QStringLiteral("no such script");
-    return {};
 }

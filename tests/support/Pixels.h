@@ -1,16 +1,11 @@
 #pragma once
 
-// Pixel probes shared by the tests that look at rendered images: colour
-// closeness, counting or bounding the pixels that pass a test, small solid
-// pictures, extents and picture differences. Header only; any thread may
-// call them on an image it owns.
+// Pixel probes for the tests that look at rendered images.
 
 #include <QBuffer>
-#include <QByteArray>
 #include <QColor>
 #include <QDir>
 #include <QImage>
-#include <QPair>
 #include <QRect>
 #include <algorithm>
 #include <cstdlib>
@@ -76,14 +71,19 @@ inline QImage solid(QColor colour, QSize size = QSize(8, 8))
     return image;
 }
 
+inline bool isOpaque(QRgb p)
+{
+    return qAlpha(p) > 127;
+}
+
 inline QRect opaqueBounds(const QImage &image)
 {
-    return boundsWhere(image, [](QRgb p) { return qAlpha(p) > 127; });
+    return boundsWhere(image, isOpaque);
 }
 
 // The first and last row of column x whose pixel passes; -1 when none.
-template<typename Test>
-QPair<int, int> columnExtent(const QImage &image, int x, Test test)
+template<typename Test = bool (*)(QRgb)>
+QPair<int, int> columnExtent(const QImage &image, int x, Test test = isOpaque)
 {
     int first = -1, last = -1;
     for (int y = 0; y < image.height(); ++y)
@@ -92,11 +92,6 @@ QPair<int, int> columnExtent(const QImage &image, int x, Test test)
             last = y;
         }
     return {first, last};
-}
-
-inline QPair<int, int> columnExtent(const QImage &image, int x)
-{
-    return columnExtent(image, x, [](QRgb p) { return qAlpha(p) > 127; });
 }
 
 // The largest difference of any channel between two images of one size.
