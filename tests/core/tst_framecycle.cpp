@@ -6,9 +6,8 @@
 
 namespace {
 
-// A view of `theme` after the first frame (which ends the cycle begun by
-// setArtworkImage) and the layout frame: the counter stands at frame n
-// after n + 1 frames.
+// A view of `theme`: the first frame ends the cycle setArtworkImage began, so
+// the counter stands at n after n + 1 frames.
 struct Cycle : ViewHarness
 {
     explicit Cycle(int theme, QVariantMap more = {})

@@ -1,5 +1,4 @@
-// Theme resolution (cached, following the store), the Random rotation and
-// the per-theme settings lookup.
+// Theme resolution, the Random rotation and the per-theme settings lookup.
 #include "core/RegisteredDefaults.h"
 #include "core/ThemeSettings.h"
 #include "platform/DefaultsStore.h"
@@ -96,10 +95,8 @@ private Q_SLOTS:
         set(QStringLiteral("theme"), 0);
         set(QStringLiteral("imageSize"), 1.5);
         QCOMPARE(themes.getArtworkSizeForCurrentTheme(), 1.5f);
-        set(QStringLiteral("classicSettings"), QVariantMap{{QStringLiteral("imageSize"), 0.8},
-                                                           {QStringLiteral("showTime"), 2},
-                                                           {QStringLiteral("centred"), true},
-                                                           {QStringLiteral("keepStatic"), 1}});
+        set(QStringLiteral("classicSettings"), QVariantMap{{QStringLiteral("imageSize"), 0.8}, {QStringLiteral("showTime"), 2},
+                                                           {QStringLiteral("centred"), true}, {QStringLiteral("keepStatic"), 1}});
         QCOMPARE(themes.getArtworkSizeForCurrentTheme(), 0.8f);
         QCOMPARE(themes.getShowTimeForCurrentTheme(), 2);
         QVERIFY(themes.getCentredForCurrentTheme() && themes.getStaticForCurrentTheme());

@@ -1,5 +1,4 @@
-// The full-screen clock: its text, its plate and text pixels, and redraws
-// only when the minute changes.
+// The full-screen clock: its text, its pixels, and redraws by the minute.
 #include "render/ClockField.h"
 #include "support/LayerScene.h"
 #include "support/Pixels.h"
@@ -23,10 +22,7 @@ struct ClockScene : LayerScene
     }
 };
 
-bool isWhite(QRgb p)
-{
-    return near(p, Qt::white, 14);
-}
+const auto isWhite = [](QRgb p) { return near(p, Qt::white, 14); };
 
 } // namespace
 

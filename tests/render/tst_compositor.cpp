@@ -1,5 +1,4 @@
-// The compositor over a layer tree (y up): placement, opacity, the turn,
-// cached projections, damage and layer lifetimes.
+// The compositor over a layer tree (y up).
 #include "support/LayerScene.h"
 #include "support/Pixels.h"
 
@@ -129,9 +128,6 @@ private Q_SLOTS:
         QCOMPARE(s.compositor.lastStatistics().cacheBuilds, 1);
         QCOMPARE(maxDifference(s.render(), first), 0);
         QCOMPARE(s.compositor.lastStatistics().cacheBuilds, 0);
-        s.compositor.dropCaches();
-        QCOMPARE(maxDifference(s.render(), first), 0);
-
         // A fade and a whole-pixel move blit the same projection, pixel for pixel.
         cover.setOpacity(0.4f);
         s.render();

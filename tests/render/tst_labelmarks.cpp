@@ -6,8 +6,6 @@
 #include "support/EngineHarness.h"
 #include "support/Pixels.h"
 
-#include <QFontDatabase>
-#include <QRawFont>
 #include <QTest>
 #include <cmath>
 
@@ -15,9 +13,8 @@ using namespace Pixels;
 
 namespace {
 
-// A large view, so that the marks are big enough to tell lit from unlit by
-// their fully covered pixels. Centred and alternating, the first layout
-// puts the cover on the left, so the label is left-aligned.
+// Large enough to tell lit marks from unlit by their fully covered pixels.
+// Centred and alternating: the first layout puts the label left-aligned.
 struct MarksStage : RenderedView
 {
     explicit MarksStage(ThemeId theme, bool showLoved = true)
@@ -30,28 +27,19 @@ struct MarksStage : RenderedView
     QImage label(ThemeId theme, PlayerId player, int rating, const QString &broadcast = QString(),
                  bool loved = false, bool disliked = false, bool stream = false)
     {
-        NowShowing showing;
-        showing.player = player;
-        showing.broadcastPlayer = broadcast;
-        showing.track = AttributedString(QStringLiteral("Alpha"));
-        showing.artist = AttributedString(QStringLiteral("Band A"));
-        showing.album = AttributedString(QStringLiteral("Album A"));
-        showing.rating = rating;
-        showing.loved = loved;
-        showing.disliked = disliked;
-        showing.stream = stream;
-        showing.artwork = solid(QColor(40, 40, 200), QSize(64, 64));
-        layOut(theme, showing);
+        layOut(theme, NowShowing{.player = player, .broadcastPlayer = broadcast,
+                                 .track = AttributedString(QStringLiteral("Alpha")),
+                                 .artist = AttributedString(QStringLiteral("Band A")),
+                                 .album = AttributedString(QStringLiteral("Album A")), .rating = rating,
+                                 .loved = loved, .disliked = disliked, .stream = stream, .detailLines = {},
+                                 .artwork = solid(QColor(40, 40, 200), QSize(64, 64))});
         const QImage image = stage->labelView()->contents();
         keep(image, QString::fromLatin1(QTest::currentDataTag()));
         return image;
     }
 };
 
-bool inked(QRgb p)
-{
-    return qAlpha(p) > 8;
-}
+const auto inked = [](QRgb p) { return qAlpha(p) > 8; };
 
 // The text lines of a picture: runs of rows that hold ink, top to bottom.
 QList<QPair<int, int>> bands(const QImage &image)
@@ -92,35 +80,8 @@ QColor inkOf(const QImage &image, const QRect &glyph)
     return QColor::fromRgba(qUnpremultiply(best));
 }
 
-QColor white(double level, double alpha)
-{
-    return QColor::fromRgbF(float(level), float(level), float(level), float(alpha));
-}
-
-bool sameInk(const QColor &a, const QColor &b)
-{
-    return near(a.rgba(), b, 6) && std::abs(a.alpha() - b.alpha()) <= 6;
-}
-
-QString describe(const QColor &c)
-{
-    return QStringLiteral("(%1,%2,%3,%4)").arg(c.red()).arg(c.green()).arg(c.blue()).arg(c.alpha());
-}
-
-// The share of a glyph's box that is inked.
-double filledShare(const QImage &image, const QRect &box)
-{
-    return double(countWhere(image.copy(box), isOpaque)) / (box.width() * box.height());
-}
-
-bool someFontHas(char32_t ucs4)
-{
-    const QStringList families = QFontDatabase::families();
-    return std::any_of(families.begin(), families.end(), [ucs4](const QString &family) {
-        const QRawFont raw = QRawFont::fromFont(QFont(family));
-        return raw.isValid() && raw.supportsCharacter(ucs4);
-    });
-}
+const auto white = [](double level, double alpha) { return QColor::fromRgbF(level, level, level, alpha); };
+const auto sameInk = [](const QColor &a, const QColor &b) { return near(a.rgba(), b, 6) && std::abs(a.alpha() - b.alpha()) <= 6; };
 
 } // namespace
 
@@ -129,12 +90,7 @@ class TestLabelMarks : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        Q_INIT_RESOURCE(resources);
-        for (char32_t c : {U'\u2605', U'\u2661', U'\u2665', U'\u0338'})
-            QVERIFY2(someFontHas(c), qPrintable(QStringLiteral("no installed font draws U+%1").arg(uint(c), 4, 16)));
-    }
+    void initTestCase() { Q_INIT_RESOURCE(resources); }
 
     void starsAndPipesLitByRating()
     {
@@ -168,7 +124,7 @@ private Q_SLOTS:
             for (int i = 0; i < marks.size(); ++i) {
                 const QColor ink = inkOf(label, marks[i]);
                 QVERIFY2(sameInk(ink, i < row.lit ? lit : unlit),
-                         qPrintable(QStringLiteral("%1: mark %2 is %3").arg(tag).arg(i).arg(describe(ink))));
+                         qPrintable(QStringLiteral("%1: mark %2 is %3").arg(tag).arg(i).arg(ink.name(QColor::HexArgb))));
                 const QRect &box = marks[i];
                 if (stars) {
                     // A star, not a missing-glyph box: corners clear, centre inked.
@@ -206,8 +162,8 @@ private Q_SLOTS:
             const QList<QRect> found = glyphs(label, lines.last());
             QCOMPARE(found.size(), 1);
             const QRect box = found.first();
-            QVERIFY2(sameInk(inkOf(label, box), row.ink), qPrintable(heart + describe(inkOf(label, box)).toLatin1()));
-            const double filled = filledShare(label, box);
+            QVERIFY2(sameInk(inkOf(label, box), row.ink), qPrintable(heart + inkOf(label, box).name(QColor::HexArgb).toLatin1()));
+            const double filled = double(countWhere(label.copy(box), isOpaque)) / (box.width() * box.height());
             const int centre = qAlpha(label.pixel(box.center()));
             if (heart == "filled") {
                 QVERIFY2(filled > 0.45 && centre > 200, qPrintable(QString::number(filled)));
@@ -226,34 +182,30 @@ private Q_SLOTS:
 
     void hermesThumbBelowTheText()
     {
-        for (const int alignment : {1, 0}) {
-            for (const int rating : {1, 0}) {
-                MarksStage s(ThemeId::Classic);
-                QImage label = s.label(ThemeId::Classic, PlayerId::Hermes, rating);
-                if (s.stage->geometry().alignment != alignment)
-                    label = s.label(ThemeId::Classic, PlayerId::Hermes, rating); // the side alternates
-                QCOMPARE(s.stage->geometry().alignment, alignment);
-                // Title, artist, album, and the thumb one font size below them.
-                const auto lines = bands(label);
-                QCOMPARE(lines.size(), 4);
-                const QRect thumb = boundsWhere(label, inked, QRect(0, lines[3].first, label.width(),
-                                                                   lines[3].second - lines[3].first + 1));
-                const double F = s.stage->fontSizePoints();
-                const int gap = thumb.top() - lines[2].second;
-                QVERIFY2(gap > 0.8 * F && gap < 1.6 * F, qPrintable(QStringLiteral("%1 against F %2").arg(gap).arg(F)));
-                // The picture itself at its own size, on the text's side: the up
-                // thumb narrower than high, the neither picture wider.
-                const ViewMarks &marks = s.h.view->marks();
-                const QImage expected = rating ? marks.thumbsUpImage : marks.thumbsNeitherUpNorDownImage;
-                const QRect inExpected = boundsWhere(expected, inked);
-                QVERIFY(std::abs(thumb.width() - inExpected.width()) <= 2
-                        && std::abs(thumb.height() - inExpected.height()) <= 2);
-                const double tw = marks.thumbsNeitherUpNorDownSize.width();
-                const int origin = alignment == 1 ? 0 : int(std::lround(label.width() - tw));
-                QVERIFY(std::abs(thumb.left() - (origin + inExpected.left())) <= 2);
-                QVERIFY(rating ? thumb.width() < thumb.height() : thumb.width() > 1.5 * thumb.height());
-                QCOMPARE(inkOf(label, thumb).alpha(), 255);
-            }
+        for (const auto &[alignment, rating] : QList<QPair<int, int>>{{1, 1}, {1, 0}, {0, 1}, {0, 0}}) {
+            MarksStage s(ThemeId::Classic);
+            QImage label = s.label(ThemeId::Classic, PlayerId::Hermes, rating);
+            if (s.stage->geometry().alignment != alignment)
+                label = s.label(ThemeId::Classic, PlayerId::Hermes, rating); // the side alternates
+            QCOMPARE(s.stage->geometry().alignment, alignment);
+            // Title, artist, album, and the thumb one font size below them.
+            const auto lines = bands(label);
+            QCOMPARE(lines.size(), 4);
+            const QRect thumb = boundsWhere(label, inked, QRect(0, lines[3].first, label.width(), lines[3].second - lines[3].first + 1));
+            const double F = s.stage->fontSizePoints();
+            const int gap = thumb.top() - lines[2].second;
+            QVERIFY2(gap > 0.8 * F && gap < 1.6 * F, qPrintable(QStringLiteral("%1 against F %2").arg(gap).arg(F)));
+            // The picture itself at its own size, on the text's side: the up
+            // thumb narrower than high, the neither picture wider.
+            const ViewMarks &marks = s.h.view->marks();
+            const QImage expected = rating ? marks.thumbsUpImage : marks.thumbsNeitherUpNorDownImage;
+            const QRect inExpected = boundsWhere(expected, inked);
+            QVERIFY(std::abs(thumb.width() - inExpected.width()) <= 2 && std::abs(thumb.height() - inExpected.height()) <= 2);
+            const double tw = marks.thumbsNeitherUpNorDownSize.width();
+            const int origin = alignment == 1 ? 0 : int(std::lround(label.width() - tw));
+            QVERIFY(std::abs(thumb.left() - (origin + inExpected.left())) <= 2);
+            QVERIFY(rating ? thumb.width() < thumb.height() : thumb.width() > 1.5 * thumb.height());
+            QCOMPARE(inkOf(label, thumb).alpha(), 255);
         }
     }
 

@@ -1,5 +1,4 @@
-// The theme stage on a real view: where the layouts put their views, what the
-// picture shows, and frames into the window's retained picture.
+// The theme stage on a real view: its layouts, pictures and retained frames.
 // Set COVERLUME_SAMPLE_DIR to keep the pictures for a look.
 
 #include "render/CLProgressIndicator.h"
@@ -27,15 +26,8 @@ QImage artwork(QColor colour = kArtwork, int side = 64)
     return solid(colour, QSize(side, side));
 }
 
-bool isArtwork(QRgb p)
-{
-    return qRed(p) > 150 && qGreen(p) < 80 && qBlue(p) < 80;
-}
-
-bool isBright(QRgb p)
-{
-    return qGray(p) > 160;
-}
+const auto isArtwork = [](QRgb p) { return qRed(p) > 150 && qGreen(p) < 80 && qBlue(p) < 80; };
+const auto isBright = [](QRgb p) { return qGray(p) > 160; };
 
 double meanRed(const QImage &image, const QRect &rect)
 {
@@ -160,11 +152,6 @@ private Q_SLOTS:
         s.h.distributed.addObserver(this, QStringLiteral("CoverlumeAlbumCoverChanged"),
                                     [&](const Notification &n) { posted << n.userInfo; });
         const int S = int(std::ceil(s.stage->imageSizePoints()));
-        const auto postedColour = [&] {
-            const QByteArray tiff = posted.last().value(QStringLiteral("cover")).toByteArray();
-            const QImage cover = QImage::fromData(tiff, "TIFF");
-            return cover.size() == QSize(S, S) ? QColor(cover.pixel(S / 2, S / 2)) : QColor();
-        };
         // Every layout posts, not only on a change; another picture of the
         // same size is not mistaken for the one already sized.
         const QColor green(40, 180, 60);
@@ -172,7 +159,9 @@ private Q_SLOTS:
             const qsizetype before = posted.size();
             s.layOut(ThemeId::Classic, artwork(colour, 1500));
             QCOMPARE(posted.size(), before + 1);
-            QVERIFY(near(postedColour().rgb(), colour, 2));
+            const QImage cover = QImage::fromData(posted.last().value(QStringLiteral("cover")).toByteArray(), "TIFF");
+            QCOMPARE(cover.size(), QSize(S, S));
+            QVERIFY(near(cover.pixel(S / 2, S / 2), colour, 2));
         }
         QVERIFY(near(s.snapshot().pixel(s.inPicture(s.stage->geometry().coverViewRect).center()), green, 24));
         s.layOut(ThemeId::Classic, QImage()); // no artwork: nothing posted

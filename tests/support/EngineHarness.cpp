@@ -4,8 +4,6 @@
 #include "render/RenderStage.h"
 #include "support/Pixels.h"
 
-#include <QTest>
-
 EngineHarness::EngineHarness(const QByteArray &scenario, const QVariantMap &settings)
     : defaults(std::make_unique<DefaultsStore>(dir.path()))
 {
@@ -30,11 +28,13 @@ CoverlumeView &EngineHarness::makeView()
 RenderStage *EngineHarness::makeRenderedView(const QSizeF &size)
 {
     RenderStage *stage = nullptr;
-    build(size, ViewParts{.makeStage = [&stage](const StageContext &context) {
+    ViewParts parts;
+    parts.makeStage = [&stage](const StageContext &context) {
         auto made = std::make_unique<RenderStage>(context);
         stage = made.get();
         return made;
-    }});
+    };
+    build(size, std::move(parts));
     return stage;
 }
 

@@ -11,7 +11,6 @@
 
 #include <QRegion>
 #include <QTemporaryDir>
-#include <QTimeZone>
 #include <memory>
 
 class RenderStage;
@@ -50,9 +49,8 @@ public:
     QVariant getKind() const override { return kind; }
 };
 
-// A display view with its real now-playing engine, on simulated players
-// described by an inline scenario, a temporary settings store, private
-// notification centres and a fake broadcaster.
+// A display view with its real engine on simulated players (an inline scenario),
+// temporary settings, private notification centres and a fake broadcaster.
 class EngineHarness
 {
 public:
@@ -97,8 +95,7 @@ struct RenderedView
 
     // As the application does: started, handed no artwork, a whole picture.
     void start();
-    // As a cycle starts: the engine reads the source, then the theme lays
-    // out with this artwork; every view then shows at full opacity.
+    // As a cycle starts, with this artwork; every view then at full opacity.
     NowShowing layOut(ThemeId theme, const QImage &artwork);
     void layOut(ThemeId theme, const NowShowing &showing);
     QImage snapshot(const QString &name = QString()) const; // kept under `name` for a look

@@ -1,12 +1,5 @@
 #include "support/Fakes.h"
 
-namespace {
-QString number(float value)
-{
-    return QString::number(static_cast<double>(value), 'g', 4);
-}
-} // namespace
-
 bool FakeNowPlaying::answer(const QString &call, QList<bool> &answers)
 {
     calls << call;
@@ -45,14 +38,4 @@ void RecordingStage::setLayerOpacity(Layer layer, float opacity)
 {
     static const char *names[] = {"label", "cover", "reflection"};
     calls << value(names[static_cast<int>(layer)], opacity);
-}
-
-QString RecordingStage::value(const char *name, double value)
-{
-    return QStringLiteral("%1=%2").arg(QLatin1String(name), number(float(value)));
-}
-
-QString RecordingStage::point(const char *name, QPointF point)
-{
-    return QStringLiteral("%1(%2,%3)").arg(QLatin1String(name), number(float(point.x())), number(float(point.y())));
 }

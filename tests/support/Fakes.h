@@ -23,9 +23,8 @@ class FakeNowPlaying final : public NowPlaying
 {
 public:
     int current = 0;
-    // Answers for the next playerHasChanged / trackHasChanged calls, in order;
-    // false once they run out. A player change also sets `current` to
-    // `switchTo` when given.
+    // Answers for the next playerHasChanged / trackHasChanged calls, then false;
+    // a player change also sets `current` to `switchTo` when given.
     QList<bool> playerChanges;
     QList<bool> trackChanges;
     int switchTo = -1;
@@ -82,8 +81,12 @@ public:
     void paint(QPainter &, const QSizeF &) const override {}
 
 private:
-    static QString value(const char *name, double value); // "name=value"
-    static QString point(const char *name, QPointF point); // "name(x,y)"
+    static QString number(double v) { return QString::number(double(float(v)), 'g', 4); }
+    static QString value(const char *name, double v) { return QStringLiteral("%1=%2").arg(QLatin1String(name), number(v)); }
+    static QString point(const char *name, QPointF p)
+    {
+        return QStringLiteral("%1(%2,%3)").arg(QLatin1String(name), number(p.x()), number(p.y()));
+    }
 };
 
 class RecordingPower final : public PowerControl

@@ -52,23 +52,21 @@ inline QRect boundsNear(const QImage &image, QColor colour, int tolerance = 12)
     return boundsWhere(image, [&](QRgb p) { return near(p, colour, tolerance); });
 }
 
+inline QImage solid(QColor colour, QSize size = QSize(8, 8), QImage::Format format = QImage::Format_ARGB32_Premultiplied)
+{
+    QImage image(size, format);
+    image.fill(colour);
+    return image;
+}
+
 // A solid picture encoded as PNG: artwork bytes as a player would send them.
 inline QByteArray pngBytes(const QSize &size, QColor colour)
 {
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(colour);
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
+    solid(colour, size, QImage::Format_RGB32).save(&buffer, "PNG");
     return bytes;
-}
-
-inline QImage solid(QColor colour, QSize size = QSize(8, 8))
-{
-    QImage image(size, QImage::Format_ARGB32_Premultiplied);
-    image.fill(colour);
-    return image;
 }
 
 inline bool isOpaque(QRgb p)

@@ -9,9 +9,8 @@
 #include <QTemporaryDir>
 #include <memory>
 
-// A display view on fakes: a settings store in a temporary directory with the
-// registered defaults, a scripted clock, private notification centres, and
-// recording stand-ins for the engine, the stage and power control.
+// A display view on fakes: settings in a temporary directory, a scripted clock,
+// private notification centres, recording engine, stage and power control.
 class ViewHarness
 {
 public:
