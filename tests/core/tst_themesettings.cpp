@@ -1,5 +1,4 @@
-// Theme resolution (cached, following the store), the Random rotation and
-// the per-theme settings lookup.
+// Theme resolution, the Random rotation and the per-theme settings lookup.
 #include "core/RegisteredDefaults.h"
 #include "core/ThemeSettings.h"
 #include "platform/DefaultsStore.h"
@@ -29,6 +28,9 @@ private Q_SLOTS:
     void randomRotation()
     {
         ThemeSettings themes = fresh();
+        themes.nextRandomTheme(); // an absent key restarts at Classic
+        QCOMPARE(stored(QStringLiteral("currentRandomTheme")), 0);
+        m_defaults->remove(QStringLiteral("currentRandomTheme"));
         set(QStringLiteral("theme"), 4);
         QCOMPARE(int(themes.getTheme()), 5); // stores 5 when absent
         QCOMPARE(stored(QStringLiteral("currentRandomTheme")), 5);
@@ -40,17 +42,8 @@ private Q_SLOTS:
         QCOMPARE(shown, (QList<int>{6, 7, 0, 2, 3, 5}));
         // Written through, so the next run carries on from here.
         QCOMPARE(DefaultsStore(m_dir.path()).intValue(QStringLiteral("currentRandomTheme")), 5);
-    }
-
-    void rotationSteps()
-    {
-        // from → to; out of range (and an absent key) restarts at Classic.
-        const QList<QPair<int, int>> steps = {{0, 2}, {1, 2}, {3, 5}, {4, 5}, {7, 0},
-                                              {8, 9}, {9, 10}, {10, 0}, {-3, 0}};
-        ThemeSettings themes = fresh();
-        themes.nextRandomTheme();
-        QCOMPARE(stored(QStringLiteral("currentRandomTheme")), 0);
-        for (const auto &[from, to] : steps) {
+        // From themes off the rotation; out of range restarts at Classic.
+        for (const auto &[from, to] : QList<QPair<int, int>>{{1, 2}, {4, 5}, {8, 9}, {9, 10}, {10, 0}, {-3, 0}}) {
             set(QStringLiteral("currentRandomTheme"), from);
             themes.nextRandomTheme();
             QCOMPARE(stored(QStringLiteral("currentRandomTheme")), to);
@@ -102,10 +95,8 @@ private Q_SLOTS:
         set(QStringLiteral("theme"), 0);
         set(QStringLiteral("imageSize"), 1.5);
         QCOMPARE(themes.getArtworkSizeForCurrentTheme(), 1.5f);
-        set(QStringLiteral("classicSettings"), QVariantMap{{QStringLiteral("imageSize"), 0.8},
-                                                           {QStringLiteral("showTime"), 2},
-                                                           {QStringLiteral("centred"), true},
-                                                           {QStringLiteral("keepStatic"), 1}});
+        set(QStringLiteral("classicSettings"), QVariantMap{{QStringLiteral("imageSize"), 0.8}, {QStringLiteral("showTime"), 2},
+                                                           {QStringLiteral("centred"), true}, {QStringLiteral("keepStatic"), 1}});
         QCOMPARE(themes.getArtworkSizeForCurrentTheme(), 0.8f);
         QCOMPARE(themes.getShowTimeForCurrentTheme(), 2);
         QVERIFY(themes.getCentredForCurrentTheme() && themes.getStaticForCurrentTheme());

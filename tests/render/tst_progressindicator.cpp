@@ -1,5 +1,4 @@
-// The progress bar: its read-out texts, both styles' pixels, what draws
-// nothing, the read-out column, and the redraws a snapshot asks for.
+// The progress bar: its read-out, both styles' pixels, and its redraws.
 #include "render/CLProgressIndicator.h"
 #include "render/ProgressTimeText.h"
 #include "support/LayerScene.h"
@@ -33,10 +32,7 @@ struct BarScene : LayerScene
     }
 };
 
-int grey(const QImage &image, int x, int y)
-{
-    return qGray(image.pixel(x, y));
-}
+const auto grey = [](const QImage &image, int x, int y) { return qGray(image.pixel(x, y)); };
 
 // The last lit pixel of row y from `from` on, before the first unlit one.
 int litRunEnd(const QImage &image, int y, int from, int threshold = 60)
@@ -47,10 +43,9 @@ int litRunEnd(const QImage &image, int y, int from, int threshold = 60)
 }
 
 // The rightmost lit pixel up to maxX: where the bar ends before its read-out.
-int rightmostInk(const QImage &image, int maxX)
-{
+const auto rightmostInk = [](const QImage &image, int maxX) {
     return boundsWhere(image, [](QRgb p) { return qGray(p) > 40; }, QRect(0, 0, maxX + 1, image.height())).right();
-}
+};
 
 } // namespace
 
@@ -154,13 +149,13 @@ private Q_SLOTS:
         QVERIFY(text.width() > four.width / 2 && text.height() > 8);
 
         // The same end for "-1:23:45" and "-8:59:59", further right for "3:07".
-        BarScene first(QSizeF(400, 20), CLProgressIndicator::Classic, 5025, 0, ProgressTimeText::Remaining);
-        BarScene second(QSizeF(400, 20), CLProgressIndicator::Classic, 32399, 0, ProgressTimeText::Remaining);
-        BarScene shorter(QSizeF(400, 20), CLProgressIndicator::Classic, 187, 0, ProgressTimeText::Total);
-        const int end = rightmostInk(first.render(), 300);
+        const auto endOfBar = [](double maximum, int showTime, int maxX) {
+            return rightmostInk(BarScene(QSizeF(400, 20), CLProgressIndicator::Classic, maximum, 0, showTime).render(), maxX);
+        };
+        const int end = endOfBar(5025, ProgressTimeText::Remaining, 300);
         QVERIFY(end > 200);
-        QCOMPARE(rightmostInk(second.render(), 300), end);
-        QVERIFY(rightmostInk(shorter.render(), 360) > end + 20);
+        QCOMPARE(endOfBar(32399, ProgressTimeText::Remaining, 300), end);
+        QVERIFY(endOfBar(187, ProgressTimeText::Total, 360) > end + 20);
 
         // A time too large to show keeps the bar and an empty column.
         BarScene huge(QSizeF(400, 20), CLProgressIndicator::Classic, 1e15, 5e14, ProgressTimeText::Remaining);

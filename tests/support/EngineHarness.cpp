@@ -4,11 +4,9 @@
 #include "render/RenderStage.h"
 #include "support/Pixels.h"
 
-#include <QTest>
-
 EngineHarness::EngineHarness(const QByteArray &scenario, const QVariantMap &settings)
+    : defaults(std::make_unique<DefaultsStore>(dir.path()))
 {
-    defaults = std::make_unique<DefaultsStore>(dir.path());
     registerAppDefaults(*defaults);
     for (auto it = settings.begin(); it != settings.end(); ++it)
         defaults->set(it.key(), it.value());
@@ -21,13 +19,7 @@ EngineHarness::EngineHarness(const QByteArray &scenario, const QVariantMap &sett
 
 CoverlumeView &EngineHarness::makeView()
 {
-    view.reset();
-    ViewParts parts;
-    parts.power = std::make_unique<RecordingPower>();
-    view = std::make_unique<CoverlumeView>(
-        QSizeF(1280, 800),
-        ViewServices{*defaults, *players, local, distributed, clock, host, &broadcaster},
-        std::move(parts));
+    build(QSizeF(1280, 800), {});
     view->startAnimation();
     view->setArtworkImage(QImage());
     return *view;
@@ -35,18 +27,23 @@ CoverlumeView &EngineHarness::makeView()
 
 RenderStage *EngineHarness::makeRenderedView(const QSizeF &size)
 {
-    view.reset();
     RenderStage *stage = nullptr;
     ViewParts parts;
-    parts.power = std::make_unique<RecordingPower>();
     parts.makeStage = [&stage](const StageContext &context) {
         auto made = std::make_unique<RenderStage>(context);
         stage = made.get();
         return made;
     };
+    build(size, std::move(parts));
+    return stage;
+}
+
+void EngineHarness::build(const QSizeF &size, ViewParts parts)
+{
+    view.reset();
+    parts.power = std::make_unique<RecordingPower>();
     view = std::make_unique<CoverlumeView>(
         size, ViewServices{*defaults, *players, local, distributed, clock, host, &broadcaster}, std::move(parts));
-    return stage;
 }
 
 void EngineHarness::frames(int n)

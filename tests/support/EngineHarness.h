@@ -9,12 +9,11 @@
 #include "players/SimulatedPlayers.h"
 #include "support/Fakes.h"
 
-class RenderStage;
-
 #include <QRegion>
 #include <QTemporaryDir>
-#include <QTimeZone>
 #include <memory>
+
+class RenderStage;
 
 // A broadcaster of the tests' own: it reports what the test sets.
 class FakeBroadcaster final : public BroadcasterClient
@@ -50,18 +49,16 @@ public:
     QVariant getKind() const override { return kind; }
 };
 
-// A display view with its real now-playing engine, on simulated players
-// described by an inline scenario, a temporary settings store, private
-// notification centres and a fake broadcaster.
+// A display view with its real engine on simulated players (an inline scenario),
+// temporary settings, private notification centres and a fake broadcaster.
 class EngineHarness
 {
 public:
     explicit EngineHarness(const QByteArray &scenario, const QVariantMap &settings = {});
 
-    // Builds the view as the application does (created, handed no artwork).
+    // As the application does: created, started, handed no artwork.
     CoverlumeView &makeView();
-    // Builds a view of this size drawn by the real theme stage (not started,
-    // no artwork handed over); returns the stage, owned by the view.
+    // Drawn by the real theme stage, not started; returns the stage, owned by the view.
     RenderStage *makeRenderedView(const QSizeF &size);
     void frames(int n);
 
@@ -81,10 +78,12 @@ public:
     FakeBroadcaster broadcaster;
     std::unique_ptr<SimulatedPlayers> players;
     std::unique_ptr<CoverlumeView> view;
+
+private:
+    void build(const QSizeF &size, ViewParts parts);
 };
 
-// The render-stage harness: a view of the given size drawn by the real
-// theme stage, on the real engine and simulated players, with the window's
+// A view drawn by the real theme stage on the real engine, with the window's
 // retained picture. Not started until start().
 struct RenderedView
 {
@@ -96,12 +95,10 @@ struct RenderedView
 
     // As the application does: started, handed no artwork, a whole picture.
     void start();
-    // As a cycle starts: the engine reads the source, then the theme lays
-    // out with this artwork; every view then shows at full opacity.
+    // As a cycle starts, with this artwork; every view then at full opacity.
     NowShowing layOut(ThemeId theme, const QImage &artwork);
     void layOut(ThemeId theme, const NowShowing &showing);
-    // The view drawn afresh, kept under `name` for a look.
-    QImage snapshot(const QString &name = QString()) const;
+    QImage snapshot(const QString &name = QString()) const; // kept under `name` for a look
     // One frame into the retained picture; the region redrawn.
     QRegion frame();
     void frames(int n);

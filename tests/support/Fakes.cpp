@@ -1,25 +1,17 @@
 #include "support/Fakes.h"
 
-namespace {
-QString number(float value)
+bool FakeNowPlaying::answer(const QString &call, QList<bool> &answers)
 {
-    return QString::number(static_cast<double>(value), 'g', 4);
+    calls << call;
+    return !answers.isEmpty() && answers.takeFirst();
 }
-} // namespace
 
 bool FakeNowPlaying::playerHasChanged(PlayerId oldPlayer)
 {
-    calls << QStringLiteral("playerHasChanged(%1)").arg(static_cast<int>(oldPlayer));
-    const bool changed = playerChanges.isEmpty() ? false : playerChanges.takeFirst();
+    const bool changed = answer(QStringLiteral("playerHasChanged(%1)").arg(static_cast<int>(oldPlayer)), playerChanges);
     if (changed && switchTo >= 0)
         current = switchTo;
     return changed;
-}
-
-bool FakeNowPlaying::trackHasChanged()
-{
-    calls << QStringLiteral("trackHasChanged");
-    return trackChanges.isEmpty() ? false : trackChanges.takeFirst();
 }
 
 bool FakeNowPlaying::acceptBroadcasterReport()
@@ -36,18 +28,6 @@ NowShowing FakeNowPlaying::refresh(ThemeId layout)
     return showing;
 }
 
-ProgressSnapshot FakeNowPlaying::takeProgress()
-{
-    const ProgressSnapshot taken = progress;
-    progress.redraw = false;
-    return taken;
-}
-
-void FakeNowPlaying::describe(QJsonObject &state) const
-{
-    state.insert(QStringLiteral("preferredPlayer"), current);
-}
-
 void RecordingStage::layout(ThemeId theme, const NowShowing &showing)
 {
     const QString track = showing.track ? showing.track->string() : QString();
@@ -58,28 +38,4 @@ void RecordingStage::setLayerOpacity(Layer layer, float opacity)
 {
     static const char *names[] = {"label", "cover", "reflection"};
     calls << value(names[static_cast<int>(layer)], opacity);
-}
-
-QString RecordingStage::value(const char *name, double value)
-{
-    return QStringLiteral("%1=%2").arg(QLatin1String(name), number(float(value)));
-}
-
-QString RecordingStage::point(const char *name, QPointF point)
-{
-    return QStringLiteral("%1(%2,%3)").arg(QLatin1String(name), number(float(point.x())), number(float(point.y())));
-}
-
-bool RecordingScripts::compile(const QString &source)
-{
-    compiled << source;
-    return true;
-}
-
-ScriptResult RecordingScripts::execute(const QString &source, QString *error)
-{
-    executed << source;
-    if (error)
-        *error = QStringLiteral("no such script");
-    return {};
 }

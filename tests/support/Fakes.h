@@ -9,40 +9,46 @@
 #include <QList>
 #include <QStringList>
 
-// Lightweight stand-ins for the parts a display view drives. Each records
-// what was asked of it as short text lines, so a test can compare a frame's
-// calls with what the cycle should have done.
+// Stand-ins for the parts a display view drives. Each records what was asked
+// of it as short text lines, to compare a frame's calls with the cycle's.
+
+// The settings of a view showing `theme`.
+inline QVariantMap withTheme(int theme, QVariantMap more = {})
+{
+    more.insert(QStringLiteral("theme"), theme);
+    return more;
+}
 
 class FakeNowPlaying final : public NowPlaying
 {
 public:
     int current = 0;
-    // Answers for the next playerHasChanged / trackHasChanged calls, in order;
-    // false once they run out. A player change also sets `current` to
-    // `switchTo` when given.
+    // Answers for the next playerHasChanged / trackHasChanged calls, then false;
+    // a player change also sets `current` to `switchTo` when given.
     QList<bool> playerChanges;
     QList<bool> trackChanges;
     int switchTo = -1;
     bool broadcasterNamesTrack = false;
-    // What every refresh shows, and the progress after every frame.
-    NowShowing showing;
-    ProgressSnapshot progress;
+    NowShowing showing; // what every refresh shows
     QStringList calls;
 
     PlayerId currentPlayer() const override { return static_cast<PlayerId>(current); }
     void determinePlayer() override { calls << QStringLiteral("determinePlayer"); }
     bool playerHasChanged(PlayerId oldPlayer) override;
-    bool trackHasChanged() override;
+    bool trackHasChanged() override { return answer("trackHasChanged", trackChanges); }
     void pauseCheck() override { calls << QStringLiteral("pauseCheck"); }
     void updateProgIndValues() override { calls << QStringLiteral("updateProgIndValues"); }
     NowShowing refresh(ThemeId layout) override;
     NowShowing nowShowing() const override { return showing; }
-    ProgressSnapshot takeProgress() override;
+    ProgressSnapshot takeProgress() override { return {}; }
     void resetLastProgressValue() override { calls << QStringLiteral("resetLastProgressValue"); }
     bool acceptBroadcasterReport() override;
-    void describe(QJsonObject &state) const override;
+    void describe(QJsonObject &) const override {}
 
     int count(const QString &call) const { return calls.count(call); }
+
+private:
+    bool answer(const QString &call, QList<bool> &answers);
 };
 
 class RecordingStage final : public ThemeStage
@@ -50,10 +56,6 @@ class RecordingStage final : public ThemeStage
 public:
     QStringList calls;
     bool mosaicHidden = false;
-    QPointF start{100, 50};
-    QPointF direction{1, -0.5};
-    float fontSize = 20;
-    float imageSize = 300;
 
     void setUpViews() override { calls << QStringLiteral("setUpViews"); }
     void relativeSizes() override { calls << QStringLiteral("relativeSizes"); }
@@ -72,15 +74,19 @@ public:
     void setMosaicTransparency(float alpha) override { calls << value("mosaic", alpha); }
     void setLyricTransparency(float alpha) override { calls << value("lyrics", alpha); }
     void placeClock(const QRectF &frame) override { calls << point("clock", frame.topLeft()); }
-    float fontSizePoints() const override { return fontSize; }
-    float imageSizePoints() const override { return imageSize; }
-    QPointF randomPoint() const override { return start; }
-    QPointF kenBurnsDirection() const override { return direction; }
+    float fontSizePoints() const override { return 20; }
+    float imageSizePoints() const override { return 300; }
+    QPointF randomPoint() const override { return {100, 50}; }
+    QPointF kenBurnsDirection() const override { return {1, -0.5}; }
     void paint(QPainter &, const QSizeF &) const override {}
 
 private:
-    static QString value(const char *name, double value); // "name=value"
-    static QString point(const char *name, QPointF point); // "name(x,y)"
+    static QString number(double v) { return QString::number(double(float(v)), 'g', 4); }
+    static QString value(const char *name, double v) { return QStringLiteral("%1=%2").arg(QLatin1String(name), number(v)); }
+    static QString point(const char *name, QPointF p)
+    {
+        return QStringLiteral("%1(%2,%3)").arg(QLatin1String(name), number(p.x()), number(p.y()));
+    }
 };
 
 class RecordingPower final : public PowerControl
@@ -101,12 +107,14 @@ public:
 };
 
 // A script service that knows no script: every execution gives no result.
-// It keeps the texts it was handed.
-class RecordingScripts final : public ScriptService
+class NoScripts final : public ScriptService
 {
 public:
-    QStringList compiled;
-    QStringList executed;
-    bool compile(const QString &source) override;
-    ScriptResult execute(const QString &source, QString *error = nullptr) override;
+    bool compile(const QString &) override { return true; }
+    ScriptResult execute(const QString &, QString *error = nullptr) override
+    {
+        if (error)
+            *error = QStringLiteral("no such script");
+        return {};
+    }
 };

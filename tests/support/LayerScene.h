@@ -1,7 +1,6 @@
 #pragma once
 
-// A compositor tree built in a line a layer: the view, its layers (owned
-// here, or the test's own) and a compositor over them. Main thread.
+// A compositor tree built in a line a layer, and a compositor over it.
 
 #include "render/Compositor.h"
 #include "render/Layer.h"
@@ -30,8 +29,7 @@ struct LayerScene
         frame = QImage(size.toSize(), QImage::Format_ARGB32_Premultiplied);
     }
 
-    // A layer at `frame` (view points, y up) showing `contents`, under
-    // `parent` (the root when null).
+    // A layer at `rect` (y up) showing `contents`, under `parent` or the root.
     Layer &add(const QRectF &rect, const QImage &contents = QImage(), Layer *parent = nullptr)
     {
         layers.push_back(std::make_unique<Layer>());
@@ -49,8 +47,7 @@ struct LayerScene
     QImage render() { return compositor.renderImage(view.toSize()); }
     QRegion damage() { return compositor.renderDamage(frame); }
 
-    // A turn as the layouts build it: perspective first, then the turn about
-    // the vertical axis applied before it.
+    // A turn about the vertical axis, then perspective, as the layouts build it.
     static Transform3D turn(double degrees, double m34)
     {
         return Transform3D::perspective(m34).rotated(degrees * M_PI / 180.0, 0, 1, 0);

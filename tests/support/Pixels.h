@@ -1,16 +1,11 @@
 #pragma once
 
-// Pixel probes shared by the tests that look at rendered images: colour
-// closeness, counting or bounding the pixels that pass a test, small solid
-// pictures, extents and picture differences. Header only; any thread may
-// call them on an image it owns.
+// Pixel probes for the tests that look at rendered images.
 
 #include <QBuffer>
-#include <QByteArray>
 #include <QColor>
 #include <QDir>
 #include <QImage>
-#include <QPair>
 #include <QRect>
 #include <algorithm>
 #include <cstdlib>
@@ -57,33 +52,36 @@ inline QRect boundsNear(const QImage &image, QColor colour, int tolerance = 12)
     return boundsWhere(image, [&](QRgb p) { return near(p, colour, tolerance); });
 }
 
-// A solid picture encoded as PNG: artwork bytes as a player would send them.
-inline QByteArray pngBytes(const QSize &size, QColor colour)
+inline QImage solid(QColor colour, QSize size = QSize(8, 8), QImage::Format format = QImage::Format_ARGB32_Premultiplied)
 {
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(colour);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
-}
-
-inline QImage solid(QColor colour, QSize size = QSize(8, 8))
-{
-    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    QImage image(size, format);
     image.fill(colour);
     return image;
 }
 
+// A solid picture encoded as PNG: artwork bytes as a player would send them.
+inline QByteArray pngBytes(const QSize &size, QColor colour)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    solid(colour, size, QImage::Format_RGB32).save(&buffer, "PNG");
+    return bytes;
+}
+
+inline bool isOpaque(QRgb p)
+{
+    return qAlpha(p) > 127;
+}
+
 inline QRect opaqueBounds(const QImage &image)
 {
-    return boundsWhere(image, [](QRgb p) { return qAlpha(p) > 127; });
+    return boundsWhere(image, isOpaque);
 }
 
 // The first and last row of column x whose pixel passes; -1 when none.
-template<typename Test>
-QPair<int, int> columnExtent(const QImage &image, int x, Test test)
+template<typename Test = bool (*)(QRgb)>
+QPair<int, int> columnExtent(const QImage &image, int x, Test test = isOpaque)
 {
     int first = -1, last = -1;
     for (int y = 0; y < image.height(); ++y)
@@ -92,11 +90,6 @@ QPair<int, int> columnExtent(const QImage &image, int x, Test test)
             last = y;
         }
     return {first, last};
-}
-
-inline QPair<int, int> columnExtent(const QImage &image, int x)
-{
-    return columnExtent(image, x, [](QRgb p) { return qAlpha(p) > 127; });
 }
 
 // The largest difference of any channel between two images of one size.

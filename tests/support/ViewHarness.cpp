@@ -1,12 +1,11 @@
 #include "support/ViewHarness.h"
 
 #include "core/RegisteredDefaults.h"
-#include "render/RenderStage.h"
 
 ViewHarness::ViewHarness(const QVariantMap &settings, QSizeF size)
-    : frameSize(size)
+    : defaults(std::make_unique<DefaultsStore>(dir.path()))
+    , frameSize(size)
 {
-    defaults = std::make_unique<DefaultsStore>(dir.path());
     registerAppDefaults(*defaults);
     for (auto it = settings.begin(); it != settings.end(); ++it)
         defaults->set(it.key(), it.value());
@@ -14,37 +13,19 @@ ViewHarness::ViewHarness(const QVariantMap &settings, QSizeF size)
 
 CoverlumeView &ViewHarness::makeView()
 {
+    auto engine = std::make_unique<FakeNowPlaying>();
     auto recordingStage = std::make_unique<RecordingStage>();
+    auto recordingPower = std::make_unique<RecordingPower>();
+    nowPlaying = engine.get();
     stage = recordingStage.get();
-    build(ViewParts{.stage = std::move(recordingStage)});
+    power = recordingPower.get();
+    view.reset();
+    view = std::make_unique<CoverlumeView>(
+        frameSize, ViewServices{*defaults, scripts, local, distributed, clock, host},
+        ViewParts{std::move(engine), std::move(recordingStage), std::move(recordingPower)});
     view->startAnimation();
     view->setArtworkImage(QImage());
     return *view;
-}
-
-RenderStage *ViewHarness::makeRenderedView()
-{
-    RenderStage *made = nullptr;
-    stage = nullptr;
-    build(ViewParts{.makeStage = [&made](const StageContext &context) {
-        auto rendered = std::make_unique<RenderStage>(context);
-        made = rendered.get();
-        return rendered;
-    }});
-    return made;
-}
-
-void ViewHarness::build(ViewParts parts)
-{
-    auto engine = std::make_unique<FakeNowPlaying>();
-    auto recordingPower = std::make_unique<RecordingPower>();
-    nowPlaying = engine.get();
-    power = recordingPower.get();
-    parts.nowPlaying = std::move(engine);
-    parts.power = std::move(recordingPower);
-    view.reset();
-    view = std::make_unique<CoverlumeView>(
-        frameSize, ViewServices{*defaults, scripts, local, distributed, clock, host}, std::move(parts));
 }
 
 void ViewHarness::frames(int n)

@@ -7,25 +7,17 @@
 #include "support/Fakes.h"
 
 #include <QTemporaryDir>
-
-class RenderStage;
 #include <memory>
 
-// A display view on fakes: a settings store in a temporary directory with the
-// registered defaults, a scripted clock, private notification centres, and
-// recording stand-ins for the engine, the stage and power control.
+// A display view on fakes: settings in a temporary directory, a scripted clock,
+// private notification centres, recording engine, stage and power control.
 class ViewHarness
 {
 public:
     explicit ViewHarness(const QVariantMap &settings = {}, QSizeF frameSize = QSizeF(1280, 800));
 
-    // Builds the view as the application does: created, started, handed a
-    // null artwork.
+    // As the application does: created, started, handed a null artwork.
     CoverlumeView &makeView();
-    // The same, drawn by the real theme stage (the fake engine's `showing`
-    // is what it shows); returns the stage, owned by the view.
-    RenderStage *makeRenderedView();
-    // Runs n frames, as the frame pump does.
     void frames(int n);
 
     QTemporaryDir dir;
@@ -34,7 +26,7 @@ public:
     NotificationCenter local;
     NotificationCenter distributed;
     FakeHost host;
-    RecordingScripts scripts;
+    NoScripts scripts;
     QSizeF frameSize;
 
     // Owned by the view once it is made.
@@ -42,7 +34,4 @@ public:
     RecordingStage *stage = nullptr;
     RecordingPower *power = nullptr;
     std::unique_ptr<CoverlumeView> view;
-
-private:
-    void build(ViewParts parts);
 };
