@@ -1,4 +1,7 @@
+#include "platform/DefaultsStore.h"
 #include "platform/Log.h"
+
+#include <QTemporaryDir>
 
 #include <QTest>
 
@@ -33,6 +36,24 @@ private Q_SLOTS:
         written.resize(qMax<ssize_t>(n, 0));
         QCOMPARE(written, QByteArray("CL received NSWorkspaceScreensDidSleepNotification\n"
                                      "Grüße aus dem Player\n"));
+    }
+
+    void verbosityGatesLinesWithTheStoresCoercion()
+    {
+        QTemporaryDir dir;
+        DefaultsStore defaults(dir.path());
+        int evaluated = 0;
+        const auto line = [&] { return ++evaluated; };
+        // value stored, level asked, whether the line is written
+        const QList<std::tuple<QVariant, int, bool>> rows = {
+            {QVariant(), 1, false}, {2, 3, false}, {3, 3, true}, {QStringLiteral("3"), 3, true},
+            {true, 1, true}, {2.9, 3, false}, {-1, 0, false}};
+        for (const auto &[stored, level, written] : rows) {
+            defaults.setVolatile(QStringLiteral("verbosity"), stored);
+            const int before = evaluated;
+            logAt(defaults, level, lcCore, "gate %d", line());
+            QCOMPARE(evaluated - before, written ? 1 : 0); // arguments only evaluated when written
+        }
     }
 };
 
