@@ -161,7 +161,8 @@ private Q_SLOTS:
         };
 
         QCOMPARE(bridge.standIn(QStringLiteral("Music")), kMpvBus);
-        QCOMPARE(music(Op::Status).stringValue(), QStringLiteral("kPSP"));
+        // mpv reports itself stopped until its first file has loaded.
+        QTRY_COMPARE_WITH_TIMEOUT(music(Op::Status).stringValue(), QStringLiteral("kPSP"), 5000);
         // mpv names the file until it has read the tags, then sends them.
         QTRY_COMPARE_WITH_TIMEOUT(music(Op::Name).stringValue(), QStringLiteral("First Light"), 3000);
         QCOMPARE(music(Op::Duration).int32Value(), 30);
