@@ -13,9 +13,9 @@ using Alignment = AttributedStyle::Alignment;
 // for the broadcaster the row its player name finds (any case).
 const PlayerTable::Facts *marksOf(const LabelStyling::Source &source)
 {
-    if (source.currentPlayer == PlayerId::Broadcaster)
+    if (source.player == PlayerId::Broadcaster)
         return PlayerTable::find(source.broadcastPlayer, Qt::CaseInsensitive);
-    return PlayerTable::find(source.currentPlayer);
+    return PlayerTable::find(source.player);
 }
 
 PlayerTable::RatingStyle ratingOf(const LabelStyling::Source &source)
@@ -113,7 +113,7 @@ void LabelStyling::style(Lines &lines, const Source &source, const Switches &swi
     styleLine(lines.artist, palette.artist, fontSize);
     styleLine(lines.album, palette.album, 0.8 * fontSize);
 
-    if (switches.showRating && !m_fiveStars.isEmpty() && source.currentPlayer != PlayerId::None && !source.iTunesRadio)
+    if (switches.showRating && !m_fiveStars.isEmpty() && source.player != PlayerId::None && !source.stream)
         styleMarks(source, switches, paragraph, fontSize, palette);
 }
 
@@ -168,18 +168,18 @@ AttributedString LabelStyling::compose(const Lines &lines, const Source &source,
         label.append(newline);
         label.append(*lines.album);
     }
-    if (isHermes(source) || !switches.showRating || source.currentPlayer == PlayerId::None)
+    if (isHermes(source) || !switches.showRating || source.player == PlayerId::None)
         return label; // Hermes shows its thumb picture instead
     // A stream has no rating: the marks would show the last track's, or
     // marks never styled at all.
-    if (source.iTunesRadio)
+    if (source.stream)
         return label;
 
     label.append(newline);
     label.append(newline);
     // A broadcast Ecoute's stars are styled but not shown.
     const PlayerTable::Facts *facts = marksOf(source);
-    const bool broadcastEcoute = source.currentPlayer == PlayerId::Broadcaster && facts && facts->id == PlayerId::Ecoute;
+    const bool broadcastEcoute = source.player == PlayerId::Broadcaster && facts && facts->id == PlayerId::Ecoute;
     if (hasHearts(source) && switches.showLoved) {
         label.append(newline);
         label.append(source.loved ? m_filledHeart : source.disliked ? m_slashedHeart : m_emptyHeart);

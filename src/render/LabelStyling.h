@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/NowShowing.h"
 #include "model/PlayerId.h"
 #include "text/AttributedString.h"
 
@@ -28,16 +29,9 @@ public:
         static Palette appleTV(double w);
     };
 
-    // What the source and the settings say about the marks.
-    struct Source
-    {
-        PlayerId currentPlayer = PlayerId::None;
-        QString broadcastPlayer;  // the broadcaster's player name, when the source is 8
-        int rating = 0;
-        bool loved = false;
-        bool disliked = false;
-        bool iTunesRadio = false;
-    };
+    // The marks come from what the engine handed the stage: the player (or
+    // the broadcaster's player name), rating, loved, disliked and stream.
+    using Source = NowShowing;
 
     struct Switches
     {

@@ -32,18 +32,6 @@ bool isSamePicture(const QImage &a, const QImage &b)
     return a.cacheKey() == b.cacheKey() || (a.size() == b.size() && a.format() == b.format() && a == b);
 }
 
-LabelStyling::Source sourceOf(const NowShowing &showing)
-{
-    LabelStyling::Source source;
-    source.currentPlayer = showing.player;
-    source.rating = showing.rating;
-    source.loved = showing.loved;
-    source.disliked = showing.disliked;
-    source.iTunesRadio = showing.stream;
-    source.broadcastPlayer = showing.broadcastPlayer;
-    return source;
-}
-
 std::unique_ptr<Layer> namedLayer(const char *name)
 {
     auto layer = std::make_unique<Layer>();
@@ -314,7 +302,7 @@ void RenderStage::drawLabel(const LabelStyling::Palette &palette, ThemeId theme,
     if (!m_label)
         return;
     const bool left = m_geometry.alignment == 1;
-    const LabelStyling::Source from = sourceOf(showing);
+    const LabelStyling::Source &from = showing;
     LabelStyling::Lines lines{showing.track, showing.artist, showing.album};
     const LabelStyling::Switches switches{m_context.themes.getShowRatingForCurrentTheme(),
                                           m_context.themes.getShowLovedForCurrentTheme(),
