@@ -99,6 +99,16 @@ CoverlumeView::CoverlumeView(const QSizeF &frameSize, ViewServices services, Vie
     m_cycle.triggerCycle = false;
     buildMarks();
 
+    // Words that arrive after the layout are shown by the next one: fade out
+    // now, never move the cycle back.
+    if (LyricsSource *lyrics = m_nowPlaying->lyrics()) {
+        lyrics->setArrivalHandler([this] {
+            const int fadeOut = m_cycle.CYCLE - 26;
+            if (m_cycle.framesCount < fadeOut)
+                m_cycle.framesCount = fadeOut;
+        });
+    }
+
     logAt(m_services.defaults, 1, lcCore, "adding subviews");
     m_stage->addSubViews(m_nowPlaying->nowShowing());
     logAt(m_services.defaults, 1, lcCore, "Theme is %i", int(m_themes.getTheme()));
@@ -122,7 +132,8 @@ std::unique_ptr<ThemeStage> CoverlumeView::makeStage(ViewParts &parts)
         return std::move(parts.stage);
     if (parts.makeStage) {
         const StageContext context{m_services.defaults, m_themes, m_services.clock,
-                                   m_services.distributedCenter, m_services.host, m_marks, m_frameSize};
+                                   m_services.distributedCenter, m_services.host, m_marks, m_frameSize,
+                                   m_nowPlaying->lyrics()};
         if (auto stage = parts.makeStage(context))
             return stage;
         qCWarning(lcCore, "the stage factory made no stage; showing a blank stage");

@@ -6,6 +6,7 @@
 
 class DefaultsStore;
 class FrameClock;
+class LyricsSource;
 class NotificationCenter;
 class ThemeSettings;
 class ViewHost;
@@ -41,4 +42,6 @@ struct StageContext
     const ViewHost &host;
     const ViewMarks &marks;     // built after the stage is made: read them from setUpViews on
     const QSizeF &frameSize;    // the view's size in points
+    // The words for the Lyrics theme; null when the engine has no source.
+    LyricsSource *lyrics = nullptr;
 };

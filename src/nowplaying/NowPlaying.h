@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/LyricsSource.h"
 #include "model/NowShowing.h"
 #include "model/ProgressSnapshot.h"
 #include "model/PlayerId.h"
@@ -43,6 +44,10 @@ public:
     // Adds the engine's state to a state report: "preferredPlayer", "track",
     // "artist", "album", "rating", "loved", "disliked", "progress".
     virtual void describe(QJsonObject &state) const = 0;
+
+    // Where the Lyrics theme gets its words; the engine owns it. None: the
+    // theme shows no words.
+    virtual LyricsSource *lyrics() { return nullptr; }
 };
 
 // What the engine reads of the display that drives it, as plain values. The
