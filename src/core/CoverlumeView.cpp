@@ -273,5 +273,6 @@ QJsonObject CoverlumeView::state() const
                      {QStringLiteral("height"), m_frameSize.height()}}},
     };
     m_nowPlaying->describe(state);
+    m_stage->describe(state);
     return state;
 }

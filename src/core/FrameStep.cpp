@@ -38,6 +38,8 @@ void FrameStep::run(const ThemeEntry &theme, const QSizeF &bounds)
         // Every layout reads the source first, then lays itself out.
         const NowShowing showing = m.nowPlaying.refresh(theme.layoutAs);
         m.stage.layout(theme.layoutAs, showing);
+        if (const std::optional<int> reading = m.stage.lyricsReadingPosition())
+            m.nowPlaying.setLyricsReadingPosition(*reading);
     }
 
     // 4. The fade value, computed once.

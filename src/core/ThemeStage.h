@@ -8,8 +8,10 @@
 #include <QRectF>
 #include <QRegion>
 #include <QSizeF>
+#include <optional>
 
 class QImage;
+class QJsonObject;
 class QPainter;
 
 // The views the display draws with, as the frame cycle drives them: building
@@ -70,4 +72,10 @@ public:
     // y down. `whole` redraws all of it (a new picture). The default clears
     // the picture to black and paints everything each time.
     virtual QRegion renderDamage(QImage &frame, bool whole);
+
+    // After a Lyrics layout: where an untimed stream's lyrics read on from
+    // next cycle (the engine keeps it). None after any other layout.
+    virtual std::optional<int> lyricsReadingPosition() const { return std::nullopt; }
+    // Adds what the views show to a state report; nothing by default.
+    virtual void describe(QJsonObject &) const {}
 };

@@ -29,4 +29,16 @@ struct NowShowing
     // line is a blank line.
     QList<AttributedString> detailLines;
     QImage artwork; // null: none
+
+    // What the Lyrics theme pages its window by: duration and position in
+    // whole seconds as the source reports them (the broadcaster's when it is
+    // the source; read only for a Lyrics layout, else 0), and how far an
+    // untimed stream's lyrics have been read.
+    struct LyricsTiming
+    {
+        qint32 duration = 0;
+        qint32 position = 0;
+        int readingPosition = 0;
+    };
+    LyricsTiming lyricsTiming;
 };

@@ -48,6 +48,10 @@ public:
     // Where the Lyrics theme gets its words; the engine owns it. None: the
     // theme shows no words.
     virtual LyricsSource *lyrics() { return nullptr; }
+    // Where the Lyrics theme reads on in an untimed stream's lyrics, as its
+    // layout left it; the engine keeps it and starts over when the stream's
+    // title changes.
+    virtual void setLyricsReadingPosition(int) {}
 };
 
 // What the engine reads of the display that drives it, as plain values. The

@@ -41,6 +41,7 @@ NowPlayingEngine::~NowPlayingEngine() = default;
 NowShowing NowPlayingEngine::refresh(ThemeId layout)
 {
     m_polling.refresh(layout);
+    m_lyricsTiming = layout == ThemeId::Lyrics ? m_details.lyricsTiming() : NowShowing::LyricsTiming();
     return nowShowing();
 }
 
@@ -60,6 +61,8 @@ NowShowing NowPlayingEngine::nowShowing() const
     showing.stream = t.iTunesRadio;
     showing.detailLines = m_details.detailLines();
     showing.artwork = m_artworkImage;
+    showing.lyricsTiming = m_lyricsTiming;
+    showing.lyricsTiming.readingPosition = t.positionInLyricsForRadio;
     return showing;
 }
 

@@ -5,6 +5,7 @@
 #include "nowplaying/NowPlaying.h"
 #include "nowplaying/NowPlayingState.h"
 #include "nowplaying/PlayerDetection.h"
+#include "nowplaying/PlayerLyrics.h"
 #include "nowplaying/PlayerScripts.h"
 #include "nowplaying/ProgressDetails.h"
 #include "nowplaying/TrackPolling.h"
@@ -65,6 +66,8 @@ public:
     NowShowing refresh(ThemeId layout) override;
     NowShowing nowShowing() const override;
     ProgressSnapshot takeProgress() override;
+    LyricsSource *lyrics() override { return &m_lyrics; }
+    void setLyricsReadingPosition(int position) override { m_state.track.positionInLyricsForRadio = position; }
 
     NowPlayingState &state() { return m_state; }
     const NowPlayingState &state() const { return m_state; }
@@ -81,4 +84,7 @@ private:
     PlayerDetection m_detection;
     ProgressDetails m_details;
     TrackPolling m_polling;
+    PlayerLyrics m_lyrics{m_scripts.slots};
+    // Read at each Lyrics layout's refresh.
+    NowShowing::LyricsTiming m_lyricsTiming;
 };

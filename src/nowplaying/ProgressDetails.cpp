@@ -9,6 +9,7 @@
 #include "platform/Log.h"
 
 #include <QLocale>
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -84,17 +85,42 @@ void ProgressDetails::updateProgIndValues()
 
 bool ProgressDetails::setPlayerProgress(const PlayerTable::Facts &player)
 {
-    ScriptSlots &slots = m.scripts.slots;
-    qint32 duration = run(slots.durationScript).int32Value();
-    const qint32 position = run(slots.bookmarkScript).int32Value();
-    if (player.duration == PlayerTable::DurationUnit::Milliseconds)
-        duration /= 1000;
+    const auto [duration, position] = readPlayerProgress(player);
     const quint32 durationSeconds = static_cast<quint32>(duration);
     if (durationSeconds > kLongestTrackSeconds || static_cast<quint32>(position) > durationSeconds)
         return false;
     m.state.progress.maximum = duration;
     m.state.progress.value = position;
     return true;
+}
+
+std::pair<qint32, qint32> ProgressDetails::readPlayerProgress(const PlayerTable::Facts &player)
+{
+    ScriptSlots &slots = m.scripts.slots;
+    qint32 duration = run(slots.durationScript).int32Value();
+    const qint32 position = run(slots.bookmarkScript).int32Value();
+    if (player.duration == PlayerTable::DurationUnit::Milliseconds)
+        duration /= 1000;
+    return {duration, position};
+}
+
+NowShowing::LyricsTiming ProgressDetails::lyricsTiming()
+{
+    const NowPlayingState &s = m.state;
+    if (s.broadcasterPlays()) {
+        // Whole seconds, as a script would answer; nonsense reads as none.
+        auto seconds = [](double value) {
+            if (!std::isfinite(value))
+                return qint32(0);
+            return qint32(std::clamp(value, -2147483648.0, 2147483647.0));
+        };
+        return {seconds(m.broadcaster.getDuration()), seconds(m.broadcaster.getBookmark())};
+    }
+    if (const PlayerTable::Facts *facts = s.current()) {
+        const auto [duration, position] = readPlayerProgress(*facts);
+        return {duration, position};
+    }
+    return {};
 }
 
 void ProgressDetails::setBroadcasterProgress()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/NowShowing.h"
 #include "model/PlayerTable.h"
 #include "text/AttributedString.h"
 
@@ -31,6 +32,11 @@ public:
     // Reads duration and position from the current source into the progress
     // model, and shows or hides the bar.
     void updateProgIndValues();
+    // The duration and position the Lyrics theme pages by, in whole seconds,
+    // read as the bar reads them; the broadcaster's report when it is the
+    // source. Unlike the bar's, a position past the duration is kept (the
+    // layout decides); 0, 0 when nothing tells.
+    NowShowing::LyricsTiming lyricsTiming();
     // Rebuilds the detail strings from the current source and the current
     // theme's switches ("bitRate", "bitDepth", …); none under Random.
     void setUpProStrings();
@@ -47,6 +53,8 @@ public:
 
 private:
     bool setPlayerProgress(const PlayerTable::Facts &player);
+    // Duration and position from the player's scripts, in seconds.
+    std::pair<qint32, qint32> readPlayerProgress(const PlayerTable::Facts &player);
     void setBroadcasterProgress();
 
     Parts m;

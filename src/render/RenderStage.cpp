@@ -9,12 +9,16 @@
 #include "platform/NotificationCenter.h"
 #include "render/CLProgressIndicator.h"
 #include "render/ClockField.h"
+#include "render/CompositeLyricView.h"
+#include "render/CompositeMosaicView.h"
 #include "render/Compositor.h"
 #include "render/LabelDetails.h"
 #include "render/LayerTree.h"
 #include "render/StageImages.h"
 #include "render/layouts/ThemeLayout.h"
 
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QPainter>
 #include <cmath>
 #include <cstdlib>
@@ -84,7 +88,7 @@ void RenderStage::setUpViews()
     m_tree->setViewSize(bounds);
 
     if (theme && theme->tiles())
-        m_tiles.assign(kTileCount, 0.0f);
+        m_tiles.assign(kTileCount, StageTile());
     if (theme)
         theme->baseSizes(m_geometry, bounds, m_context.themes);
     else
@@ -97,9 +101,9 @@ void RenderStage::makeViews(bool appleTVBar)
     const float S = m_geometry.imagesize;
     const QRectF whole(QPointF(0, 0), m_context.frameSize);
 
-    m_mosaic = namedLayer("mosaicView");
+    m_mosaic = std::make_unique<CompositeMosaicView>(m_tiles);
     m_mosaic->setFrame(whole);
-    m_lyric = namedLayer("lyricView");
+    m_lyric = std::make_unique<CompositeLyricView>(m_tiles);
     m_lyric->setFrame(whole);
     m_reflection = namedLayer("reflectionView");
     m_reflection->setFrame(QRectF(0, 0, S, S));
@@ -142,6 +146,8 @@ void RenderStage::relativeSizes()
     F = F + F * E * -0.2f;
     m_geometry.fontsize = F * themes.getFontSizeForCurrentTheme();
     m_geometry.margin *= factor;
+    if (m_lyric)
+        m_lyric->setFontSize(m_geometry.fontsize);
 }
 
 void RenderStage::addSubViews(const NowShowing &showing)
@@ -175,6 +181,7 @@ void RenderStage::layout(ThemeId theme, const NowShowing &showing)
         m_markTextsSet = true;
     }
     m_shownArtwork = showing.artwork;
+    m_lyricsReading.reset();
     if (const ThemeLayout *layout = themeLayout(theme))
         layout->layout(*this, showing);
 }
@@ -223,8 +230,50 @@ void RenderStage::setCoverOrigin(QPointF origin)
 
 void RenderStage::ageTiles()
 {
-    for (float &tile : m_tiles)
-        tile += 1.0f;
+    for (StageTile &tile : m_tiles)
+        tile.counter += 1.0f;
+}
+
+::Layer *RenderStage::mosaicView() const
+{
+    return m_mosaic.get();
+}
+
+::Layer *RenderStage::lyricView() const
+{
+    return m_lyric.get();
+}
+
+void RenderStage::setMosaicTransparency(float alpha)
+{
+    m_mosaicTransparency = alpha;
+    if (m_mosaic)
+        m_mosaic->setTransparency(alpha);
+}
+
+void RenderStage::setLyricTransparency(float alpha)
+{
+    m_lyricTransparency = alpha;
+    if (m_lyric)
+        m_lyric->setTransparency(alpha);
+}
+
+void RenderStage::describe(QJsonObject &state) const
+{
+    if (m_context.themes.getTheme() != ThemeId::Lyrics || !m_lyric)
+        return;
+    const QStringList &window = m_lyric->lyrics();
+    QJsonArray lit;
+    for (const CompositeLyricView::Lit &slot : m_lyric->litSlots())
+        lit.append(QJsonObject{{QStringLiteral("slot"), slot.slot},
+                               {QStringLiteral("line"), slot.line},
+                               {QStringLiteral("text"), slot.text},
+                               {QStringLiteral("alpha"), double(slot.alpha)}});
+    state.insert(QStringLiteral("lyrics"),
+                 QJsonObject{{QStringLiteral("windowLength"), int(window.size())},
+                             {QStringLiteral("firstLine"), window.isEmpty() ? QJsonValue(QJsonValue::Null)
+                                                                             : QJsonValue(window.first())},
+                             {QStringLiteral("lit"), lit}});
 }
 
 void RenderStage::placeClock(const QRectF &frame)
@@ -301,7 +350,10 @@ void RenderStage::drawLabel(const LabelStyling::Palette &palette, ThemeId theme,
 {
     if (!m_label)
         return;
-    const bool left = m_geometry.alignment == 1;
+    // The Lyrics label is always left-aligned, on black over its whole box.
+    const bool lyrics = theme == ThemeId::Lyrics;
+    const bool left = lyrics || m_geometry.alignment == 1;
+    m_label->setBackgroundColor(lyrics ? QColor(Qt::black) : QColor(Qt::transparent));
     const LabelStyling::Source &from = showing;
     LabelStyling::Lines lines{showing.track, showing.artist, showing.album};
     const LabelStyling::Switches switches{m_context.themes.getShowRatingForCurrentTheme(),

@@ -4,15 +4,19 @@
 #include "core/ThemeStage.h"
 #include "render/LabelStyling.h"
 #include "render/StageGeometry.h"
+#include "render/StageTile.h"
 #include "render/Transform3D.h"
 
 #include <QByteArray>
 #include <QImage>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class ClockField;
 class CLProgressIndicator;
+class CompositeLyricView;
+class CompositeMosaicView;
 class Compositor;
 class Layer;
 class LayerTree;
@@ -51,8 +55,8 @@ public:
     void setCoverOrigin(QPointF origin) override;
     bool isMosaicHidden() const override { return false; } // no theme hides it
     void ageTiles() override;
-    void setMosaicTransparency(float alpha) override { m_mosaicTransparency = alpha; }
-    void setLyricTransparency(float alpha) override { m_lyricTransparency = alpha; }
+    void setMosaicTransparency(float alpha) override;
+    void setLyricTransparency(float alpha) override;
     void placeClock(const QRectF &frame) override;
     float fontSizePoints() const override { return m_geometry.fontsize; }
     float imageSizePoints() const override { return m_geometry.imagesize; }
@@ -68,6 +72,8 @@ public:
     // Redraws only what changed since the last presented picture: nothing on
     // a hold frame, alpha blits of cached projections on a fade frame.
     QRegion renderDamage(QImage &frame, bool whole) override;
+    std::optional<int> lyricsReadingPosition() const override { return m_lyricsReading; }
+    void describe(QJsonObject &state) const override;
 
     // What tests and benchmarks look at.
     const StageGeometry &geometry() const { return m_geometry; }
@@ -80,13 +86,19 @@ public:
     ::Layer *labelView() const { return m_label.get(); }
     CLProgressIndicator *progressIndicator() const { return m_progress.get(); }
     ClockField *clockField() const { return m_clock.get(); }
-    ::Layer *mosaicView() const { return m_mosaic.get(); }
-    ::Layer *lyricView() const { return m_lyric.get(); }
-    const std::vector<float> &tiles() const { return m_tiles; }
+    ::Layer *mosaicView() const;
+    ::Layer *lyricView() const;
+    CompositeMosaicView *mosaic() const { return m_mosaic.get(); }
+    CompositeLyricView *lyricLines() const { return m_lyric.get(); }
+    const std::vector<StageTile> &tiles() const { return m_tiles; }
 
     // For the theme layouts.
     const StageContext &context() const { return m_context; }
     StageGeometry &layoutGeometry() { return m_geometry; }
+    std::vector<StageTile> &layoutTiles() { return m_tiles; }
+    // Where the Lyrics layout left an untimed stream's reading position;
+    // none after the other layouts.
+    void setLyricsReadingPosition(std::optional<int> position) { m_lyricsReading = position; }
     double random01() const;
     // The perspective turn by E about the y axis, its sense by the alignment.
     Transform3D turn(double m34, float E) const;
@@ -118,9 +130,10 @@ private:
     std::unique_ptr<::Layer> m_label;
     std::unique_ptr<CLProgressIndicator> m_progress;
     std::unique_ptr<ClockField> m_clock;
-    std::unique_ptr<::Layer> m_mosaic;
-    std::unique_ptr<::Layer> m_lyric;
-    std::vector<float> m_tiles; // the tiles' frame counters (Mosaic, Lyrics)
+    std::unique_ptr<CompositeMosaicView> m_mosaic;
+    std::unique_ptr<CompositeLyricView> m_lyric;
+    std::vector<StageTile> m_tiles; // the mosaic tiles or the line slots
+    std::optional<int> m_lyricsReading;
     float m_mosaicTransparency = 0;
     float m_lyricTransparency = 0;
 

@@ -1,11 +1,37 @@
 #include "render/layouts/ThemeLayout.h"
 
+#include "core/FrameCycle.h"
+#include "model/LyricsSource.h"
+#include "platform/DefaultsStore.h"
+#include "platform/FrameClock.h"
 #include "render/CLProgressIndicator.h"
+#include "render/CompositeLyricView.h"
 #include "render/LayerTree.h"
 #include "render/RenderStage.h"
 
-// The Lyrics theme: the lyric tiles behind the bar, the label and a small
-// cover, in a small font. No layout of its own yet.
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr int kPlacementAttempts = 10;
+constexpr int kLeadingBlankLines = 4;
+// Rejected heights and placed slots share one count; a slot is drawn again
+// only while it is below this.
+constexpr int kSlotDrawBudget = 49;
+constexpr int kComparedSlots = 3;
+
+QString plain(const std::optional<AttributedString> &line)
+{
+    return line ? line->string() : QString();
+}
+
+} // namespace
+
+// The Lyrics theme: a small flat cover at a random height on one side (the
+// side changes at every try), the label under it on black, the bar just
+// under the cover, and on the other side the words of the song, a line at
+// a time at random heights, each fading in and out.
 class LyricsLayout final : public ThemeLayout
 {
 public:
@@ -21,6 +47,145 @@ public:
     void attach(RenderStage &stage) const override
     {
         add(stage.tree().root(), {stage.lyricView(), stage.progressIndicator(), stage.labelView(), stage.coverView()});
+    }
+
+    void layout(RenderStage &stage, const NowShowing &showing) const override
+    {
+        place(stage);
+        setWindow(stage, showing);
+        stage.drawLabel(LabelStyling::Palette::classic(), ThemeId::Lyrics, showing);
+        setCover(stage, showing.artwork);
+        setSlots(stage);
+        stage.postCoverNotification();
+    }
+
+    // The lyric window: the four blank lines and the words, from where the
+    // playback position (or, untimed, the reading position) has got to.
+    struct Window
+    {
+        QStringList lines;
+        std::optional<int> readingPosition; // the next cycle's, when paging
+    };
+    static Window window(const LyricsAnswer &answer, const NowShowing::LyricsTiming &timing, int cycle)
+    {
+        if (answer.state != LyricsAnswer::State::Lines)
+            return {};
+        const qsizetype nonEmpty = std::count_if(answer.lines.begin(), answer.lines.end(),
+                                                 [](const QString &line) { return !line.isEmpty(); });
+        if (nonEmpty == 0)
+            return {};
+        QStringList all(kLeadingBlankLines, QString());
+        all += answer.lines;
+        const int count = int(all.size());
+        if (timing.duration > 0) {
+            // Kept within the lines: a position past the end (or before the
+            // start) would read outside them.
+            const double at = double(float(timing.position) / float(timing.duration)) * count;
+            const int start = int(std::clamp(at, 0.0, double(count)));
+            return {all.mid(start), std::nullopt};
+        }
+        int from = timing.readingPosition;
+        if (from >= count || from < 0)
+            from = 0;
+        return {all.mid(from), from + cycle / 72};
+    }
+
+private:
+    static void place(RenderStage &stage)
+    {
+        const QSizeF bounds = stage.context().frameSize;
+        StageGeometry &g = stage.layoutGeometry();
+        const double W = bounds.width(), H = bounds.height();
+        const double S = g.imagesize, F = g.fontsize, M = g.margin;
+        const QRectF clock = FrameCycle::positionOfClock(bounds, stage.context().clock.now().time());
+        for (int attempt = 0; attempt < kPlacementAttempts; ++attempt) {
+            g.alignment = g.alignment == 1 ? 0 : 1;
+            const double x = g.alignment == 0 ? W - (M + S) : M;
+            const double y = (F + S) + stage.random01() * (H - S - (F + S));
+            g.randomPoint = QPointF(x, y);
+            g.labelRect = QRectF(x, 0, S, y - 1.2 * F);
+            if (!FrameCycle::thisRectClashesWith(g.labelRect, clock))
+                break;
+        }
+        g.progressRect = QRectF(g.randomPoint.x(), g.randomPoint.y() - F, S, 0.6 * F);
+        if (CLProgressIndicator *progress = stage.progressIndicator())
+            progress->setFrame(g.progressRect);
+    }
+
+    static void setWindow(RenderStage &stage, const NowShowing &showing)
+    {
+        const StageContext &context = stage.context();
+        const LyricsAnswer answer = context.lyrics
+            ? context.lyrics->lyricsFor(plain(showing.track), plain(showing.artist), showing.player)
+            : LyricsAnswer::none();
+        const DefaultsStore &defaults = context.defaults;
+        const int cycle = FrameCycle::cycleLength(defaults.contains(QStringLiteral("cycle")),
+                                                  defaults.integerValue(QStringLiteral("cycle")), true);
+        const Window shown = window(answer, showing.lyricsTiming, cycle);
+        // An untimed stream reads on only while there are words to read.
+        stage.setLyricsReadingPosition(shown.readingPosition);
+        if (CompositeLyricView *lyrics = stage.lyricLines())
+            lyrics->setLyrics(shown.lines);
+    }
+
+    // A flat cover, no reflection.
+    static void setCover(RenderStage &stage, const QImage &artwork)
+    {
+        const QImage &sized = stage.prepareArtwork(artwork);
+        StageGeometry &g = stage.layoutGeometry();
+        const double S = g.imagesize;
+        g.coverViewRect = QRectF(g.randomPoint, QSizeF(S, S));
+        Layer *cover = stage.coverView();
+        if (!cover)
+            return;
+        if (sized.isNull()) {
+            cover->setContents(QImage());
+            return;
+        }
+        cover->setOpacity(0);
+        cover->setTransform(Transform3D());
+        cover->setContents(sized);
+        cover->setFrame(g.coverViewRect);
+        cover->setBounds(QRectF(0, 0, S, S));
+    }
+
+    // The lyric area on the other side, and a height for every slot, each
+    // due 60 frames after the one before.
+    static void setSlots(RenderStage &stage)
+    {
+        const QSizeF bounds = stage.context().frameSize;
+        const StageGeometry &g = stage.layoutGeometry();
+        const double W = bounds.width(), H = bounds.height();
+        const double S = g.imagesize, F = g.fontsize, M = g.margin;
+        const double x = g.randomPoint.x();
+        const QRectF area = g.alignment == 0 ? QRectF(0, 0, x - 0.5 * M, H)
+                                             : QRectF(x + S + 0.5 * M, 0, W - (x + S + 0.5 * M), H);
+        CompositeLyricView *lyrics = stage.lyricLines();
+        if (lyrics)
+            lyrics->setFrame(area);
+        const double Lw = area.width();
+
+        std::vector<StageTile> &slots = stage.layoutTiles();
+        int budget = 0;
+        for (size_t i = 0; i < slots.size(); ++i) {
+            slots[i].counter = -60.0f * float(i);
+            double rx = 0, y = 0;
+            for (;;) {
+                rx = stage.random01();
+                y = stage.random01() * (H - 5 * F);
+                bool tooClose = false;
+                for (size_t back = 1; back <= kComparedSlots && back <= i; ++back)
+                    tooClose = tooClose || std::abs(slots[i - back].frame.y() - y) < 2 * F;
+                if (!tooClose || budget >= kSlotDrawBudget)
+                    break;
+                ++budget;
+            }
+            ++budget;
+            const double sx = M + rx * (Lw - 2 * S - M);
+            slots[i].frame = QRectF(sx, y, Lw - sx, 5 * F);
+        }
+        if (lyrics)
+            lyrics->updateSlots();
     }
 };
 
