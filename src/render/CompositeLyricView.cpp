@@ -18,6 +18,8 @@ CompositeLyricView::CompositeLyricView(const std::vector<StageTile> &slots)
 {
     setName(QStringLiteral("lyricView"));
     setBackgroundColor(Qt::black);
+    m_holder.setName(QStringLiteral("slots"));
+    addSublayer(&m_holder);
 }
 
 CompositeLyricView::~CompositeLyricView()
@@ -72,6 +74,7 @@ QString CompositeLyricView::lineFor(int slot) const
 
 void CompositeLyricView::updateSlots()
 {
+    m_holder.setFrame(QRectF(QPointF(0, 0), frame().size()));
     if (m_layers.size() != m_slots.size())
         m_layers.resize(m_slots.size());
     int below = 0;
@@ -96,7 +99,7 @@ void CompositeLyricView::updateSlots()
             if (!image.isNull())
                 layer->setFrame(QRectF(std::round(box.x()), std::round(box.bottom() - image.height()),
                                        image.width(), image.height()));
-            insertSublayer(layer.get(), below);
+            m_holder.insertSublayer(layer.get(), below);
         }
         layer->setOpacity(a * m_transparency);
         ++below;

@@ -55,11 +55,17 @@ public:
     // The slots that show now, in order.
     QList<Lit> litSlots() const;
 
+    // The layers drawn now, bottom to top.
+    const QList<Layer *> &shownLayers() const { return m_holder.sublayers(); }
+
 private:
     QString lineFor(int slot) const;
     QImage lineImage(const QString &text, const QSizeF &box) const;
 
     const std::vector<StageTile> &m_slots;
+    // Holds the showing layers: it draws nothing itself, so a layer coming
+    // or going costs only its own rectangle, not the whole black area.
+    Layer m_holder;
     std::vector<std::unique_ptr<Layer>> m_layers; // by slot; null while it does not show
     QStringList m_lyrics;
     float m_fontSize = 0;

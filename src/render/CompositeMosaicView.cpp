@@ -7,6 +7,8 @@ CompositeMosaicView::CompositeMosaicView(const std::vector<StageTile> &tiles)
 {
     setName(QStringLiteral("mosaicView"));
     setBackgroundColor(Qt::black);
+    m_holder.setName(QStringLiteral("tiles"));
+    addSublayer(&m_holder);
 }
 
 CompositeMosaicView::~CompositeMosaicView()
@@ -39,6 +41,7 @@ void CompositeMosaicView::setTransparency(float alpha)
 
 void CompositeMosaicView::updateTiles()
 {
+    m_holder.setFrame(QRectF(QPointF(0, 0), frame().size()));
     if (m_layers.size() != m_tiles.size())
         m_layers.resize(m_tiles.size());
     int below = 0; // live layers of earlier tiles: a new one goes above them
@@ -54,7 +57,7 @@ void CompositeMosaicView::updateTiles()
             layer = std::make_unique<Layer>();
             layer->setName(QStringLiteral("tile %1").arg(i));
             layer->setContents(m_artwork);
-            insertSublayer(layer.get(), below);
+            m_holder.insertSublayer(layer.get(), below);
         }
         // The picture is S rounded up: drawn at its own size on whole points
         // it is a plain blit, not a resampling, every frame.
@@ -65,12 +68,4 @@ void CompositeMosaicView::updateTiles()
         layer->setOpacity(a * m_transparency);
         ++below;
     }
-}
-
-int CompositeMosaicView::shownTiles() const
-{
-    int shown = 0;
-    for (const auto &layer : m_layers)
-        shown += layer && layer->opacity() > 0;
-    return shown;
 }

@@ -32,11 +32,15 @@ public:
 
     // A tile's alpha at this age: up to 0.4 at 60 frames, gone from 120.
     static float tileAlpha(float counter);
-    // The tiles drawn now, for tests and benchmarks.
-    int shownTiles() const;
+
+    // The layers drawn now, bottom to top.
+    const QList<Layer *> &shownLayers() const { return m_holder.sublayers(); }
 
 private:
     const std::vector<StageTile> &m_tiles;
+    // Holds the showing layers: it draws nothing itself, so a layer coming
+    // or going costs only its own rectangle, not the whole black area.
+    Layer m_holder;
     std::vector<std::unique_ptr<Layer>> m_layers; // by tile; null while it does not show
     QImage m_artwork;
     float m_transparency = 0;
