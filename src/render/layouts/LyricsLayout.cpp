@@ -80,8 +80,8 @@ public:
         if (timing.duration > 0) {
             // Kept within the lines: a position past the end (or before the
             // start) would read outside them.
-            const double at = double(float(timing.position) / float(timing.duration)) * count;
-            const int start = int(std::clamp(at, 0.0, double(count)));
+            const float at = float(timing.position) / float(timing.duration) * float(count);
+            const int start = int(std::clamp(at, 0.0f, float(count)));
             return {all.mid(start), std::nullopt};
         }
         int from = timing.readingPosition;
