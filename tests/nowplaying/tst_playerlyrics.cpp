@@ -1,6 +1,5 @@
-// The player's own words for the Lyrics theme, the timing the engine hands
-// its layout, and the reading position of untimed tracks across cycles.
-#include "nowplaying/PlayerLyrics.h"
+// What the engine hands the Lyrics layout: the player's own words, the
+// timing, and the reading position of untimed tracks across cycles.
 #include "nowplaying/Scenes.h"
 #include "support/EngineHarness.h"
 
@@ -10,9 +9,10 @@ using Scene::one;
 
 namespace {
 
-QByteArray withLyrics(const char *player, const QByteArray &lyrics, const char *more = R"("duration": 200)")
+QByteArray itunes(const QByteArray &lyrics, const char *player = "iTunes", const char *more = R"("duration": 200)")
 {
-    return one(player, "playing", R"("name": "Song", "artist": "Band", "lyrics": ")" + lyrics + "\", " + more);
+    const QByteArray words = lyrics.isNull() ? QByteArray() : R"("lyrics": ")" + lyrics + "\", ";
+    return one(player, "playing", R"("name": "Song", )" + words + more, R"("position": 30)");
 }
 
 } // namespace
@@ -22,58 +22,37 @@ class TestPlayerLyrics : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void wordsPerPlayer_data()
+    // Words from iTunes and Music only; duration and position read for a
+    // Lyrics layout only, the broadcaster's when it is the source though the
+    // script slots still hold the local player's.
+    void handedToTheLayout_data()
     {
         QTest::addColumn<QByteArray>("scenario");
-        QTest::addColumn<int>("lines");    // −1: no lines
-        QTest::addColumn<int>("nonEmpty");
-        QTest::addRow("iTunes, any line break, blanks kept")
-            << withLyrics("iTunes", R"(One\r\nTwo\n\nThree)") << 4 << 3;
-        QTest::addRow("Music") << withLyrics("Music", R"(a\rb)") << 2 << 2;
-        QTest::addRow("no lyrics: no type reads as none")
-            << one("iTunes", "playing", R"("name": "Song", "duration": 200)") << -1 << 0;
-        QTest::addRow("only line breaks") << withLyrics("iTunes", R"(\n\n)") << -1 << 0;
-        QTest::addRow("Spotify keeps none") << one("Spotify", "playing", R"("name": "Song", "duration": 200)") << -1 << 0;
-        QTest::addRow("6000 lines are cut") << withLyrics("iTunes", QByteArray(R"(x\n)").repeated(6000)) << 5000 << 5000;
-    }
-    void wordsPerPlayer()
-    {
-        QFETCH(QByteArray, scenario);
-        QFETCH(int, lines);
-        QFETCH(int, nonEmpty);
-        EngineHarness h(scenario);
-        h.makeView();
-        LyricsSource *source = h.engine().lyrics();
-        QVERIFY(source);
-        const LyricsAnswer answer = source->lyricsFor(QStringLiteral("Song"), QStringLiteral("Band"),
-                                                      h.engine().currentPlayer());
-        QCOMPARE(answer.state, lines < 0 ? LyricsAnswer::State::None : LyricsAnswer::State::Lines);
-        QCOMPARE(answer.lines.size(), std::max(lines, 0));
-        QCOMPARE(answer.nonEmptyLines, nonEmpty);
-    }
-
-    // Read for a Lyrics layout only; the broadcaster's report when it is the
-    // source, though the script slots still hold the last local player's.
-    void timingHandedToTheLayout_data()
-    {
-        QTest::addColumn<QByteArray>("scenario");
-        QTest::addColumn<bool>("broadcaster");
         QTest::addColumn<ThemeId>("layout");
+        QTest::addColumn<bool>("broadcaster");
+        QTest::addColumn<int>("lines"); // −1: no lines
+        QTest::addColumn<int>("nonEmpty");
         QTest::addColumn<int>("duration");
         QTest::addColumn<int>("position");
-        const QByteArray itunes = one("iTunes", "playing", R"("duration": 200)", R"("position": 30)");
-        QTest::addRow("iTunes") << itunes << false << ThemeId::Lyrics << 200 << 30;
-        QTest::addRow("not for Classic") << itunes << false << ThemeId::Classic << 0 << 0;
-        QTest::addRow("Spotify's milliseconds")
-            << one("Spotify", "playing", R"("duration": 215)", R"("position": 30)") << false << ThemeId::Lyrics << 215 << 30;
-        QTest::addRow("broadcaster over a paused iTunes")
-            << one("iTunes", "paused", R"("duration": 200)", R"("position": 30)") << true << ThemeId::Lyrics << 300 << 150;
+        const ThemeId lyrics = ThemeId::Lyrics;
+        QTest::addRow("any line break, blanks kept") << itunes(R"(One\r\nTwo\n\nThree)") << lyrics << false << 4 << 3 << 200 << 30;
+        QTest::addRow("Music") << itunes(R"(a\rb)", "Music") << lyrics << false << 2 << 2 << 200 << 30;
+        QTest::addRow("none: no type reads as no text") << itunes({}) << lyrics << false << -1 << 0 << 200 << 30;
+        QTest::addRow("only line breaks") << itunes(R"(\n\n)") << lyrics << false << -1 << 0 << 200 << 30;
+        QTest::addRow("6000 lines are cut") << itunes(QByteArray(R"(x\n)").repeated(6000)) << lyrics << false << 5000
+                                            << 5000 << 200 << 30;
+        QTest::addRow("Spotify: milliseconds, no words")
+            << itunes({}, "Spotify", R"("duration": 215)") << lyrics << false << -1 << 0 << 215 << 30;
+        QTest::addRow("not read for Classic") << itunes("a") << ThemeId::Classic << false << 1 << 1 << 0 << 0;
+        QTest::addRow("the broadcaster's report") << itunes("a") << lyrics << true << -1 << 0 << 300 << 150;
     }
-    void timingHandedToTheLayout()
+    void handedToTheLayout()
     {
         QFETCH(QByteArray, scenario);
-        QFETCH(bool, broadcaster);
         QFETCH(ThemeId, layout);
+        QFETCH(bool, broadcaster);
+        QFETCH(int, lines);
+        QFETCH(int, nonEmpty);
         QFETCH(int, duration);
         QFETCH(int, position);
         EngineHarness h(scenario);
@@ -86,9 +65,13 @@ private Q_SLOTS:
             h.broadcaster.bookmark = 150.2;
             h.state().preferredPlayer = h.state().currentPlayer = PlayerId::Broadcaster;
         }
-        const NowShowing::LyricsTiming timing = h.engine().refresh(layout).lyricsTiming;
-        QCOMPARE(timing.duration, duration);
-        QCOMPARE(timing.position, position);
+        const NowShowing showing = h.engine().refresh(layout);
+        QCOMPARE(showing.lyricsTiming.duration, duration);
+        QCOMPARE(showing.lyricsTiming.position, position);
+        const LyricsAnswer answer = h.engine().lyrics()->lyricsFor(QStringLiteral("Song"), {}, showing.player);
+        QCOMPARE(answer.state, lines < 0 ? LyricsAnswer::State::None : LyricsAnswer::State::Lines);
+        QCOMPARE(answer.lines.size(), std::max(lines, 0));
+        QCOMPARE(answer.nonEmptyLines, nonEmpty);
     }
 
     // An untimed track's reading position moves on once a layout, only while
@@ -97,8 +80,8 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("scenario");
         QTest::addColumn<int>("step");
-        QTest::addRow("words") << withLyrics("iTunes", QByteArray(R"(la\n)").repeated(60), R"("duration": 0)") << 11;
-        QTest::addRow("no words") << one("iTunes", "playing", R"("name": "Song", "duration": 0)") << 0;
+        QTest::addRow("words") << itunes(QByteArray(R"(la\n)").repeated(60), "iTunes", R"("duration": 0)") << 11;
+        QTest::addRow("no words") << itunes({}, "iTunes", R"("duration": 0)") << 0;
     }
     void readingPositionAcrossCycles()
     {

@@ -3,8 +3,6 @@
 // Set COVERLUME_SAMPLE_DIR to keep the pictures for a look.
 
 #include "core/ThemeSettings.h"
-#include "model/LyricsSource.h"
-#include "render/CLProgressIndicator.h"
 #include "render/CompositeLyricView.h"
 #include "render/CompositeMosaicView.h"
 #include "render/RenderStage.h"
@@ -17,35 +15,41 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTest>
-#include <cmath>
 
 using namespace Pixels;
+using Timing = NowShowing::LyricsTiming;
 
 Q_DECLARE_METATYPE(LyricsAnswer)
-Q_DECLARE_METATYPE(NowShowing::LyricsTiming)
+Q_DECLARE_METATYPE(Timing)
 
 namespace {
 
 const QColor kArtwork(200, 40, 40);
+const QImage kCover = solid(kArtwork, QSize(32, 32));
 
-// A red cover the simulated player hands out, in a directory of the test's own.
 QString artworkFile()
 {
     static QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("cover.png"));
     if (!QFile::exists(path))
-        solid(kArtwork, QSize(64, 64)).save(path);
+        kCover.save(path);
     return path;
 }
 
-// Words the test sets, answered per title; an unknown title is "not yet".
+QVariantMap mosaicSettings(const QVariantMap &own)
+{
+    return withTheme(2, {{QStringLiteral("mosaicSettings"), own}});
+}
+
+// Words the test sets for one title; any other title is "not yet".
 class FakeLyrics final : public LyricsSource
 {
 public:
-    QHash<QString, LyricsAnswer> answers;
-    LyricsAnswer lyricsFor(const QString &title, const QString &, PlayerId) override
+    QString title;
+    LyricsAnswer answer;
+    LyricsAnswer lyricsFor(const QString &asked, const QString &, PlayerId) override
     {
-        return answers.value(title, LyricsAnswer::notYet());
+        return asked == title ? answer : LyricsAnswer::notYet();
     }
 };
 
@@ -57,18 +61,7 @@ LyricsAnswer numberedLines(int count)
     return answer;
 }
 
-NowShowing showingTrack(const QString &title, qint32 duration = 0, qint32 position = 0, int reading = 0)
-{
-    NowShowing showing;
-    showing.player = PlayerId::ITunes;
-    showing.track = AttributedString(title);
-    showing.artist = AttributedString(QStringLiteral("Band"));
-    showing.lyricsTiming = {duration, position, reading};
-    return showing;
-}
-
-// The render stage of the Lyrics theme on a view's services, with words of
-// the test's own.
+// The Lyrics theme's stage on a view's services, with words of the test's own.
 struct LyricsStage
 {
     ViewHarness v{withTheme(6)};
@@ -79,11 +72,21 @@ struct LyricsStage
     StageContext context{*v.defaults, themes, v.clock, v.distributed, v.host, marks, size, &words};
     RenderStage stage{context};
 
-    LyricsStage()
+    LyricsStage(const LyricsAnswer &answer, const QString &title = QStringLiteral("Song"))
     {
+        words.title = title;
+        words.answer = answer;
         stage.setUpViews();
         stage.relativeSizes();
         stage.addSubViews(NowShowing());
+    }
+    void layOut(const Timing &timing)
+    {
+        NowShowing showing;
+        showing.player = PlayerId::ITunes;
+        showing.track = AttributedString(QStringLiteral("Song"));
+        showing.lyricsTiming = timing;
+        stage.layout(ThemeId::Lyrics, showing);
     }
     const QStringList &window() const { return stage.lyricLines()->lyrics(); }
     // Only `slot` shows, at the top of its fade.
@@ -95,12 +98,6 @@ struct LyricsStage
         stage.setLyricTransparency(1.0f);
     }
 };
-
-bool within(const QRectF &inner, const QRectF &outer)
-{
-    return inner.left() >= outer.left() - 1e-6 && inner.right() <= outer.right() + 1e-6
-        && inner.top() >= outer.top() - 1e-6 && inner.bottom() <= outer.bottom() + 1e-6;
-}
 
 } // namespace
 
@@ -128,87 +125,64 @@ private Q_SLOTS:
         s.layOut(ThemeId::Text, QImage());
         s.stage->sync(ProgressSnapshot{true, 200, 100, true});
         const StageGeometry &g = s.stage->geometry();
-        const double S = g.imagesize, M = g.margin, W = size.width();
-
-        // A box 1.5 S by S, its left edge between 2 M and W − 1.5 S.
+        const double S = g.imagesize, W = size.width();
         QCOMPARE(g.labelRect.size(), QSizeF(1.5 * S, S));
-        QVERIFY(g.labelRect.left() >= 2 * M - 1e-3 && g.labelRect.left() <= W - 1.5 * S + 1e-3);
+        QVERIFY(g.labelRect.left() >= 2 * g.margin - 1e-3 && g.labelRect.left() <= W - 1.5 * S + 1e-3);
         QCOMPARE(g.alignment, g.labelRect.center().x() > 0.5 * W ? 1 : 0);
 
-        // The bar runs under the whole box; the text keeps to the side
-        // towards the middle.
+        // The bar spans the box; the text keeps to its side towards the middle.
         const QImage picture = s.snapshot(QStringLiteral("text-%1").arg(seed));
         const QRect box = s.inPicture(g.labelRect);
         const QRect bar = boundsWhere(picture, [](QRgb p) { return qGray(p) > 60; }, s.inPicture(g.progressRect));
-        QVERIFY2(std::abs(bar.left() - box.left()) <= 2 && std::abs(bar.right() - box.right()) <= 2,
-                 qPrintable(QStringLiteral("bar %1…%2, box %3…%4").arg(bar.left()).arg(bar.right())
-                                .arg(box.left()).arg(box.right())));
+        QVERIFY(std::abs(bar.left() - box.left()) <= 2 && std::abs(bar.right() - box.right()) <= 2);
         const QRect text = boundsWhere(picture, [](QRgb p) { return qGray(p) > 100; }, box);
         QVERIFY(!text.isEmpty());
-        if (g.alignment == 1)
-            QVERIFY(text.left() - box.left() <= g.fontsize);
-        else
-            QVERIFY(box.right() - text.right() <= g.fontsize);
+        QVERIFY((g.alignment == 1 ? text.left() - box.left() : box.right() - text.right()) <= g.fontsize);
     }
 
-    // Tile i starts d frames after tile i − 1; sizes that would give d < 1
-    // space the tiles as the default size does.
-    void mosaicTileSpacing_data()
+    // Tile i is due i × d frames after the layout (sizes that would give
+    // d < 1 space them as the default size does), on the mosaic's side of
+    // the square, within the view even on a narrow screen.
+    void mosaicLayout_data()
     {
         QTest::addColumn<QVariantMap>("settings");
+        QTest::addColumn<QSizeF>("size");
         QTest::addColumn<int>("spacing");
-        auto size = [](QVariant A) { return withTheme(2, {{QStringLiteral("mosaicSettings"),
-                                                             QVariantMap{{QStringLiteral("imageSize"), A}}}}); };
-        QTest::addRow("registered 1.2") << withTheme(2) << 23;
-        QTest::addRow("1.0") << size(1.0) << 18;
-        QTest::addRow("1.8") << size(1.8) << 38;
-        QTest::addRow("0.2 (d < 1)") << size(0.2) << 23;
-        QTest::addRow("no imageSize in the dictionary")
-            << withTheme(2, {{QStringLiteral("mosaicSettings"), QVariantMap{{QStringLiteral("showTime"), 1}}}}) << 23;
+        QTest::addColumn<int>("seed");
+        const QString imageSize = QStringLiteral("imageSize");
+        for (int seed : {1, 2, 3})
+            QTest::addRow("registered 1.2, seed %d", seed) << withTheme(2) << QSizeF(1280, 800) << 23 << seed;
+        QTest::addRow("1.0") << mosaicSettings({{imageSize, 1.0}}) << QSizeF(1280, 800) << 18 << 1;
+        QTest::addRow("1.8") << mosaicSettings({{imageSize, 1.8}}) << QSizeF(1280, 800) << 38 << 1;
+        QTest::addRow("0.2 gives d < 1") << mosaicSettings({{imageSize, 0.2}}) << QSizeF(1280, 800) << 23 << 1;
+        QTest::addRow("no imageSize") << mosaicSettings({{QStringLiteral("showTime"), 1}}) << QSizeF(1280, 800) << 23 << 1;
+        QTest::addRow("narrow 700x1000") << withTheme(2) << QSizeF(700, 1000) << 23 << 1;
     }
-    void mosaicTileSpacing()
+    void mosaicLayout()
     {
         QFETCH(QVariantMap, settings);
-        QFETCH(int, spacing);
-        RenderedView s(oneTrack(), settings, QSizeF(640, 400));
-        s.layOut(ThemeId::Mosaic, solid(kArtwork, QSize(32, 32)));
-        const std::vector<StageTile> &tiles = s.stage->tiles();
-        QCOMPARE(tiles.size(), size_t(70));
-        for (size_t i : {size_t(0), size_t(1), size_t(10), size_t(69)})
-            QCOMPARE(tiles[i].counter, -float(i) * float(spacing));
-    }
-
-    // Every tile lies on the mosaic area, on the side away from the label,
-    // whichever side the square takes; on a narrow screen too.
-    void mosaicTilesStayOnTheirArea_data()
-    {
-        QTest::addColumn<QSizeF>("size");
-        QTest::addColumn<int>("seed");
-        for (int seed : {1, 2, 3, 4})
-            QTest::addRow("1280x800 seed %d", seed) << QSizeF(1280, 800) << seed;
-        QTest::addRow("narrow 700x1000") << QSizeF(700, 1000) << 1;
-    }
-    void mosaicTilesStayOnTheirArea()
-    {
         QFETCH(QSizeF, size);
+        QFETCH(int, spacing);
         QFETCH(int, seed);
-        RenderedView s(oneTrack(), withTheme(2), size);
+        RenderedView s(oneTrack(), settings, size);
         ::srandom(seed);
-        s.layOut(ThemeId::Mosaic, solid(kArtwork, QSize(32, 32)));
+        s.layOut(ThemeId::Mosaic, kCover);
         const StageGeometry &g = s.stage->geometry();
         const QRectF area = s.stage->mosaic()->frame();
         const double x = g.randomPoint.x(), S = g.imagesize;
         QVERIFY(g.alignment == 1 ? area.right() <= x + S : area.left() >= x);
-        for (const StageTile &tile : s.stage->tiles()) {
-            QCOMPARE(tile.frame.size(), QSizeF(S, S));
-            QVERIFY2(tile.frame.left() >= 0 && tile.frame.bottom() <= size.height() + 1e-3,
-                     qPrintable(QStringLiteral("%1,%2").arg(tile.frame.x()).arg(tile.frame.y())));
-            if (size.width() >= 1.25 * S + S)
-                QVERIFY(tile.frame.right() <= area.width() + 1e-3);
+        const std::vector<StageTile> &tiles = s.stage->tiles();
+        QCOMPARE(tiles.size(), size_t(70));
+        for (size_t i = 0; i < tiles.size(); ++i) {
+            QCOMPARE(tiles[i].counter, -float(i) * float(spacing));
+            const QRectF frame = tiles[i].frame.translated(area.topLeft());
+            QVERIFY(frame.width() == S && frame.left() >= 0 && frame.bottom() <= size.height() + 1e-3);
+            QVERIFY(g.alignment == 1 ? frame.right() <= std::max(area.right() - S / 4, S) + 1e-3
+                                     : frame.left() >= area.left() + S / 4 - 1e-3);
         }
     }
 
-    // Tile alpha over its age, times the fade; only showing tiles have a layer.
+    // Alpha over a tile's age, times the fade; only showing tiles have a layer.
     void mosaicTilePixels_data()
     {
         QTest::addColumn<float>("counter");
@@ -228,46 +202,39 @@ private Q_SLOTS:
         QFETCH(float, fade);
         QFETCH(double, alpha);
         RenderedView s(oneTrack(), withTheme(2), QSizeF(640, 400));
-        s.layOut(ThemeId::Mosaic, solid(kArtwork, QSize(32, 32)));
+        s.layOut(ThemeId::Mosaic, kCover);
         std::vector<StageTile> &tiles = s.stage->layoutTiles();
         for (StageTile &tile : tiles)
             tile.counter = -1;
         tiles[0].counter = counter;
         s.stage->setMosaicTransparency(fade);
-
-        const QImage picture = s.snapshot();
         const QRectF area = s.stage->mosaic()->frame();
-        const QRect tile = s.inPicture(tiles[0].frame.translated(area.topLeft())).adjusted(3, 3, -3, -3);
-        const QRgb inside = picture.pixel(tile.center());
-        QVERIFY2(std::abs(qRed(inside) - alpha * kArtwork.red()) <= 2, qPrintable(QString::number(qRed(inside))));
+        const QRect tile = s.inPicture(tiles[0].frame.translated(area.topLeft()));
+        const int red = qRed(s.snapshot().pixel(tile.center()));
+        QVERIFY2(std::abs(red - alpha * kArtwork.red()) <= 2, qPrintable(QString::number(red)));
         QCOMPARE(s.stage->mosaic()->shownLayers().size(), alpha > 0 ? 1 : 0);
     }
 
-    // Later tiles over earlier ones, whichever showed first; a hold frame
-    // redraws only where tiles are.
+    // Later tiles over earlier ones, whichever showed first; hold frames
+    // redraw only where tiles are or were.
     void mosaicOrderAndHoldDamage()
     {
-        RenderedView s(oneTrack(600, artworkFile()), withTheme(2, {{QStringLiteral("mosaicSettings"),
-                                                  QVariantMap{{QStringLiteral("showProgress"), false}}}}),
+        RenderedView s(oneTrack(600, artworkFile()), mosaicSettings({{QStringLiteral("showProgress"), false}}),
                        QSizeF(640, 400));
         s.start();
-        s.layOut(ThemeId::Mosaic, solid(kArtwork, QSize(32, 32)));
-        std::vector<StageTile> &tiles = s.stage->layoutTiles();
-        tiles[2].counter = 10;
+        s.layOut(ThemeId::Mosaic, kCover);
+        CompositeMosaicView &mosaic = *s.stage->mosaic();
+        s.stage->layoutTiles()[2].counter = 10;
         s.stage->setMosaicTransparency(1.0f);
-        tiles[0].counter = 10;
+        s.stage->layoutTiles()[0].counter = 10;
         s.stage->setMosaicTransparency(1.0f);
-        const QList<Layer *> &order = s.stage->mosaic()->shownLayers();
-        QCOMPARE(order.size(), 2);
-        QCOMPARE(order[0]->name(), QStringLiteral("tile 0"));
-        QCOMPARE(order[1]->name(), QStringLiteral("tile 2"));
+        QCOMPARE(mosaic.shownLayers().size(), 2);
+        QCOMPARE(mosaic.shownLayers()[1]->name(), QStringLiteral("tile 2"));
 
-        // Over a stretch of the hold where tiles come and go.
-        auto tileRects = [&s] {
+        auto tileRects = [&] {
             QRegion shown;
-            const QRectF area = s.stage->mosaic()->frame();
-            for (const Layer *tile : s.stage->mosaic()->shownLayers())
-                shown += s.inPicture(tile->frame().translated(area.topLeft())).adjusted(-1, -1, 1, 1);
+            for (const Layer *tile : mosaic.shownLayers())
+                shown += s.inPicture(tile->frame().translated(mosaic.frame().topLeft())).adjusted(-1, -1, 1, 1);
             return shown;
         };
         s.frames(2); // the first frame ends the starting cycle
@@ -287,80 +254,55 @@ private Q_SLOTS:
     void lyricWindow_data()
     {
         QTest::addColumn<LyricsAnswer>("answer");
-        QTest::addColumn<NowShowing::LyricsTiming>("timing");
+        QTest::addColumn<QString>("answeredFor");
+        QTest::addColumn<Timing>("timing");
         QTest::addColumn<int>("length");
         QTest::addColumn<QString>("first");
         QTest::addColumn<int>("nextReading"); // −1: none
         const LyricsAnswer eight = numberedLines(8), thirty = numberedLines(30);
-        QTest::addRow("8 lines at 100 s of 200 s") << eight << NowShowing::LyricsTiming{200, 100, 0} << 6 << "line 3" << -1;
-        QTest::addRow("at 0 s: the blanks first") << eight << NowShowing::LyricsTiming{200, 0, 0} << 12 << "" << -1;
-        QTest::addRow("250 s of 200 s") << eight << NowShowing::LyricsTiming{200, 250, 0} << 0 << "" << -1;
-        QTest::addRow("position below 0") << eight << NowShowing::LyricsTiming{200, -40, 0} << 12 << "" << -1;
-        QTest::addRow("untimed from 0") << thirty << NowShowing::LyricsTiming{0, 0, 0} << 34 << "" << 13;
-        QTest::addRow("untimed from 13") << thirty << NowShowing::LyricsTiming{0, 0, 13} << 21 << "line 10" << 26;
-        QTest::addRow("untimed from 26") << thirty << NowShowing::LyricsTiming{0, 0, 26} << 8 << "line 23" << 39;
-        QTest::addRow("untimed past the end") << thirty << NowShowing::LyricsTiming{0, 0, 39} << 34 << "" << 13;
-        QTest::addRow("only blank lines") << LyricsAnswer{LyricsAnswer::State::Lines, {"", ""}, 0}
-                                          << NowShowing::LyricsTiming{0, 0, 5} << 0 << "" << -1;
-        QTest::addRow("none") << LyricsAnswer::none() << NowShowing::LyricsTiming{200, 100, 0} << 0 << "" << -1;
+        const QString song = QStringLiteral("Song");
+        QTest::addRow("8 lines at 100 s of 200 s") << eight << song << Timing{200, 100, 0} << 6 << "line 3" << -1;
+        QTest::addRow("at 0 s: the blanks first") << eight << song << Timing{200, 0, 0} << 12 << "" << -1;
+        QTest::addRow("250 s of 200 s") << eight << song << Timing{200, 250, 0} << 0 << "" << -1;
+        QTest::addRow("position below 0") << eight << song << Timing{200, -40, 0} << 12 << "" << -1;
+        QTest::addRow("untimed from 0") << thirty << song << Timing{0, 0, 0} << 34 << "" << 13;
+        QTest::addRow("untimed from 13") << thirty << song << Timing{0, 0, 13} << 21 << "line 10" << 26;
+        QTest::addRow("untimed from 26") << thirty << song << Timing{0, 0, 26} << 8 << "line 23" << 39;
+        QTest::addRow("untimed past the end") << thirty << song << Timing{0, 0, 39} << 34 << "" << 13;
+        QTest::addRow("only blank lines") << LyricsAnswer{LyricsAnswer::State::Lines, {"", ""}, 0} << song
+                                          << Timing{0, 0, 5} << 0 << "" << -1;
+        QTest::addRow("none") << LyricsAnswer::none() << song << Timing{200, 100, 0} << 0 << "" << -1;
+        QTest::addRow("not yet") << LyricsAnswer::notYet() << song << Timing{0, 0, 0} << 0 << "" << -1;
+        QTest::addRow("words for the track before") << eight << "Before" << Timing{200, 0, 0} << 0 << "" << -1;
     }
     void lyricWindow()
     {
         QFETCH(LyricsAnswer, answer);
-        QFETCH(NowShowing::LyricsTiming, timing);
+        QFETCH(QString, answeredFor);
+        QFETCH(Timing, timing);
         QFETCH(int, length);
         QFETCH(QString, first);
         QFETCH(int, nextReading);
-        LyricsStage l;
-        l.words.answers.insert(QStringLiteral("Song"), answer);
-        l.stage.layout(ThemeId::Lyrics, showingTrack(QStringLiteral("Song"), timing.duration, timing.position,
-                                                     timing.readingPosition));
+        LyricsStage l(answer, answeredFor);
+        l.layOut(timing);
         QCOMPARE(l.window().size(), length);
         QCOMPARE(l.window().value(0), first);
         QCOMPARE(l.stage.lyricsReadingPosition().value_or(-1), nextReading);
     }
 
-    // "Not yet" leaves the slots empty; the next layout takes the answer for
-    // its own track, never one for a track that went before.
-    void lyricAnswersAfterTheLayout()
-    {
-        LyricsStage l;
-        l.stage.layout(ThemeId::Lyrics, showingTrack(QStringLiteral("First"), 200, 0));
-        QVERIFY(l.window().isEmpty());
-        l.light(5);
-        QVERIFY(l.stage.lyricLines()->shownLayers().isEmpty() || l.stage.lyricLines()->shownLayers()[0]->contents().isNull());
-
-        l.words.answers.insert(QStringLiteral("First"), numberedLines(3));
-        l.stage.layout(ThemeId::Lyrics, showingTrack(QStringLiteral("First"), 200, 0));
-        QCOMPARE(l.window().size(), 7);
-        QCOMPARE(l.window().last(), QStringLiteral("line 3"));
-
-        l.stage.layout(ThemeId::Lyrics, showingTrack(QStringLiteral("Second"), 200, 0));
-        QVERIFY(l.window().isEmpty());
-    }
-
     // Slot 45 over ten lines wraps past three rounds to line 0; the state
-    // report names it; its line is drawn in its box, the rest stays black.
+    // report names it; it draws in its box.
     void litSlotsAndState()
     {
-        LyricsStage l;
+        LyricsStage l(numberedLines(30));
         ::srandom(3);
-        l.words.answers.insert(QStringLiteral("Song"), numberedLines(30));
-        l.stage.layout(ThemeId::Lyrics, showingTrack(QStringLiteral("Song"), 0, 0, 24));
-        QCOMPARE(l.window().size(), 10);
+        l.layOut({0, 0, 24});
         l.light(45);
-
         QJsonObject state;
         l.stage.describe(state);
-        const QJsonObject lyrics = state.value(QStringLiteral("lyrics")).toObject();
-        QCOMPARE(lyrics.value(QStringLiteral("windowLength")).toInt(), 10);
-        QCOMPARE(lyrics.value(QStringLiteral("firstLine")).toString(), QStringLiteral("line 21"));
-        const QJsonArray lit = lyrics.value(QStringLiteral("lit")).toArray();
-        QCOMPARE(lit.size(), 1);
-        QCOMPARE(lit[0].toObject().value(QStringLiteral("slot")).toInt(), 45);
-        QCOMPARE(lit[0].toObject().value(QStringLiteral("line")).toInt(), 0);
-        QCOMPARE(lit[0].toObject().value(QStringLiteral("text")).toString(), QStringLiteral("line 21"));
-        QVERIFY(std::abs(lit[0].toObject().value(QStringLiteral("alpha")).toDouble() - 0.6) < 1e-4);
+        const QJsonObject lit{{"slot", 45}, {"line", 0}, {"text", "line 21"}, {"alpha", double(0.6f)}};
+        QCOMPARE(state.value("lyrics").toObject(),
+                 QJsonObject({{"windowLength", 10}, {"firstLine", "line 21"}, {"lit", QJsonArray{lit}}}));
 
         QImage frame(l.size.toSize(), QImage::Format_ARGB32_Premultiplied);
         l.stage.renderDamage(frame, true);
@@ -368,43 +310,34 @@ private Q_SLOTS:
         const QRectF area = l.stage.lyricLines()->frame();
         const QRect box = inPicture(l.stage.tiles()[45].frame.translated(area.topLeft()), l.size.height());
         const QRect drawn = boundsWhere(frame, [](QRgb p) { return qGray(p) > 60; }, inPicture(area, l.size.height()));
-        QVERIFY(!drawn.isEmpty());
-        QVERIFY2(box.contains(drawn), qPrintable(QStringLiteral("%1,%2 %3x%4").arg(drawn.x()).arg(drawn.y())
-                                                     .arg(drawn.width()).arg(drawn.height())));
+        QVERIFY(!drawn.isEmpty() && box.contains(drawn));
     }
 
-    // Where the slots go: on the far side of the cover, counters 60 frames
-    // apart, the first draws kept 2 F from the three before; a line of any
-    // length stays in its box.
+    // The slots lie on the far side of the cover, due 60 frames apart, the
+    // first ones 2 F from the three before; a line of any length keeps to
+    // its box.
     void lyricSlotsAndLongLines()
     {
-        LyricsStage l;
+        LyricsStage l({LyricsAnswer::State::Lines, {QStringLiteral("la ").repeated(40000)}, 1});
         ::srandom(11);
-        const QString endless = QStringLiteral("la ").repeated(40000);
-        l.words.answers.insert(QStringLiteral("Song"), {LyricsAnswer::State::Lines, {endless}, 1});
-        l.stage.layout(ThemeId::Lyrics, showingTrack(QStringLiteral("Song"), 200, 0));
+        l.layOut({200, 0, 0});
         const StageGeometry &g = l.stage.geometry();
-        const QRectF area = l.stage.lyricLines()->frame();
-        const QRectF cover = g.coverViewRect;
-        QVERIFY(g.alignment == 1 ? area.left() >= cover.right() : area.right() <= cover.left());
-        QCOMPARE(g.labelRect, QRectF(cover.x(), 0, g.imagesize, cover.y() - 1.2 * g.fontsize));
-
-        const std::vector<StageTile> &slots = l.stage.tiles();
+        const QRectF area = l.stage.lyricLines()->frame(), cover = g.coverViewRect;
         const double F = g.fontsize;
+        QVERIFY(g.alignment == 1 ? area.left() >= cover.right() : area.right() <= cover.left());
+        QCOMPARE(g.labelRect, QRectF(cover.x(), 0, g.imagesize, cover.y() - 1.2 * F));
+        const std::vector<StageTile> &slots = l.stage.tiles();
         for (size_t i = 0; i < slots.size(); ++i) {
             QCOMPARE(slots[i].counter, -60.0f * float(i));
-            QVERIFY(within(slots[i].frame, QRectF(0, 0, area.width(), area.height())));
+            QVERIFY(QRectF(QPointF(0, 0), area.size()).contains(slots[i].frame.adjusted(1e-3, 1e-3, -1e-3, -1e-3)));
             QCOMPARE(slots[i].frame.height(), 5 * F);
             for (size_t back = 1; i < 6 && back <= 3 && back <= i; ++back)
                 QVERIFY(std::abs(slots[i].frame.y() - slots[i - back].frame.y()) >= 2 * F);
         }
-
         l.light(4); // the first line after the four blanks
-        const QList<Layer *> &layers = l.stage.lyricLines()->shownLayers();
-        QCOMPARE(layers.size(), 1);
-        const QImage &line = layers[0]->contents();
-        QVERIFY(!line.isNull());
-        QVERIFY(line.height() <= std::ceil(5 * F) && line.width() <= std::ceil(slots[4].frame.width()));
+        QCOMPARE(l.stage.lyricLines()->shownLayers().size(), 1);
+        const QImage &line = l.stage.lyricLines()->shownLayers()[0]->contents();
+        QVERIFY(!line.isNull() && line.height() <= std::ceil(5 * F) && line.width() <= std::ceil(slots[4].frame.width()));
     }
 };
 
