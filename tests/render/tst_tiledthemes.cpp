@@ -250,7 +250,9 @@ private Q_SLOTS:
         QVERIFY(!all.isEmpty());
     }
 
-    // The lyric window from the words, the timing and the reading position.
+    // The lyric window from the words, the timing and the reading position,
+    // and the line slot 45 shows (past the end the slots start over, at most
+    // three times, then line 0).
     void lyricWindow_data()
     {
         QTest::addColumn<LyricsAnswer>("answer");
@@ -259,21 +261,24 @@ private Q_SLOTS:
         QTest::addColumn<int>("length");
         QTest::addColumn<QString>("first");
         QTest::addColumn<int>("nextReading"); // −1: none
+        QTest::addColumn<QString>("slot45");
         const LyricsAnswer eight = numberedLines(8), thirty = numberedLines(30);
         const QString song = QStringLiteral("Song");
-        QTest::addRow("8 lines at 100 s of 200 s") << eight << song << Timing{200, 100, 0} << 6 << "line 3" << -1;
-        QTest::addRow("at 0 s: the blanks first") << eight << song << Timing{200, 0, 0} << 12 << "" << -1;
-        QTest::addRow("250 s of 200 s") << eight << song << Timing{200, 250, 0} << 0 << "" << -1;
-        QTest::addRow("position below 0") << eight << song << Timing{200, -40, 0} << 12 << "" << -1;
-        QTest::addRow("untimed from 0") << thirty << song << Timing{0, 0, 0} << 34 << "" << 13;
-        QTest::addRow("untimed from 13") << thirty << song << Timing{0, 0, 13} << 21 << "line 10" << 26;
-        QTest::addRow("untimed from 26") << thirty << song << Timing{0, 0, 26} << 8 << "line 23" << 39;
-        QTest::addRow("untimed past the end") << thirty << song << Timing{0, 0, 39} << 34 << "" << 13;
+        QTest::addRow("8 lines at 100 s of 200 s") << eight << song << Timing{200, 100, 0} << 6 << "line 3" << -1 << "line 3";
+        QTest::addRow("at 0 s: the blanks first") << eight << song << Timing{200, 0, 0} << 12 << "" << -1 << "line 6";
+        QTest::addRow("250 s of 200 s") << eight << song << Timing{200, 250, 0} << 0 << "" << -1 << "";
+        QTest::addRow("position below 0") << eight << song << Timing{200, -40, 0} << 12 << "" << -1 << "line 6";
+        QTest::addRow("untimed from 0") << thirty << song << Timing{0, 0, 0} << 34 << "" << 13 << "line 8";
+        QTest::addRow("untimed from 13") << thirty << song << Timing{0, 0, 13} << 21 << "line 10" << 26 << "line 13";
+        QTest::addRow("untimed from 24: 10 lines") << thirty << song << Timing{0, 0, 24} << 10 << "line 21" << 37
+                                                   << "line 21";
+        QTest::addRow("untimed from 26") << thirty << song << Timing{0, 0, 26} << 8 << "line 23" << 39 << "line 23";
+        QTest::addRow("untimed past the end") << thirty << song << Timing{0, 0, 39} << 34 << "" << 13 << "line 8";
         QTest::addRow("only blank lines") << LyricsAnswer{LyricsAnswer::State::Lines, {"", ""}, 0} << song
-                                          << Timing{0, 0, 5} << 0 << "" << -1;
-        QTest::addRow("none") << LyricsAnswer::none() << song << Timing{200, 100, 0} << 0 << "" << -1;
-        QTest::addRow("not yet") << LyricsAnswer::notYet() << song << Timing{0, 0, 0} << 0 << "" << -1;
-        QTest::addRow("words for the track before") << eight << "Before" << Timing{200, 0, 0} << 0 << "" << -1;
+                                          << Timing{0, 0, 5} << 0 << "" << -1 << "";
+        QTest::addRow("none") << LyricsAnswer::none() << song << Timing{200, 100, 0} << 0 << "" << -1 << "";
+        QTest::addRow("not yet") << LyricsAnswer::notYet() << song << Timing{0, 0, 0} << 0 << "" << -1 << "";
+        QTest::addRow("words for the track before") << eight << "Before" << Timing{200, 0, 0} << 0 << "" << -1 << "";
     }
     void lyricWindow()
     {
@@ -283,42 +288,23 @@ private Q_SLOTS:
         QFETCH(int, length);
         QFETCH(QString, first);
         QFETCH(int, nextReading);
+        QFETCH(QString, slot45);
         LyricsStage l(answer, answeredFor);
         l.layOut(timing);
         QCOMPARE(l.window().size(), length);
         QCOMPARE(l.window().value(0), first);
         QCOMPARE(l.stage.lyricsReadingPosition().value_or(-1), nextReading);
-    }
-
-    // Slot 45 over ten lines wraps past three rounds to line 0; the state
-    // report names it; it draws in its box.
-    void litSlotsAndState()
-    {
-        LyricsStage l(numberedLines(30));
-        ::srandom(3);
-        l.layOut({0, 0, 24});
         l.light(45);
-        QJsonObject state;
-        l.stage.describe(state);
-        const QJsonObject lit{{"slot", 45}, {"line", 0}, {"text", "line 21"}, {"alpha", double(0.6f)}};
-        QCOMPARE(state.value("lyrics").toObject(),
-                 QJsonObject({{"windowLength", 10}, {"firstLine", "line 21"}, {"lit", QJsonArray{lit}}}));
-
-        QImage frame(l.size.toSize(), QImage::Format_ARGB32_Premultiplied);
-        l.stage.renderDamage(frame, true);
-        keep(frame, QStringLiteral("lyrics-slot45"));
-        const QRectF area = l.stage.lyricLines()->frame();
-        const QRect box = inPicture(l.stage.tiles()[45].frame.translated(area.topLeft()), l.size.height());
-        const QRect drawn = boundsWhere(frame, [](QRgb p) { return qGray(p) > 60; }, inPicture(area, l.size.height()));
-        QVERIFY(!drawn.isEmpty() && box.contains(drawn));
+        QCOMPARE(l.stage.lyricLines()->litSlots().value(0).text, slot45);
     }
 
     // The slots lie on the far side of the cover, due 60 frames apart, the
-    // first ones 2 F from the three before; a line of any length keeps to
-    // its box.
-    void lyricSlotsAndLongLines()
+    // first ones 2 F from the three before. A line of any length is cut and
+    // keeps to its box; the state report names what shows.
+    void lyricSlotsAndState()
     {
-        LyricsStage l({LyricsAnswer::State::Lines, {QStringLiteral("la ").repeated(40000)}, 1});
+        const QString endless = QStringLiteral("la ").repeated(40000);
+        LyricsStage l({LyricsAnswer::State::Lines, {endless}, 1});
         ::srandom(11);
         l.layOut({200, 0, 0});
         const StageGeometry &g = l.stage.geometry();
@@ -334,10 +320,19 @@ private Q_SLOTS:
             for (size_t back = 1; i < 6 && back <= 3 && back <= i; ++back)
                 QVERIFY(std::abs(slots[i].frame.y() - slots[i - back].frame.y()) >= 2 * F);
         }
+
         l.light(4); // the first line after the four blanks
-        QCOMPARE(l.stage.lyricLines()->shownLayers().size(), 1);
-        const QImage &line = l.stage.lyricLines()->shownLayers()[0]->contents();
-        QVERIFY(!line.isNull() && line.height() <= std::ceil(5 * F) && line.width() <= std::ceil(slots[4].frame.width()));
+        QJsonObject state;
+        l.stage.describe(state);
+        const QJsonObject lit{{"slot", 4}, {"line", 4}, {"text", endless.left(4096)}, {"alpha", double(0.6f)}};
+        QCOMPARE(state.value("lyrics").toObject(),
+                 QJsonObject({{"windowLength", 5}, {"firstLine", ""}, {"lit", QJsonArray{lit}}}));
+        QImage frame(l.size.toSize(), QImage::Format_ARGB32_Premultiplied);
+        l.stage.renderDamage(frame, true);
+        keep(frame, QStringLiteral("lyrics-long-line"));
+        const QRect box = inPicture(slots[4].frame.translated(area.topLeft()), l.size.height());
+        const QRect drawn = boundsWhere(frame, [](QRgb p) { return qGray(p) > 60; }, inPicture(area, l.size.height()));
+        QVERIFY(!drawn.isEmpty() && box.contains(drawn));
     }
 };
 
