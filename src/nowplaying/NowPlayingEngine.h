@@ -13,6 +13,7 @@
 #include <memory>
 
 class BroadcasterClient;
+class LyricsChain;
 class DefaultsStore;
 class NotificationCenter;
 class ScriptService;
@@ -62,6 +63,10 @@ public:
     bool acceptBroadcasterReport() override { return m_polling.acceptBroadcasterReport(); }
     void describe(QJsonObject &state) const override;
 
+    // Lyrics lookup: the player's own step joins as the chain's first step
+    // (null until then); the web steps follow.
+    LyricsSource *lyrics() override;
+
     NowShowing refresh(ThemeId layout) override;
     NowShowing nowShowing() const override;
     ProgressSnapshot takeProgress() override;
@@ -81,4 +86,5 @@ private:
     PlayerDetection m_detection;
     ProgressDetails m_details;
     TrackPolling m_polling;
+    std::unique_ptr<LyricsChain> m_lyrics; // lyrics lookup
 };
