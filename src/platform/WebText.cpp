@@ -1,14 +1,30 @@
 #include "platform/WebText.h"
 
 #include <QStringDecoder>
-#include <QUrl>
+#include <cstring>
 
 namespace WebText {
 
 QString percentEncodeAddress(const QString &address)
 {
-    static const QByteArray keep = QByteArrayLiteral("!#$&'()*+,/:;=?@[]%~");
-    return QString::fromLatin1(QUrl::toPercentEncoding(address, keep));
+    // Not QUrl::toPercentEncoding: it encodes "%" whatever it is told.
+    static constexpr char hex[] = "0123456789ABCDEF";
+    const QByteArray bytes = address.toUtf8();
+    QByteArray encoded;
+    encoded.reserve(bytes.size() * 3);
+    for (const char byte : bytes) {
+        const auto c = static_cast<unsigned char>(byte);
+        const bool keep = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')
+            || (c != 0 && std::strchr("-._~:/?#[]@!$&'()*+,;=%", c) != nullptr);
+        if (keep) {
+            encoded += char(c);
+        } else {
+            encoded += '%';
+            encoded += hex[c >> 4];
+            encoded += hex[c & 0xF];
+        }
+    }
+    return QString::fromLatin1(encoded);
 }
 
 std::optional<QString> decodeUtf8(QByteArrayView bytes)
