@@ -1,4 +1,5 @@
 #include "lyrics/HtmlText.h"
+#include "platform/WebText.h"
 
 #include <QSet>
 #include <QTest>
@@ -104,6 +105,17 @@ private Q_SLOTS:
             : operation == u"clean"_s                ? HtmlText::cleanForAddress(input)
                                                       : HtmlText::unescapeString(input);
         QCOMPARE(result, expected);
+    }
+
+    // The shared rules of addresses and bodies.
+    void webText()
+    {
+        QCOMPARE(WebText::percentEncodeAddress(u"http://h/s?q=a b+%20\u00C9#x&y"_s),
+                 u"http://h/s?q=a%20b+%20%C3%89#x&y"_s);
+        QCOMPARE(WebText::decodeUtf8("caf\xC3\xA9"), std::optional(u"caf\u00E9"_s));
+        QCOMPARE(WebText::decodeUtf8(""), std::optional(QString()));
+        QVERIFY(!WebText::decodeUtf8("caf\xC3"));
+        QVERIFY(!WebText::decodeUtf8("\xED\xA0\x80")); // an encoded surrogate
     }
 
     void containsIgnoringCase()
