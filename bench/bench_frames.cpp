@@ -27,7 +27,10 @@
 #include <QGuiApplication>
 #include <QMap>
 #include <QRegularExpression>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
+#include <QThread>
 #include <algorithm>
 #include <cstdio>
 
@@ -68,6 +71,39 @@ void printScriptTraffic(const SimulatedPlayers &players, qint64 fromFrame, qint6
         std::printf("  %8.1f  %s\n", static_cast<double>(row.first) * scale, qPrintable(row.second));
     std::printf("  %8.1f  in all\n", static_cast<double>(total) * scale);
 }
+
+// A site that takes every connection and never answers, on a thread of its
+// own: the lyrics sources all pointed at it hang until their time-out.
+class HangingSite
+{
+public:
+    HangingSite()
+    {
+        m_server.moveToThread(&m_thread);
+        m_thread.start();
+        QMetaObject::invokeMethod(&m_server, [this] {
+            QObject::connect(&m_server, &QTcpServer::newConnection, &m_server, [this] {
+                while (QTcpSocket *socket = m_server.nextPendingConnection())
+                    socket->setParent(&m_server);
+            });
+            m_server.listen(QHostAddress(QStringLiteral("127.0.0.1")), 0);
+            m_port = m_server.serverPort();
+        }, Qt::BlockingQueuedConnection);
+    }
+    ~HangingSite()
+    {
+        QMetaObject::invokeMethod(&m_server, [this] { m_server.close(); qDeleteAll(m_server.children()); },
+                                  Qt::BlockingQueuedConnection);
+        m_thread.quit();
+        m_thread.wait();
+    }
+    QString root() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_port); }
+
+private:
+    QThread m_thread;
+    QTcpServer m_server;
+    quint16 m_port = 0;
+};
 
 void printKind(const char *kind, QList<qint64> ns)
 {
@@ -138,6 +174,8 @@ int main(int argc, char **argv)
     parser.addOption({QStringLiteral("scripts"), QStringLiteral("print the script traffic")});
     parser.addOption({QStringLiteral("size"), QStringLiteral("view size, drawn as the window draws it"),
                       QStringLiteral("WxH")});
+    parser.addOption({QStringLiteral("hanging-lyrics"),
+                      QStringLiteral("point every lyrics source at a site that never answers")});
     parser.process(app);
 
     QTemporaryDir config;
@@ -154,6 +192,12 @@ int main(int argc, char **argv)
         return 2;
     }
     session->defaults().set(QStringLiteral("theme"), parser.value(QStringLiteral("theme")).toInt());
+    std::unique_ptr<HangingSite> hanging;
+    if (parser.isSet(QStringLiteral("hanging-lyrics"))) {
+        hanging = std::make_unique<HangingSite>();
+        for (const char *key : {"lyricsWikiBase", "bingBase", "azLyricsBase", "metroLyricsBase", "metalArchivesBase"})
+            session->defaults().set(QString::fromLatin1(key), hanging->root());
+    }
     QSize size;
     if (parser.isSet(QStringLiteral("size"))) {
         const QStringList sides = parser.value(QStringLiteral("size")).split(QLatin1Char('x'));
