@@ -15,6 +15,7 @@
 // The run uses a scripted clock, a fixed seed and a settings directory of its
 // own, so two runs of the same build do the same work.
 #include "BenchFigures.h"
+#include "HangingSite.h"
 #include "core/CoverlumeView.h"
 #include "platform/DefaultsStore.h"
 #include "players/SimulatedPlayers.h"
@@ -27,10 +28,7 @@
 #include <QGuiApplication>
 #include <QMap>
 #include <QRegularExpression>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
-#include <QThread>
 #include <algorithm>
 #include <cstdio>
 
@@ -71,39 +69,6 @@ void printScriptTraffic(const SimulatedPlayers &players, qint64 fromFrame, qint6
         std::printf("  %8.1f  %s\n", static_cast<double>(row.first) * scale, qPrintable(row.second));
     std::printf("  %8.1f  in all\n", static_cast<double>(total) * scale);
 }
-
-// A site that takes every connection and never answers, on a thread of its
-// own: the lyrics sources all pointed at it hang until their time-out.
-class HangingSite
-{
-public:
-    HangingSite()
-    {
-        m_server.moveToThread(&m_thread);
-        m_thread.start();
-        QMetaObject::invokeMethod(&m_server, [this] {
-            QObject::connect(&m_server, &QTcpServer::newConnection, &m_server, [this] {
-                while (QTcpSocket *socket = m_server.nextPendingConnection())
-                    socket->setParent(&m_server);
-            });
-            m_server.listen(QHostAddress(QStringLiteral("127.0.0.1")), 0);
-            m_port = m_server.serverPort();
-        }, Qt::BlockingQueuedConnection);
-    }
-    ~HangingSite()
-    {
-        QMetaObject::invokeMethod(&m_server, [this] { m_server.close(); qDeleteAll(m_server.children()); },
-                                  Qt::BlockingQueuedConnection);
-        m_thread.quit();
-        m_thread.wait();
-    }
-    QString root() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_port); }
-
-private:
-    QThread m_thread;
-    QTcpServer m_server;
-    quint16 m_port = 0;
-};
 
 void printKind(const char *kind, QList<qint64> ns)
 {

@@ -1,15 +1,24 @@
-// Lyrics text benchmark: the entity decoder and the link stripper on a
-// 2 MiB page dense with references and links, in MB/s (best of the runs).
+// Lyrics benchmark: the entity decoder and the link stripper on a 2 MiB
+// page dense with references and links, in MB/s (best of the runs); then
+// what asking for lyrics costs the main thread while every site hangs (the
+// longest ask, over a run of tracks, each asked at 20 frames a second).
 //
 //   bench_lyrics [--runs N]
 
+#include "HangingSite.h"
 #include "lyrics/HtmlText.h"
+#include "lyrics/LyricsChain.h"
+#include "platform/DefaultsStore.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTemporaryDir>
+#include <QTimer>
 #include <cstdio>
 #include <functional>
+#include <memory>
 
 namespace {
 
@@ -56,5 +65,39 @@ int main(int argc, char **argv)
                 static_cast<long long>(page.count(QLatin1Char('&'))));
     std::printf("unescapeFromHtml  %.1f MB/s\n", bestMBps(page, runs, HtmlText::unescapeFromHtml));
     std::printf("stripATags        %.1f MB/s\n", bestMBps(page, runs, HtmlText::stripATags));
+
+    // Ten tracks, each asked about for 20 frames, against sites that never
+    // answer: every ask must come back at once.
+    HangingSite site;
+    QTemporaryDir config;
+    DefaultsStore defaults(config.path());
+    for (const char *key : {"lyricsWikiBase", "bingBase", "azLyricsBase", "metroLyricsBase", "metalArchivesBase"})
+        defaults.set(QString::fromLatin1(key), site.root());
+    qint64 longest = 0;
+    qint64 total = 0;
+    int asks = 0;
+    {
+        auto chain = std::make_unique<LyricsChain>(defaults);
+        for (int track = 0; track < 10; ++track) {
+            for (int frame = 0; frame < 20; ++frame) {
+                QElapsedTimer timer;
+                timer.start();
+                chain->lyricsFor(QStringLiteral("Song %1 - Live").arg(track), QStringLiteral("Band"), PlayerId::Spotify);
+                const qint64 ns = timer.nsecsElapsed();
+                longest = std::max(longest, ns);
+                total += ns;
+                ++asks;
+                QEventLoop wait;
+                QTimer::singleShot(50, &wait, &QEventLoop::quit);
+                wait.exec();
+            }
+        }
+        QElapsedTimer closing;
+        closing.start();
+        chain.reset();
+        std::printf("lyricsFor with every site hanging: mean %.3f ms  max %.3f ms over %d asks; "
+                    "closing with requests in flight %.1f ms\n",
+                    double(total) / asks / 1e6, double(longest) / 1e6, asks, double(closing.nsecsElapsed()) / 1e6);
+    }
     return 0;
 }
