@@ -18,11 +18,6 @@
 
 namespace {
 
-bool isHttp(const QUrl &url)
-{
-    return BoundedGet::isHttp(url);
-}
-
 bool isLocalFileAddress(const QUrl &url)
 {
     if (url.scheme().toLower() != QLatin1String("file"))
@@ -75,7 +70,7 @@ void fetch(const QUrl &url, const ArtworkDownloader::Options &options, QDeadline
 
 bool ArtworkDownloader::isAcceptedAddress(const QUrl &url)
 {
-    return url.isValid() && (isHttp(url) || isLocalFileAddress(url));
+    return url.isValid() && (BoundedGet::isHttp(url) || isLocalFileAddress(url));
 }
 
 QByteArray ArtworkDownloader::download(const QUrl &url, QString *error) const
