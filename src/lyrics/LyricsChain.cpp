@@ -143,7 +143,8 @@ void LyricsChain::deliver(quint64 generation, const LyricsAnswer &answer)
 void LyricsChain::runWorker()
 {
     QNetworkAccessManager manager;
-    const LyricFetcher::Get get = m_getFactory ? m_getFactory(&m_stopping) : LyricFetcher::webGet(&manager, &m_stopping);
+    const LyricFetcher::Get get
+        = m_getFactory ? m_getFactory(&m_stopping) : LyricFetcher::webGet(&manager, &m_stopping);
     bool verbose = false;
     const LyricFetcher::Log log = [&verbose](const QString &line) {
         if (verbose)
