@@ -14,18 +14,14 @@ private Q_SLOTS:
     void entityTable()
     {
         const auto table = HtmlText::entityTable();
-        QCOMPARE(table.size(), size_t(253));
         QSet<QString> references;
         for (size_t i = 0; i < table.size(); ++i) {
             references.insert(QString::fromUtf16(table[i].reference));
-            if (i > 0)
-                QVERIFY(table[i - 1].unit <= table[i].unit);
+            QVERIFY(i == 0 || table[i - 1].unit <= table[i].unit);
         }
-        QCOMPARE(references.size(), 253);
-        QCOMPARE(QString::fromUtf16(table.front().reference), QStringLiteral("&quot;"));
-        QCOMPARE(QString::fromUtf16(table[2].reference), QStringLiteral("&apos;"));
-        QCOMPARE(QString::fromUtf16(table.back().reference), QStringLiteral("&diams;"));
-        QCOMPARE(int(table.back().unit), 9830);
+        QCOMPARE(references.size(), 253); // all different
+        QCOMPARE(QString::fromUtf16(table[2].reference) + QString::fromUtf16(table.back().reference),
+                 QStringLiteral("&apos;&diams;"));
     }
 
     void unescapeFromHtml_data()
