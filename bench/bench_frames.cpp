@@ -15,6 +15,7 @@
 // The run uses a scripted clock, a fixed seed and a settings directory of its
 // own, so two runs of the same build do the same work.
 #include "BenchFigures.h"
+#include "HangingSite.h"
 #include "core/CoverlumeView.h"
 #include "platform/DefaultsStore.h"
 #include "players/SimulatedPlayers.h"
@@ -138,6 +139,8 @@ int main(int argc, char **argv)
     parser.addOption({QStringLiteral("scripts"), QStringLiteral("print the script traffic")});
     parser.addOption({QStringLiteral("size"), QStringLiteral("view size, drawn as the window draws it"),
                       QStringLiteral("WxH")});
+    parser.addOption({QStringLiteral("hanging-lyrics"),
+                      QStringLiteral("point every lyrics source at a site that never answers")});
     parser.process(app);
 
     QTemporaryDir config;
@@ -154,6 +157,12 @@ int main(int argc, char **argv)
         return 2;
     }
     session->defaults().set(QStringLiteral("theme"), parser.value(QStringLiteral("theme")).toInt());
+    std::unique_ptr<HangingSite> hanging;
+    if (parser.isSet(QStringLiteral("hanging-lyrics"))) {
+        hanging = std::make_unique<HangingSite>();
+        for (const char *key : {"lyricsWikiBase", "bingBase", "azLyricsBase", "metroLyricsBase", "metalArchivesBase"})
+            session->defaults().set(QString::fromLatin1(key), hanging->root());
+    }
     QSize size;
     if (parser.isSet(QStringLiteral("size"))) {
         const QStringList sides = parser.value(QStringLiteral("size")).split(QLatin1Char('x'));

@@ -1,15 +1,12 @@
 #include "artwork/ArtworkDownloader.h"
 
+#include "platform/BoundedGet.h"
 #include "platform/NetworkPolicy.h"
 
 #include <QDeadlineTimer>
 #include <QFile>
-#include <QEventLoop>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QThread>
-#include <QTimer>
 
 #include <atomic>
 #include <cerrno>
@@ -20,12 +17,6 @@
 #include <unistd.h>
 
 namespace {
-
-bool isHttp(const QUrl &url)
-{
-    const QString scheme = url.scheme().toLower();
-    return (scheme == QLatin1String("http") || scheme == QLatin1String("https")) && !url.host().isEmpty();
-}
 
 bool isLocalFileAddress(const QUrl &url)
 {
@@ -51,94 +42,35 @@ struct Transfer
     std::atomic<bool> cancelled{false};
 };
 
-// Runs on the worker thread: one GET with its own manager and event loop.
+// Runs on the worker thread: one bounded GET.
 void fetch(const QUrl &url, const ArtworkDownloader::Options &options, QDeadlineTimer deadline,
            const std::shared_ptr<Transfer> &transfer)
 {
-    QNetworkAccessManager manager;
-    QNetworkRequest request(url);
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                         QNetworkRequest::UserVerifiedRedirectPolicy);
-    // One more than ours, so that the count below decides.
-    request.setMaximumRedirectsAllowed(options.maxRedirects + 1);
-    QNetworkReply *reply = manager.get(request);
-
-    QByteArray body;
-    QString failure;
-    QEventLoop loop;
-    const auto stop = [&](const QString &why) {
-        if (failure.isEmpty())
-            failure = why;
-        reply->abort();
-    };
-    int redirects = 0;
-    QObject::connect(reply, &QNetworkReply::redirected, reply, [&](const QUrl &target) {
-        // Counted here too: the manager's own limit does not hold for
-        // redirects a caller verifies.
-        if (++redirects > options.maxRedirects)
-            stop(QStringLiteral("more than %1 redirects").arg(options.maxRedirects));
-        else if (!isHttp(target))
-            stop(QStringLiteral("redirect to %1 refused").arg(target.toString()));
-        else if (!NetworkPolicy::allows(target))
-            stop(QStringLiteral("redirect to %1 not allowed").arg(target.toString()));
-        else
-            Q_EMIT reply->redirectAllowed();
-    });
-    QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [&] {
-        const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
-        if (length.isValid() && length.toLongLong() > options.maxBytes)
-            stop(QStringLiteral("the body is larger than %1 bytes").arg(options.maxBytes));
-    });
-    QObject::connect(reply, &QNetworkReply::readyRead, reply, [&] {
-        body += reply->read(options.maxBytes + 1 - body.size());
-        if (body.size() > options.maxBytes)
-            stop(QStringLiteral("the body is larger than %1 bytes").arg(options.maxBytes));
-    });
-    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-
-    QTimer timeout;
-    timeout.setSingleShot(true);
-    QObject::connect(&timeout, &QTimer::timeout, reply,
-                     [&] { stop(QStringLiteral("no complete answer in time")); });
+    BoundedGet::Options get;
+    get.maxBytes = options.maxBytes;
+    get.maxRedirects = options.maxRedirects;
     // A little before the caller stops waiting, so that it gets the outcome.
     const qint64 remaining = std::max<qint64>(0, deadline.remainingTime());
-    timeout.start(std::chrono::milliseconds(remaining - std::min<qint64>(100, remaining / 10)));
-    QTimer watch;
-    QObject::connect(&watch, &QTimer::timeout, reply, [&] {
-        if (transfer->cancelled)
-            stop(QStringLiteral("no complete answer in time"));
-    });
-    watch.start(20);
-
-    if (!reply->isFinished())
-        loop.exec();
-
-    if (failure.isEmpty()) {
-        body += reply->read(options.maxBytes + 1 - body.size());
-        const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        if (reply->error() != QNetworkReply::NoError)
-            failure = reply->errorString();
-        else if (reply->attribute(QNetworkRequest::RedirectionTargetAttribute).isValid())
-            failure = QStringLiteral("a redirect not followed");
-        else if (status < 200 || status >= 300)
-            failure = QStringLiteral("status %1").arg(status);
-        else if (body.size() > options.maxBytes)
-            failure = QStringLiteral("the body is larger than %1 bytes").arg(options.maxBytes);
+    get.deadline = std::chrono::milliseconds(remaining - std::min<qint64>(100, remaining / 10));
+    get.cancel = &transfer->cancelled;
+    BoundedGet::Result result = BoundedGet::get(QNetworkRequest(url), get);
+    if (result.ok && (result.status < 200 || result.status >= 300)) {
+        result.ok = false;
+        result.error = QStringLiteral("status %1").arg(result.status);
     }
-    delete reply;
 
     std::lock_guard<std::mutex> guard(transfer->lock);
-    if (failure.isEmpty())
-        transfer->body = body;
+    if (result.ok)
+        transfer->body = std::move(result.body);
     else
-        transfer->error = failure;
+        transfer->error = result.error.isEmpty() ? QStringLiteral("no answer") : result.error;
 }
 
 } // namespace
 
 bool ArtworkDownloader::isAcceptedAddress(const QUrl &url)
 {
-    return url.isValid() && (isHttp(url) || isLocalFileAddress(url));
+    return url.isValid() && (BoundedGet::isHttp(url) || isLocalFileAddress(url));
 }
 
 QByteArray ArtworkDownloader::download(const QUrl &url, QString *error) const

@@ -1,6 +1,8 @@
 #include "broadcaster/BroadcastText.h"
 
-#include <QStringDecoder>
+#include "platform/WebText.h"
+
+#include <optional>
 #include <limits>
 
 namespace BroadcastText {
@@ -46,10 +48,10 @@ QHash<QString, QString> parseBody(const QByteArray &body)
     fields.reserve(12);
     if (body.isEmpty())
         return fields;
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString text = decoder.decode(body);
-    if (decoder.hasError())
+    const std::optional<QString> decoded = WebText::decodeUtf8(body);
+    if (!decoded)
         return fields; // undecodable: no text at all
+    const QString &text = *decoded;
 
     qsizetype lineStart = 0;
     for (qsizetype i = 0; i <= text.size(); ++i) {

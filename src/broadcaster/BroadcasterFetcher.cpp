@@ -1,15 +1,14 @@
 #include "broadcaster/BroadcasterFetcher.h"
 
 #include "broadcaster/BroadcasterRequest.h"
+#include "platform/BoundedGet.h"
 #include "platform/NetworkPolicy.h"
 #include "platform/Log.h"
 
 #include <QMutex>
 #include <QNetworkAccessManager>
 #include <QNetworkProxy>
-#include <QNetworkReply>
 #include <QThread>
-#include <QTimer>
 #include <atomic>
 #include <future>
 
@@ -40,55 +39,16 @@ public:
             return;
         }
         ++sent;
-        QNetworkReply *reply = m_manager->get(BroadcasterRequest::makeRequest(url));
-        auto body = std::make_shared<QByteArray>();
-        auto settled = std::make_shared<bool>(false);
-        auto settle = [reply, job, settled](std::optional<QByteArray> value) {
-            if (*settled)
-                return;
-            *settled = true;
-            job->result.set_value(std::move(value));
-            reply->disconnect();
-            reply->abort();
-            reply->deleteLater();
-        };
-
-        auto *deadline = new QTimer(reply);
-        deadline->setSingleShot(true);
-        connect(deadline, &QTimer::timeout, reply, [settle, address = job->address] {
-            qCWarning(lcBroadcaster, "request to %s took too long", qUtf8Printable(address));
-            settle(std::nullopt);
-        });
-        deadline->start(BroadcasterFetcher::totalDeadlineMs);
-
-        connect(reply, &QNetworkReply::redirected, reply, [reply, settle](const QUrl &target) {
-            if (NetworkPolicy::allows(target))
-                Q_EMIT reply->redirectAllowed();
-            else
-                settle(std::nullopt);
-        });
-        auto tooLarge = [reply, body, max = job->maxBytes] {
-            const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
-            return (length.isValid() && length.toLongLong() > max)
-                || body->size() + reply->bytesAvailable() > max;
-        };
-        connect(reply, &QNetworkReply::readyRead, reply, [reply, body, settle, tooLarge] {
-            if (tooLarge()) {
-                settle(std::nullopt);
-                return;
-            }
-            body->append(reply->readAll());
-        });
-        connect(reply, &QNetworkReply::finished, reply, [reply, body, settle, tooLarge] {
-            const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-            if (!status.isValid() || status.toInt() >= 400 || reply->error() != QNetworkReply::NoError
-                || tooLarge()) {
-                settle(std::nullopt);
-                return;
-            }
-            body->append(reply->readAll());
-            settle(std::move(*body));
-        });
+        BoundedGet::Options options;
+        options.deadline = std::chrono::milliseconds(BroadcasterFetcher::totalDeadlineMs);
+        options.maxBytes = job->maxBytes;
+        BoundedGet::Result result = BoundedGet::get(BroadcasterRequest::makeRequest(url), options, m_manager);
+        if (result.timedOut)
+            qCWarning(lcBroadcaster, "request to %s took too long", qUtf8Printable(job->address));
+        if (result.ok)
+            job->result.set_value(std::move(result.body));
+        else
+            job->result.set_value(std::nullopt);
     }
 
 private:

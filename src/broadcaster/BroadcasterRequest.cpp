@@ -1,5 +1,7 @@
 #include "broadcaster/BroadcasterRequest.h"
 
+#include "platform/WebText.h"
+
 namespace BroadcasterRequest {
 
 QUrl makeUrl(const QString &address)
@@ -10,9 +12,7 @@ QUrl makeUrl(const QString &address)
     // Escape what may not appear in an address; keep the reserved
     // characters so the address keeps its shape, and "%" so that escapes
     // already in it stay as they are.
-    static const QByteArray keep = QByteArrayLiteral("!#$&'()*+,/:;=?@[]%~");
-    const QByteArray encoded = QUrl::toPercentEncoding(address, keep);
-    return QUrl(QString::fromLatin1(encoded), QUrl::StrictMode);
+    return QUrl(WebText::percentEncodeAddress(address), QUrl::StrictMode);
 }
 
 QByteArray hostHeader(const QUrl &url)

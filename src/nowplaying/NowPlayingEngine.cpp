@@ -1,6 +1,7 @@
 #include "nowplaying/NowPlayingEngine.h"
 
 #include "broadcaster/BroadcasterClient.h"
+#include "lyrics/LyricsChain.h"
 #include "nowplaying/ArtworkSteps.h"
 #include "nowplaying/PlayerArtwork.h"
 
@@ -33,10 +34,16 @@ NowPlayingEngine::NowPlayingEngine(Services s, std::unique_ptr<ArtworkSteps> art
     , m_details({m_state, m_scripts, s.display, s.broadcaster})
     , m_polling({m_state, m_scripts, m_detection, m_details, s.defaults, s.display, s.broadcaster,
                  *m_artwork, s.artworkImage})
+    , m_lyrics(std::make_unique<LyricsChain>(s.defaults, &m_playerLyrics))
 {
 }
 
 NowPlayingEngine::~NowPlayingEngine() = default;
+
+LyricsSource *NowPlayingEngine::lyrics()
+{
+    return m_lyrics.get();
+}
 
 NowShowing NowPlayingEngine::refresh(ThemeId layout)
 {

@@ -14,6 +14,7 @@
 #include <memory>
 
 class BroadcasterClient;
+class LyricsChain;
 class DefaultsStore;
 class NotificationCenter;
 class ScriptService;
@@ -63,10 +64,13 @@ public:
     bool acceptBroadcasterReport() override { return m_polling.acceptBroadcasterReport(); }
     void describe(QJsonObject &state) const override;
 
+    // Lyrics lookup: the player's own step joins as the chain's first step
+    // (null until then); the web steps follow.
+    LyricsSource *lyrics() override;
+
     NowShowing refresh(ThemeId layout) override;
     NowShowing nowShowing() const override;
     ProgressSnapshot takeProgress() override;
-    LyricsSource *lyrics() override { return &m_lyrics; }
     void setLyricsReadingPosition(int position) override { m_state.track.positionInLyricsForRadio = position; }
 
     NowPlayingState &state() { return m_state; }
@@ -84,7 +88,10 @@ private:
     PlayerDetection m_detection;
     ProgressDetails m_details;
     TrackPolling m_polling;
-    PlayerLyrics m_lyrics{m_scripts.slots};
+    // The player's own words, the chain's first step: declared before the
+    // chain, which asks it until it is destroyed.
+    PlayerLyrics m_playerLyrics{m_scripts.slots};
+    std::unique_ptr<LyricsChain> m_lyrics; // lyrics lookup
     // Read at each Lyrics layout's refresh.
     NowShowing::LyricsTiming m_lyricsTiming;
 };

@@ -1,6 +1,7 @@
 #include "nowplaying/PlayerDetection.h"
 
 #include "broadcaster/BroadcasterClient.h"
+#include "lyrics/HtmlText.h"
 #include "model/PlayerTable.h"
 #include "nowplaying/NowPlayingState.h"
 #include "nowplaying/PlayerScripts.h"
@@ -23,9 +24,10 @@ QString trimmed(const QString &name)
     return name.mid(begin, end - begin);
 }
 
-bool containsIgnoringCase(const QStringList &names, const QString &name)
+// A process without a name is never running.
+bool isListed(const QStringList &processes, const QString &name)
 {
-    return !name.isEmpty() && names.contains(name, Qt::CaseInsensitive);
+    return !name.isEmpty() && HtmlText::containsIgnoringCase(processes, name);
 }
 
 } // namespace
@@ -65,7 +67,7 @@ QStringList PlayerDetection::runningProcessesArray() const
 
 bool PlayerDetection::isRunning(PlayerId player) const
 {
-    return containsIgnoringCase(runningProcessesArray(), PlayerScripts::processName(player));
+    return isListed(runningProcessesArray(), PlayerScripts::processName(player));
 }
 
 bool PlayerDetection::isPlaying(PlayerId player) const
@@ -94,7 +96,7 @@ void PlayerDetection::determinePlayer()
     bool found = false;
     for (const PlayerId player : PlayerTable::visitingOrder) {
         const PlayerTable::Facts &facts = *PlayerTable::find(player);
-        if (!containsIgnoringCase(names, facts.processNameText())) {
+        if (!isListed(names, facts.processNameText())) {
             // A library that is gone gives no random covers.
             if (ScriptSlot *random = m_scripts.slots.randomArtworkSlot(player))
                 random->reset();

@@ -1,5 +1,7 @@
 #include "session/DisplaySession.h"
 
+#include "lyrics/LyricsChain.h"
+
 #include "broadcaster/CoverlumeBroadcasterHelper.h"
 #include "core/CoverlumeView.h"
 #include "render/RenderStage.h"
@@ -128,6 +130,10 @@ void DisplaySession::addNewCoverlumeView()
             return std::make_unique<RenderStage>(context);
         }});
     m_view = std::move(next); // the old view is dropped here
+    if (m_options.waitForLyrics) {
+        if (auto *chain = dynamic_cast<LyricsChain *>(m_view->nowPlaying().lyrics()))
+            chain->setWaitForAnswers(true);
+    }
     m_view->startAnimation();
     m_view->setArtworkImage(heldArtwork);
 }

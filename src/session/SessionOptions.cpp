@@ -15,6 +15,7 @@ SessionOptions SessionOptions::fromCommandLine(const CommandLine &commandLine)
             options.clockStart = QDateTime::currentDateTime();
         options.fullScreen = commandLine.fullscreen;
         options.distributedInProcess = true;
+        options.waitForLyrics = commandLine.frames.has_value();
     }
     if (commandLine.size)
         options.frameSize = QSizeF(*commandLine.size);

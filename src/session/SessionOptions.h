@@ -24,6 +24,10 @@ struct SessionOptions
     // over the session bus. Headless runs use this so that a notification
     // reaches the view at the same frame on every run.
     bool distributedInProcess = false;
+    // The Lyrics layout waits for the lyrics lookup (every request of it is
+    // bounded) instead of showing "not yet", so that a headless run of a
+    // given number of frames gives the same pictures every time.
+    bool waitForLyrics = false;
 
     static constexpr double headlessWidth = 1280;
     static constexpr double headlessHeight = 800;

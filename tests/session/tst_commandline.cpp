@@ -118,6 +118,11 @@ private Q_SLOTS:
         QVERIFY(!windowed.clockStart.has_value());
         QVERIFY(!windowed.distributedInProcess);
         QVERIFY(!windowed.fullScreen);
+
+        // Lyrics are waited for only where a run of N frames must repeat.
+        QVERIFY(SessionOptions::fromCommandLine(parse({"--offscreen", "--frames", "3"})).waitForLyrics);
+        QVERIFY(!headless.waitForLyrics);
+        QVERIFY(!SessionOptions::fromCommandLine(parse({"--frames", "3"})).waitForLyrics);
     }
 
     void addingABroadcasterTakesAnIPv4Address_data()

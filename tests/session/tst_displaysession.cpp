@@ -4,6 +4,7 @@
 #include "platform/NotificationCenter.h"
 #include "platform/ScriptService.h"
 #include "session/DisplaySession.h"
+#include "support/NetworkStandIn.h"
 #include "support/TestFiles.h"
 
 #include <QImage>
@@ -36,6 +37,33 @@ private:
 
 private Q_SLOTS:
     void init() { QFile::remove(path("defaults.json")); }
+
+    // A headless run of N frames waits for the engine's lyrics lookup, so
+    // the layout takes the words of the first source that answers.
+    void headlessRunsWaitForTheLyrics()
+    {
+        NetworkStandIn metro([](const NetworkStandIn::Request &request) {
+            if (request.target.startsWith("/search"))
+                return NetworkStandIn::ok("<a href=\"http://127.0.0.20:45182/m.html\">");
+            return NetworkStandIn::ok("Fen<div id=\"lyrics-body-text\">Reeds bend<br/>low</div>");
+        });
+        QVERIFY(metro.listen(QStringLiteral("127.0.0.20"), 45182));
+        const QString root = QStringLiteral("http://127.0.0.20:45182");
+        QVERIFY(writeBytes(path("defaults.json"),
+                           QStringLiteral(R"({"lyricsWikiBase": "%1/w", "bingBase": "%1", "azLyricsBase": "%1/a",)"
+                                          R"( "metroLyricsBase": "%1", "metalArchivesBase": "%1/x"})")
+                               .arg(root)
+                               .toUtf8()));
+        SessionOptions options;
+        options.waitForLyrics = true;
+        auto session = makeSession(options);
+        QVERIFY(session);
+        session->addNewCoverlumeView();
+        LyricsSource *lyrics = session->view()->nowPlaying().lyrics();
+        QVERIFY(lyrics);
+        const LyricsAnswer answer = lyrics->lyricsFor(QStringLiteral("Reeds"), QStringLiteral("Fen"), PlayerId::Spotify);
+        QCOMPARE(answer.lines, QStringList({QStringLiteral("Reeds bend"), QStringLiteral("low")}));
+    }
 
     void startsWithTheUsersSettingsUnpausedAndNeverWritesTheVerbosity()
     {
