@@ -5,6 +5,8 @@ set -u
 scratch=$(mktemp -d)
 trap 'kill "$bus_pid" 2>/dev/null; rm -rf "$scratch"' EXIT
 export XDG_CONFIG_HOME="$scratch/config" XDG_RUNTIME_DIR="$scratch/run" HOME="$scratch/home"
+# The programs a test starts reach loopback addresses only.
+export COVERLUME_LOOPBACK_ONLY=1
 mkdir -p "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR" "$HOME"
 chmod 700 "$XDG_RUNTIME_DIR"
 bus_pid=

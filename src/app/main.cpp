@@ -3,6 +3,7 @@
 #include "broadcaster/SystemArpSource.h"
 #include "platform/DefaultsStore.h"
 #include "platform/Log.h"
+#include "platform/NetworkPolicy.h"
 #include "session/CommandLine.h"
 #include "session/HeadlessRun.h"
 
@@ -49,6 +50,7 @@ int main(int argc, char **argv)
 {
     Q_INIT_RESOURCE(resources);
     Log::installPlainHandler();
+    NetworkPolicy::applyEnvironment();
 
     // Parsed before any application object, so --help works without a display.
     const CommandLine commandLine = CommandLine::parse(argumentsOf(argc, argv));

@@ -17,4 +17,11 @@ public:
     // Replaces the check; an empty one allows everything.
     static void setCheck(Check check);
     static bool allows(const QUrl &url);
+
+    // "localhost" or an address in 127.0.0.0/8.
+    static bool isLoopback(const QUrl &url);
+    // With COVERLUME_LOOPBACK_ONLY set (and not "0"), every request outside
+    // the loopback range is refused: the test scripts set it for the
+    // programs they start, so a test can never reach a real site.
+    static void applyEnvironment();
 };
