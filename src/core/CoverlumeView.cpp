@@ -74,8 +74,6 @@ CoverlumeView::CoverlumeView(const QSizeF &frameSize, ViewServices services, Vie
     // Every new view moves the Random theme on by one.
     m_themes.nextRandomTheme();
 
-    makeBlackImage();
-    m_darkBg = true;
     m_cycle.firstRun = true;
     m_osVersion = osMinorVersion(QStringLiteral("/etc/os-release"), QStringLiteral("9"));
 
@@ -172,14 +170,6 @@ void CoverlumeView::buildMarks()
                                             QSizeF(image, image));
 }
 
-void CoverlumeView::makeBlackImage()
-{
-    if (!sizeIsBiggerThanZero(m_frameSize))
-        return;
-    m_blackImage = QImage(m_frameSize.toSize().expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);
-    m_blackImage.fill(Qt::black);
-}
-
 void CoverlumeView::setFrameSize(const QSizeF &size)
 {
     if (size == m_frameSize)
@@ -189,7 +179,6 @@ void CoverlumeView::setFrameSize(const QSizeF &size)
         return;
     }
     m_frameSize = size;
-    makeBlackImage();
     logAt(m_services.defaults, 1, lcCore, "view resized to %gx%g", size.width(), size.height());
 
     m_stage->removeSubViews();

@@ -4,6 +4,7 @@
 #include "core/ThemeStage.h"
 #include "render/LabelStyling.h"
 #include "render/StageGeometry.h"
+#include "render/StageImages.h"
 #include "render/Transform3D.h"
 
 #include <QByteArray>
@@ -57,7 +58,7 @@ public:
     float fontSizePoints() const override { return m_geometry.fontsize; }
     float imageSizePoints() const override { return m_geometry.imagesize; }
     QPointF randomPoint() const override { return m_geometry.randomPoint; }
-    QPointF kenBurnsDirection() const override { return {}; }
+    QPointF kenBurnsDirection() const override { return {m_geometry.kenBurnsX, m_geometry.kenBurnsY}; }
     // Takes the progress (redrawn when the engine asked) and the clock's
     // minute into their views.
     void sync(const ProgressSnapshot &progress) override;
@@ -93,9 +94,14 @@ public:
     // A static theme keeps the cover on the right; otherwise it changes side.
     void flipAlignment();
     bool darkBackground() const { return m_darkBg; }
+    // The blurred themes judge their background; the others keep it dark.
+    void setDarkBackground(bool dark) { m_darkBg = dark; }
     // Stages D to F: the label's text, composed and drawn into its layer.
     // `theme` picks the detail lines' colour.
     void drawLabel(const LabelStyling::Palette &palette, ThemeId theme, const NowShowing &showing);
+    // Stages D and E alone: the label's text and, for Hermes, its thumb.
+    AttributedString composeLabel(const LabelStyling::Palette &palette, ThemeId theme, const NowShowing &showing,
+                                  bool leftAligned, StageImages::Thumb &thumb);
     // The artwork at S × S (null: none), remade only when the artwork or S
     // changed.
     const QImage &prepareArtwork(const QImage &artwork);
@@ -103,12 +109,16 @@ public:
     const QImage &reflectionImage();
     // Stage I: the displayed S × S picture to other applications.
     void postCoverNotification();
+    // The same for a theme whose cover is not the S × S picture: `picture`
+    // scaled to at most 1,024 pixels a side (null: sent without a picture).
+    void postCoverPicture(const QImage &picture);
 
 private:
     void makeViews(bool appleTVBar);
     void syncViews() const;
     void detachAll();
     const ThemeLayout *currentLayout() const;
+    void postCover(const QImage &picture, qint64 key);
 
     StageContext m_context;
     std::unique_ptr<LayerTree> m_tree;
@@ -145,4 +155,5 @@ private:
     QImage m_sizedArtwork;
     QImage m_reflectionImage;
     QByteArray m_coverTiff; // empty until first posted
+    qint64 m_coverTiffKey = 0; // the picture it was made from
 };
