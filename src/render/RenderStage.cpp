@@ -374,10 +374,8 @@ void RenderStage::postCoverNotification()
 
 void RenderStage::postCoverPicture(const QImage &picture)
 {
-    if (picture.isNull()) {
-        m_context.distributedCenter.post(QStringLiteral("CoverlumeAlbumCoverChanged"), QVariantMap());
-        return;
-    }
+    if (picture.isNull())
+        return; // as for the S × S cover: no artwork, no notification
     constexpr int kMaxSide = 1024;
     if (!m_coverTiff.isEmpty() && picture.cacheKey() == m_coverTiffKey)
         postCover(QImage(), m_coverTiffKey); // encoded already
