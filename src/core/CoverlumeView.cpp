@@ -15,6 +15,7 @@
 #include "platform/ScriptService.h"
 
 #include <QPainter>
+#include <algorithm>
 
 namespace {
 
@@ -148,7 +149,10 @@ void CoverlumeView::buildMarks()
     m_marks.slashedHeart = QString(QChar(0x2661)) + QChar(0x0338);
 
     const float font = m_stage->fontSizePoints();
-    const float image = m_stage->imageSizePoints();
+    // The drifting themes' S reaches 22,118 points at 4K: the default cover
+    // and the mask are stretched by their layers, never made that large.
+    constexpr float kMaxMarkSide = 4096.0f;
+    const float image = std::min(m_stage->imageSizePoints(), kMaxMarkSide);
 
     m_marks.thumbsUpImage = loadResourceImage(QStringLiteral("thumbsUp"));
     m_marks.thumbsUpSize = QSizeF(0.8125 * font, font);
