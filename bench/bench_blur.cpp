@@ -3,10 +3,12 @@
 // enlargement to the view) beside Qt's smooth scaling of the same small
 // image to the same size, which enlarges bilinearly: the reference.
 //
-//   bench_blur [--runs N] [--artwork SIDE]
+//   bench_blur [--runs N] [--artwork SIDE] [--save DIR]
 //
 // For 3 × 2 (the Blur theme) and 12 × 8 (Ken Burns Blur) at 1920 × 1080 and
-// 3840 × 2160, each step p50 and p99 over the runs.
+// 3840 × 2160, each step p50 and p99 over the runs. With --save the two
+// enlargements of each size are written to DIR as PNGs, to be looked at
+// side by side.
 #include "BenchFigures.h"
 #include "render/BlurBackground.h"
 #include "render/Resample.h"
@@ -67,7 +69,9 @@ int main(int argc, char **argv)
                       QStringLiteral("20")});
     parser.addOption({QStringLiteral("artwork"), QStringLiteral("artwork side in pixels"), QStringLiteral("SIDE"),
                       QStringLiteral("1200")});
+    parser.addOption({QStringLiteral("save"), QStringLiteral("write the enlargements here"), QStringLiteral("DIR")});
     parser.process(app);
+    const QString saveDir = parser.value(QStringLiteral("save"));
     const int runs = std::max(1, parser.value(QStringLiteral("runs")).toInt());
     const QImage cover = artwork(std::clamp(parser.value(QStringLiteral("artwork")).toInt(), 16, 4096));
 
@@ -81,9 +85,19 @@ int main(int argc, char **argv)
             report("brightness", timed(runs, [&] { brightness = BlurBackground::meanBrightness(small); }));
             QImage big;
             report("enlargement", timed(runs, [&] { big = Resample::lanczos3(small, view); }));
+            const QString name = QStringLiteral("%1/wash-%2x%3-%4x%5-%6.png")
+                                     .arg(saveDir)
+                                     .arg(reduced.width())
+                                     .arg(reduced.height())
+                                     .arg(view.width())
+                                     .arg(view.height());
+            if (!saveDir.isEmpty())
+                big.save(name.arg(QStringLiteral("lanczos")));
             report("qt smooth", timed(runs, [&] {
                        big = small.scaled(view, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
                    }));
+            if (!saveDir.isEmpty())
+                big.save(name.arg(QStringLiteral("qt")));
         }
     }
     return 0;

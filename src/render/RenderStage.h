@@ -24,9 +24,9 @@ class Transform3D;
 // label, the progress bar, the clock and the drawing views of the tiled
 // themes, and the parts every theme shares (label composition, artwork and
 // reflection, cover notification, progress, clock). What each theme does
-// with them is its ThemeLayout (layouts/): the Classic, Apple TV (and Blur,
-// on black until its background lands) and Cover Only themes lay out; the
-// others attach their views and lay out nothing.
+// with them is its ThemeLayout (layouts/): the Classic, Apple TV, Blur,
+// Full Screen, Cover Only and Ken Burns Blur themes lay out; the others
+// attach their views and lay out nothing.
 //
 // Owns its tree, its layers and its compositor; borrows everything in the
 // context from the view that owns it, and keeps what it is shown as values.
