@@ -150,8 +150,9 @@ void CoverlumeView::buildMarks()
 
     const float font = m_stage->fontSizePoints();
     // The drifting themes' S reaches 22,118 points at 4K: the default cover
-    // and the mask are stretched by their layers, never made that large.
-    constexpr float kMaxMarkSide = 4096.0f;
+    // (512 pixels) and the mask are stretched by their layers, never made
+    // that large. 2,048 is above every S of the themes that show them flat.
+    constexpr float kMaxMarkSide = 2048.0f;
     const float image = std::min(m_stage->imageSizePoints(), kMaxMarkSide);
 
     m_marks.thumbsUpImage = loadResourceImage(QStringLiteral("thumbsUp"));
