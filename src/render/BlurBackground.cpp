@@ -43,3 +43,17 @@ BlurBackground::Wash BlurBackground::make(const QImage &artwork, QSize reduced, 
     wash.image = Resample::lanczos3(small, view);
     return wash;
 }
+
+const BlurBackground::Wash &BlurBackground::Memo::wash(const QImage &artwork, QSize reduced, QSize view)
+{
+    const bool same = reduced == m_reduced && view == m_view && artwork.isNull() == m_artwork.isNull()
+        && (artwork.cacheKey() == m_artwork.cacheKey()
+            || (artwork.size() == m_artwork.size() && artwork.format() == m_artwork.format() && artwork == m_artwork));
+    if (!same) {
+        m_wash = make(artwork, reduced, view);
+        m_reduced = reduced;
+        m_view = view;
+    }
+    m_artwork = artwork; // the next comparison is then by key alone
+    return m_wash;
+}

@@ -25,4 +25,20 @@ struct Wash
 // The whole step: reduced, judged, enlarged to `view`.
 Wash make(const QImage &artwork, QSize reduced, QSize view);
 
+// The last wash made, given again while the artwork (recognised by its
+// pixels: a player's cover is decoded afresh on every refresh) and the sizes
+// stay the same, so a cycle of the same track costs no enlargement and the
+// layer keeps its picture. One per stage.
+class Memo
+{
+public:
+    const Wash &wash(const QImage &artwork, QSize reduced, QSize view);
+
+private:
+    QImage m_artwork;
+    QSize m_reduced;
+    QSize m_view;
+    Wash m_wash;
+};
+
 } // namespace BlurBackground

@@ -2,6 +2,7 @@
 
 #include "core/StageContext.h"
 #include "core/ThemeStage.h"
+#include "render/BlurBackground.h"
 #include "render/LabelStyling.h"
 #include "render/StageGeometry.h"
 #include "render/StageImages.h"
@@ -96,6 +97,8 @@ public:
     bool darkBackground() const { return m_darkBg; }
     // The blurred themes judge their background; the others keep it dark.
     void setDarkBackground(bool dark) { m_darkBg = dark; }
+    // The blurred themes' last wash, kept for the next cycle.
+    BlurBackground::Memo &blurMemo() { return m_blurMemo; }
     // Stages D to F: the label's text, composed and drawn into its layer.
     // `theme` picks the detail lines' colour.
     void drawLabel(const LabelStyling::Palette &palette, ThemeId theme, const NowShowing &showing);
@@ -156,4 +159,5 @@ private:
     QImage m_reflectionImage;
     QByteArray m_coverTiff; // empty until first posted
     qint64 m_coverTiffKey = 0; // the picture it was made from
+    BlurBackground::Memo m_blurMemo;
 };

@@ -58,6 +58,12 @@ private Q_SLOTS:
         QCOMPARE(countNear(picture.copy(corner), Qt::white, 1), corner.width() * corner.height());
         const QRect label = s.inPicture(s.stage->geometry().labelRect);
         QVERIFY(countNear(picture.copy(label), QColor(38, 38, 38), 3) > 50);
+        // The same cover decoded afresh keeps its wash; another makes a new one.
+        const qint64 washKey = s.stage->reflectionView()->contents().cacheKey();
+        s.layOut(ThemeId::AppleTV, solid(Qt::white, QSize(200, 200)));
+        QCOMPARE(s.stage->reflectionView()->contents().cacheKey(), washKey);
+        s.layOut(ThemeId::AppleTV, solid(Qt::gray, QSize(200, 200)));
+        QVERIFY(s.stage->reflectionView()->contents().cacheKey() != washKey);
 
         // No artwork: black behind light text, the bar light again.
         s.layOut(ThemeId::AppleTV, QImage());
@@ -89,6 +95,7 @@ private Q_SLOTS:
                        QSizeF(1600, 900));
         setClock(s, time);
         s.layOut(ThemeId::FullScreen, solid(kCover, QSize(400, 400)));
+        s.stage->setCoverHidden(false); // as at frame 3
         const StageGeometry &g = s.stage->geometry();
         QCOMPARE(g.randomPoint, QPointF(350, 0));
         QCOMPARE(QPointF(g.kenBurnsX, g.kenBurnsY), QPointF());

@@ -37,7 +37,7 @@ void AppleTvLayout::setUpBlurImage(RenderStage &stage, const QImage &artwork)
 {
     const QSizeF view = stage.context().frameSize;
     const QSize pixels(int(std::ceil(view.width())), int(std::ceil(view.height())));
-    const BlurBackground::Wash wash = BlurBackground::make(artwork, kWashPixels, pixels);
+    const BlurBackground::Wash &wash = stage.blurMemo().wash(artwork, kWashPixels, pixels);
     // Without artwork the background is black, so the text is light and the
     // bar light too (one left dark by a light cover would vanish on black).
     const bool dark = wash.image.isNull() || wash.dark;

@@ -183,6 +183,9 @@ void FullScreenLayout::setCover(RenderStage &stage, const QImage &picture, float
         cover->setContents(QImage());
         return;
     }
+    // Hidden until the frame loop poses it again at frame 3, so its one
+    // projection of the cycle is made for that pose.
+    cover->setHidden(true);
     cover->setOpacity(0);
     cover->setAnchorPoint(g.coverViewAnchor);
     cover->setContents(picture);

@@ -38,7 +38,7 @@ protected:
             return QImage();
         const QSizeF view = stage.context().frameSize;
         const QSize pixels(int(std::ceil(view.width())), int(std::ceil(view.height())));
-        const BlurBackground::Wash wash = BlurBackground::make(artwork, kWashPixels, pixels);
+        const BlurBackground::Wash &wash = stage.blurMemo().wash(artwork, kWashPixels, pixels);
         stage.setDarkBackground(wash.dark);
         if (CLProgressIndicator *progress = stage.progressIndicator())
             progress->setDarkMode(!wash.dark);
