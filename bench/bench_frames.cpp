@@ -2,11 +2,13 @@
 // the per-frame time of the frame step (p50, p99, maximum).
 //
 //   bench_frames [--frames N] [--players FILE] [--theme N] [--scripts] [--size WxH]
+//                [--effect E] [--artwork-size A]
 //
 // With --size the view is that size and every frame is also drawn into a
 // retained picture as the window draws it (only the damage); the whole
 // frame (frame step and drawing) is then summed up by kind: the layout
-// frame, fade frames, progress frames (the hold frames that take up the
+// frame, fade frames, drift frames (the hold frames in which a drifting
+// cover moves), progress frames (the other hold frames that take up the
 // bar) and the other hold frames, with one full-frame blit as the
 // reference and the resident memory at the end.
 //
@@ -84,7 +86,7 @@ void runDrawn(DisplaySession &session, int frames, const QSize &size)
     CoverlumeView &view = *session.view();
     QImage picture(size, QImage::Format_RGB32);
     view.renderDamage(picture, true);
-    QList<qint64> layout, fade, progress, hold;
+    QList<qint64> layout, fade, drift, progress, hold;
     QElapsedTimer timer;
     for (int i = 0; i < frames; ++i) {
         const int before = view.cycle().framesCount;
@@ -97,6 +99,8 @@ void runDrawn(DisplaySession &session, int frames, const QSize &size)
             layout << ns;
         else if (view.cycle().isFadeFrame(f))
             fade << ns;
+        else if (f >= FrameCycle::driftStart && !view.stage().kenBurnsDirection().isNull())
+            drift << ns;
         else if (f % FrameCycle::progressPeriod == 0)
             progress << ns;
         else
@@ -105,6 +109,7 @@ void runDrawn(DisplaySession &session, int frames, const QSize &size)
     std::printf("whole frames at %dx%d (frame step and drawing):\n", size.width(), size.height());
     printKind("layout", layout);
     printKind("fade", fade);
+    printKind("drift", drift);
     printKind("progress", progress);
     printKind("hold", hold);
 
@@ -141,6 +146,8 @@ int main(int argc, char **argv)
                       QStringLiteral("WxH")});
     parser.addOption({QStringLiteral("hanging-lyrics"),
                       QStringLiteral("point every lyrics source at a site that never answers")});
+    parser.addOption({QStringLiteral("effect"), QStringLiteral("the 3D effect setting"), QStringLiteral("E")});
+    parser.addOption({QStringLiteral("artwork-size"), QStringLiteral("the artwork size setting"), QStringLiteral("A")});
     parser.process(app);
 
     QTemporaryDir config;
@@ -163,6 +170,10 @@ int main(int argc, char **argv)
         for (const char *key : {"lyricsWikiBase", "bingBase", "azLyricsBase", "metroLyricsBase", "metalArchivesBase"})
             session->defaults().set(QString::fromLatin1(key), hanging->root());
     }
+    if (parser.isSet(QStringLiteral("effect")))
+        session->defaults().set(QStringLiteral("3Deffect"), parser.value(QStringLiteral("effect")).toDouble());
+    if (parser.isSet(QStringLiteral("artwork-size")))
+        session->defaults().set(QStringLiteral("imageSize"), parser.value(QStringLiteral("artwork-size")).toDouble());
     QSize size;
     if (parser.isSet(QStringLiteral("size"))) {
         const QStringList sides = parser.value(QStringLiteral("size")).split(QLatin1Char('x'));

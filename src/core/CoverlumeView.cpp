@@ -15,6 +15,7 @@
 #include "platform/ScriptService.h"
 
 #include <QPainter>
+#include <algorithm>
 
 namespace {
 
@@ -74,8 +75,6 @@ CoverlumeView::CoverlumeView(const QSizeF &frameSize, ViewServices services, Vie
     // Every new view moves the Random theme on by one.
     m_themes.nextRandomTheme();
 
-    makeBlackImage();
-    m_darkBg = true;
     m_cycle.firstRun = true;
     m_osVersion = osMinorVersion(QStringLiteral("/etc/os-release"), QStringLiteral("9"));
 
@@ -150,7 +149,11 @@ void CoverlumeView::buildMarks()
     m_marks.slashedHeart = QString(QChar(0x2661)) + QChar(0x0338);
 
     const float font = m_stage->fontSizePoints();
-    const float image = m_stage->imageSizePoints();
+    // The drifting themes' S reaches 22,118 points at 4K: the default cover
+    // (512 pixels) and the mask are stretched by their layers, never made
+    // that large. 2,048 is above every S of the themes that show them flat.
+    constexpr float kMaxMarkSide = 2048.0f;
+    const float image = std::min(m_stage->imageSizePoints(), kMaxMarkSide);
 
     m_marks.thumbsUpImage = loadResourceImage(QStringLiteral("thumbsUp"));
     m_marks.thumbsUpSize = QSizeF(0.8125 * font, font);
@@ -172,14 +175,6 @@ void CoverlumeView::buildMarks()
                                             QSizeF(image, image));
 }
 
-void CoverlumeView::makeBlackImage()
-{
-    if (!sizeIsBiggerThanZero(m_frameSize))
-        return;
-    m_blackImage = QImage(m_frameSize.toSize().expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);
-    m_blackImage.fill(Qt::black);
-}
-
 void CoverlumeView::setFrameSize(const QSizeF &size)
 {
     if (size == m_frameSize)
@@ -189,7 +184,6 @@ void CoverlumeView::setFrameSize(const QSizeF &size)
         return;
     }
     m_frameSize = size;
-    makeBlackImage();
     logAt(m_services.defaults, 1, lcCore, "view resized to %gx%g", size.width(), size.height());
 
     m_stage->removeSubViews();

@@ -106,8 +106,6 @@ public:
     // The rating and loved marks, and the images the layouts draw with.
     using Marks = ViewMarks;
     const Marks &marks() const { return m_marks; }
-    const QImage &blackImage() const { return m_blackImage; }
-    bool darkBg() const { return m_darkBg; }
 
 private:
     // What the engine reads of this view: the cycle's first run and the
@@ -127,7 +125,6 @@ private:
 
     std::unique_ptr<NowPlaying> makeEngine(const ViewServices &services);
     void buildMarks();
-    void makeBlackImage();
     std::unique_ptr<ThemeStage> makeStage(ViewParts &parts);
 
     ViewServices m_services;
@@ -148,6 +145,4 @@ private:
     QSizeF m_frameSize;
     QString m_osVersion;
     bool m_animating = false;
-    bool m_darkBg = true;
-    QImage m_blackImage;
 };

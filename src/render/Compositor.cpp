@@ -164,8 +164,10 @@ void Compositor::drawLayer(Layer &layer, QPainter &painter, const QTransform &su
     if (!deviceBounds.isEmpty() && deviceBounds.intersects(QRectF(target.clipPixels))) {
         painter.setOpacity(opacity);
         drawBackground(layer, painter, boundsToDevice, target);
-        if (layer.drawsItself() || !layer.contents().isNull())
-            drawContent(layer, painter, boundsToDevice, deviceBounds, target);
+        if (layer.drawsItself() || !layer.contents().isNull()) {
+            const QPointF travel = superToDevice.map(layer.expectedTravel()) - superToDevice.map(QPointF(0, 0));
+            drawContent(layer, painter, boundsToDevice, deviceBounds, travel, target);
+        }
     }
 
     for (Layer *child : std::as_const(layer.m_sublayers))
@@ -187,7 +189,7 @@ void Compositor::drawBackground(Layer &layer, QPainter &painter, const QTransfor
 }
 
 void Compositor::drawContent(Layer &layer, QPainter &painter, const QTransform &boundsToDevice,
-                             const QRectF &deviceBounds, const Target &target)
+                             const QRectF &deviceBounds, QPointF deviceTravel, const Target &target)
 {
     const QTransform yDownToDevice = yDownToBounds(layer) * boundsToDevice;
     if (!layer.drawsItself() && drawDirect(layer, painter, yDownToDevice, target))
@@ -206,14 +208,22 @@ void Compositor::drawContent(Layer &layer, QPainter &painter, const QTransform &
         && LayerGeometry::differsByTranslation(cache.deviceTransform, yDownToDevice, &move)
         && QRectF(cache.deviceRect).translated(move).contains(QRectF(needed) & QRectF(target.clipPixels));
     if (!reusable) {
-        buildCache(layer, yDownToDevice, needed);
+        // What the view shows of the layer anywhere on its way: the view as
+        // the layer sees it, swept back along the travel.
+        const QRect swept = margin.united(margin.translated(-deviceTravel.toPoint()));
+        const QRect path = deviceTravel.isNull() ? needed : deviceBounds.toAlignedRect() & swept;
+        buildCache(layer, yDownToDevice, path, layer.cacheResolution());
         move = QPointF();
     }
     if (cache.image.isNull())
         return;
 
     const QPointF at = QPointF(cache.deviceRect.topLeft()) + move;
-    if (isIntegral(move.x()) && isIntegral(move.y())) {
+    if (cache.resolution != 1.0) {
+        painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+        painter.drawImage(QRectF(at, QSizeF(cache.deviceRect.size())), cache.image);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    } else if (isIntegral(move.x()) && isIntegral(move.y())) {
         painter.drawImage(at.toPoint(), cache.image);
     } else {
         painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
@@ -248,34 +258,40 @@ bool Compositor::drawDirect(Layer &layer, QPainter &painter, const QTransform &y
     return true;
 }
 
-void Compositor::buildCache(Layer &layer, const QTransform &yDownToDevice, const QRect &pixels)
+void Compositor::buildCache(Layer &layer, const QTransform &yDownToDevice, const QRect &pixels, double resolution)
 {
     LayerCache &cache = layer.m_cache;
     cache.valid = false;
-    cache.image = QImage(pixels.size(), QImage::Format_ARGB32_Premultiplied);
+    cache.image = QImage(); // the old projection goes before the new one is made
+    const QSize size(std::max(1, int(std::ceil(pixels.width() * resolution))),
+                     std::max(1, int(std::ceil(pixels.height() * resolution))));
+    cache.image = QImage(size, QImage::Format_ARGB32_Premultiplied);
     if (cache.image.isNull()) {
         qCWarning(lcRender, "layer %s: cannot make a %dx%d projection", qPrintable(layer.name()), pixels.width(),
                   pixels.height());
         return;
     }
     cache.image.fill(Qt::transparent);
-    const QSizeF size = layer.bounds().size();
+    const QSizeF bounds = layer.bounds().size();
+    const QTransform toImage = QTransform::fromTranslate(-pixels.x(), -pixels.y())
+        * QTransform::fromScale(double(size.width()) / pixels.width(), double(size.height()) / pixels.height());
     {
         QPainter painter(&cache.image);
         painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform
                                | QPainter::TextAntialiasing);
-        painter.setWorldTransform(yDownToDevice * QTransform::fromTranslate(-pixels.x(), -pixels.y()));
+        painter.setWorldTransform(yDownToDevice * toImage);
         if (layer.drawsItself()) {
-            painter.setClipRect(QRectF(QPointF(0, 0), size));
-            layer.draw(painter, size);
+            painter.setClipRect(QRectF(QPointF(0, 0), bounds));
+            layer.draw(painter, bounds);
         } else {
-            painter.drawImage(QRectF(QPointF(0, 0), size), prescaledContents(layer, yDownToDevice));
+            painter.drawImage(QRectF(QPointF(0, 0), bounds), prescaledContents(layer, yDownToDevice * toImage));
         }
     }
+    cache.resolution = resolution;
     cache.deviceRect = pixels;
     cache.deviceTransform = yDownToDevice;
     cache.sourceVersion = layer.m_contentVersion;
-    cache.sourceSize = size;
+    cache.sourceSize = bounds;
     cache.valid = true;
     ++m_statistics.cacheBuilds;
 }

@@ -15,7 +15,8 @@ class QPainter;
 // Each layer's contents are scaled down once to about the size they are
 // drawn at and projected once into a device-pixel image (its cache), kept
 // until the contents, the layer's size or its transform on the device change
-// (a move alone reuses it). A frame that only fades layers is thus one alpha
+// (a move alone reuses it). A layer that announces its travel gets one
+// projection of its whole visible path. A frame that only fades layers is thus one alpha
 // blit per layer; a frame that changes nothing costs nothing (needsRedraw()
 // is false, and renderDamage() returns at once). Layers that paint themselves
 // paint straight into their cache, only after setNeedsDisplay().
@@ -70,9 +71,9 @@ private:
                    const Target &target);
     void drawBackground(Layer &layer, QPainter &painter, const QTransform &boundsToDevice, const Target &target);
     void drawContent(Layer &layer, QPainter &painter, const QTransform &boundsToDevice, const QRectF &deviceBounds,
-                     const Target &target);
+                     QPointF deviceTravel, const Target &target);
     bool drawDirect(Layer &layer, QPainter &painter, const QTransform &yDownToDevice, const Target &target);
-    void buildCache(Layer &layer, const QTransform &yDownToDevice, const QRect &pixels);
+    void buildCache(Layer &layer, const QTransform &yDownToDevice, const QRect &pixels, double resolution);
     const QImage &prescaledContents(Layer &layer, const QTransform &yDownToDevice);
 
     LayerTree &m_tree;

@@ -112,6 +112,19 @@ void Layer::setNeedsDisplay()
     markChanged(ContentChange);
 }
 
+void Layer::setExpectedTravel(QPointF travel, double resolution)
+{
+    if (!std::isfinite(travel.x()) || !std::isfinite(travel.y()))
+        travel = QPointF();
+    resolution = std::isfinite(resolution) ? std::clamp(resolution, 0.05, 1.0) : 1.0;
+    if (travel == m_expectedTravel && resolution == m_cacheResolution)
+        return;
+    m_expectedTravel = travel;
+    m_cacheResolution = resolution;
+    // The next projection is made for the new path (the picture is the same).
+    m_cache.valid = false;
+}
+
 void Layer::draw(QPainter &, const QSizeF &) const
 {
 }

@@ -72,6 +72,15 @@ public:
     void setContents(const QImage &image);
     // Asks a layer that paints itself to paint again before the next frame.
     void setNeedsDisplay();
+    // The layer will move by up to `travel` points (its superlayer's
+    // coordinates) in the frames to come: its projection then covers all the
+    // view shows of it along the way, so the moves reuse one projection.
+    // `resolution` below 1 projects at that fraction of the device's pixels,
+    // drawn enlarged (for smooth contents, whose long path would otherwise
+    // cost much memory). (0, 0) and 1: only the view and a small margin.
+    void setExpectedTravel(QPointF travel, double resolution = 1.0);
+    QPointF expectedTravel() const { return m_expectedTravel; }
+    double cacheResolution() const { return m_cacheResolution; }
 
     Layer *superlayer() const { return m_superlayer; }
     const QList<Layer *> &sublayers() const { return m_sublayers; }
@@ -119,6 +128,8 @@ private:
     QColor m_backgroundColor = Qt::transparent;
     QImage m_contents;
     quint64 m_contentVersion = 1;
+    QPointF m_expectedTravel;
+    double m_cacheResolution = 1.0;
 
     Layer *m_superlayer = nullptr;
     QList<Layer *> m_sublayers;

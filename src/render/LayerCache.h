@@ -18,6 +18,8 @@ struct LayerCache
     QTransform deviceTransform;
     quint64 sourceVersion = 0;
     QSizeF sourceSize;
+    // `image` holds deviceRect at this fraction of its pixels.
+    double resolution = 1.0;
     bool valid = false;
 
     // Contents scaled down once to about the size they are drawn at, so the

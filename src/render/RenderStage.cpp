@@ -354,6 +354,17 @@ void RenderStage::drawLabel(const LabelStyling::Palette &palette, ThemeId theme,
     const bool lyrics = theme == ThemeId::Lyrics;
     const bool left = lyrics || m_geometry.alignment == 1;
     m_label->setBackgroundColor(lyrics ? QColor(Qt::black) : QColor(Qt::transparent));
+    StageImages::Thumb thumb;
+    const AttributedString text = composeLabel(palette, theme, showing, left, thumb);
+    const QRectF rect = m_geometry.labelRect;
+    m_label->setFrame(rect);
+    m_label->setContents(StageImages::label(text, rect.size(), left, m_geometry.fontsize, thumb));
+    m_label->setOpacity(0);
+}
+
+AttributedString RenderStage::composeLabel(const LabelStyling::Palette &palette, ThemeId theme,
+                                           const NowShowing &showing, bool left, StageImages::Thumb &thumb)
+{
     const LabelStyling::Source &from = showing;
     LabelStyling::Lines lines{showing.track, showing.artist, showing.album};
     const LabelStyling::Switches switches{m_context.themes.getShowRatingForCurrentTheme(),
@@ -365,7 +376,7 @@ void RenderStage::drawLabel(const LabelStyling::Palette &palette, ThemeId theme,
     paragraph.alignment = left ? AttributedStyle::Alignment::Left : AttributedStyle::Alignment::Right;
     appendProStuffToAttrString(text, showing.detailLines, paragraph, m_darkBg, theme, m_geometry.fontsize);
 
-    StageImages::Thumb thumb;
+    thumb = StageImages::Thumb();
     if (LabelStyling::isHermes(from)) {
         const ViewMarks &marks = m_context.marks;
         const bool up = from.rating != 0;
@@ -373,10 +384,7 @@ void RenderStage::drawLabel(const LabelStyling::Palette &palette, ThemeId theme,
         thumb.sizePoints = marks.thumbsNeitherUpNorDownSize;
         thumb.drawnPoints = up ? marks.thumbsUpSize : marks.thumbsNeitherUpNorDownSize;
     }
-    const QRectF rect = m_geometry.labelRect;
-    m_label->setFrame(rect);
-    m_label->setContents(StageImages::label(text, rect.size(), left, m_geometry.fontsize, thumb));
-    m_label->setOpacity(0);
+    return text;
 }
 
 const QImage &RenderStage::prepareArtwork(const QImage &artwork)
@@ -413,14 +421,35 @@ void RenderStage::postCoverNotification()
 {
     if (m_sizedArtwork.isNull())
         return;
-    const qsizetype raw = qsizetype(m_sizedArtwork.sizeInBytes());
+    postCover(m_sizedArtwork, m_sizedArtwork.cacheKey());
+}
+
+void RenderStage::postCoverPicture(const QImage &picture)
+{
+    if (picture.isNull())
+        return; // as for the S × S cover: no artwork, no notification
+    constexpr int kMaxSide = 1024;
+    if (!m_coverTiff.isEmpty() && picture.cacheKey() == m_coverTiffKey)
+        postCover(QImage(), m_coverTiffKey); // encoded already
+    else if (picture.width() <= kMaxSide && picture.height() <= kMaxSide)
+        postCover(picture, picture.cacheKey());
+    else
+        postCover(picture.scaled(kMaxSide, kMaxSide, Qt::KeepAspectRatio, Qt::SmoothTransformation),
+                  picture.cacheKey());
+}
+
+// `key` names the picture the data is made from; the encoding is kept for it.
+void RenderStage::postCover(const QImage &picture, qint64 key)
+{
+    const qsizetype raw = qsizetype(picture.sizeInBytes());
     QVariantMap userInfo;
     if (raw > StageImages::kMaxCoverNotificationBytes) {
         qCInfo(lcRender, "the cover (%lld bytes) is too large to send; CoverlumeAlbumCoverChanged goes without it",
                static_cast<long long>(raw));
     } else {
-        if (m_coverTiff.isEmpty())
-            m_coverTiff = StageImages::tiffData(m_sizedArtwork);
+        if (m_coverTiff.isEmpty() || key != m_coverTiffKey)
+            m_coverTiff = StageImages::tiffData(picture);
+        m_coverTiffKey = key;
         if (m_coverTiff.size() > StageImages::kMaxCoverNotificationBytes)
             qCInfo(lcRender, "the cover (%lld bytes) is too large to send; CoverlumeAlbumCoverChanged goes without it",
                    static_cast<long long>(m_coverTiff.size()));

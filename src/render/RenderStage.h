@@ -2,9 +2,11 @@
 
 #include "core/StageContext.h"
 #include "core/ThemeStage.h"
+#include "render/BlurBackground.h"
 #include "render/LabelStyling.h"
 #include "render/StageGeometry.h"
 #include "render/StageTile.h"
+#include "render/StageImages.h"
 #include "render/Transform3D.h"
 
 #include <QByteArray>
@@ -27,9 +29,9 @@ class Transform3D;
 // label, the progress bar, the clock and the drawing views of the tiled
 // themes, and the parts every theme shares (label composition, artwork and
 // reflection, cover notification, progress, clock). What each theme does
-// with them is its ThemeLayout (layouts/): the Classic, Apple TV (and Blur,
-// on black until its background lands) and Cover Only themes lay out; the
-// others attach their views and lay out nothing.
+// with them is its ThemeLayout (layouts/): the Classic, Apple TV, Blur,
+// Full Screen, Cover Only and Ken Burns Blur themes lay out; the others
+// attach their views and lay out nothing.
 //
 // Owns its tree, its layers and its compositor; borrows everything in the
 // context from the view that owns it, and keeps what it is shown as values.
@@ -61,7 +63,7 @@ public:
     float fontSizePoints() const override { return m_geometry.fontsize; }
     float imageSizePoints() const override { return m_geometry.imagesize; }
     QPointF randomPoint() const override { return m_geometry.randomPoint; }
-    QPointF kenBurnsDirection() const override { return {}; }
+    QPointF kenBurnsDirection() const override { return {m_geometry.kenBurnsX, m_geometry.kenBurnsY}; }
     // Takes the progress (redrawn when the engine asked) and the clock's
     // minute into their views.
     void sync(const ProgressSnapshot &progress) override;
@@ -105,9 +107,16 @@ public:
     // A static theme keeps the cover on the right; otherwise it changes side.
     void flipAlignment();
     bool darkBackground() const { return m_darkBg; }
+    // The blurred themes judge their background; the others keep it dark.
+    void setDarkBackground(bool dark) { m_darkBg = dark; }
+    // The blurred themes' last wash, kept for the next cycle.
+    BlurBackground::Memo &blurMemo() { return m_blurMemo; }
     // Stages D to F: the label's text, composed and drawn into its layer.
     // `theme` picks the detail lines' colour.
     void drawLabel(const LabelStyling::Palette &palette, ThemeId theme, const NowShowing &showing);
+    // Stages D and E alone: the label's text and, for Hermes, its thumb.
+    AttributedString composeLabel(const LabelStyling::Palette &palette, ThemeId theme, const NowShowing &showing,
+                                  bool leftAligned, StageImages::Thumb &thumb);
     // The artwork at S × S (null: none), remade only when the artwork or S
     // changed.
     const QImage &prepareArtwork(const QImage &artwork);
@@ -115,12 +124,16 @@ public:
     const QImage &reflectionImage();
     // Stage I: the displayed S × S picture to other applications.
     void postCoverNotification();
+    // The same for a theme whose cover is not the S × S picture: `picture`
+    // scaled to at most 1,024 pixels a side (null: sent without a picture).
+    void postCoverPicture(const QImage &picture);
 
 private:
     void makeViews(bool appleTVBar);
     void syncViews() const;
     void detachAll();
     const ThemeLayout *currentLayout() const;
+    void postCover(const QImage &picture, qint64 key);
 
     StageContext m_context;
     std::unique_ptr<LayerTree> m_tree;
@@ -158,4 +171,6 @@ private:
     QImage m_sizedArtwork;
     QImage m_reflectionImage;
     QByteArray m_coverTiff; // empty until first posted
+    qint64 m_coverTiffKey = 0; // the picture it was made from
+    BlurBackground::Memo m_blurMemo;
 };

@@ -21,4 +21,8 @@ struct StageGeometry
     QRectF reflectionRect;
     QPointF coverViewAnchor{0.5, 0.5};
     QPointF reflectionViewAnchor{0.5, 0.5};
+    // The drifting themes: the cover's drift per frame, in points; the frame
+    // loop moves it 400 times this over a cycle.
+    float kenBurnsX = 0;
+    float kenBurnsY = 0;
 };

@@ -41,15 +41,8 @@ void AppleTvLayout::layout(RenderStage &stage, const NowShowing &showing) const
         g.randomPoint = QPointF(0.5 * W - S, y);
         g.labelRect = QRectF(0.5 * W + M, y + t, 0.5 * W - M, S - t);
     }
-    Layer *container = stage.reflectionView();
-    if (blur && container) {
-        // The container of the Blur theme: the whole view, flat; its blurred
-        // background is not drawn yet, so it shows black.
-        container->setContents(QImage());
-        container->setTransform(Transform3D());
-        container->setFrame(QRectF(QPointF(0, 0), bounds));
-        container->setOpacity(0);
-    }
+    if (blur)
+        setUpBlurImage(stage, showing.artwork);
     const double w = stage.darkBackground() ? 1.0 : (blur ? 0.15 : 1.0);
     stage.drawLabel(LabelStyling::Palette::appleTV(w), blur ? ThemeId::Blur : ThemeId::AppleTV, showing);
     setCover(stage, showing.artwork);

@@ -11,10 +11,13 @@ public:
     bool appleTVBar() const override { return true; }
     void attach(RenderStage &stage) const override;
     // Lays out Blur too (Blur is chosen, the layout asked for is Apple TV):
-    // then the label may be dark and the background container is reset.
+    // then the label may be dark over the background it builds first.
     void layout(RenderStage &stage, const NowShowing &showing) const override;
 
 private:
+    // The Blur theme's background in the reflection view, and with it the
+    // stage's dark flag and the progress bar's mode (BlurLayout.cpp).
+    static void setUpBlurImage(RenderStage &stage, const QImage &artwork);
     static void setCover(RenderStage &stage, const QImage &artwork);
     static void setProgressFrame(RenderStage &stage, const QSizeF &bounds);
 };
