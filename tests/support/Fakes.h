@@ -33,6 +33,10 @@ public:
     QStringList calls;
 
     PlayerId currentPlayer() const override { return static_cast<PlayerId>(current); }
+    int preferred = 0;
+    bool none = false;
+    PlayerId preferredPlayer() const override { return static_cast<PlayerId>(preferred); }
+    bool noPlayer() const override { return none; }
     void determinePlayer() override { calls << QStringLiteral("determinePlayer"); }
     bool playerHasChanged(PlayerId oldPlayer) override;
     bool trackHasChanged() override { return answer("trackHasChanged", trackChanges); }
@@ -97,6 +101,7 @@ public:
     void checkSystemIdle() override { calls << QStringLiteral("checkSystemIdle"); }
     void preventSleep() override { calls << QStringLiteral("preventSleep"); }
     void allowSleep() override { calls << QStringLiteral("allowSleep"); }
+    void systemActivity() override { calls << QStringLiteral("systemActivity"); }
 };
 
 class FakeHost final : public ViewHost
