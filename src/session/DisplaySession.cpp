@@ -213,6 +213,9 @@ void DisplaySession::applyDisplayEvents()
                 m_scriptedIdle->ms = event.idleMs;
             continue;
         }
+        // A key is input: the desktop's idle time starts again.
+        if (m_scriptedIdle)
+            m_scriptedIdle->ms = 0;
         ViewInput *input = m_view ? m_view->input() : nullptr;
         if (!input)
             continue;

@@ -108,7 +108,15 @@ class FakeHost final : public ViewHost
 {
 public:
     bool fullScreen = false;
+    bool visible = true;
+    QStringList requests; // what the view asked of the window, in order
     bool isFullScreen() const override { return fullScreen; }
+    void enterFullScreen() override { requests << QStringLiteral("enterFullScreen"); fullScreen = true; }
+    void leaveFullScreen() override { requests << QStringLiteral("leaveFullScreen"); fullScreen = false; }
+    void showWindow() override { requests << QStringLiteral("showWindow"); visible = true; }
+    void hideWindow() override { requests << QStringLiteral("hideWindow"); visible = false; }
+    void raiseWindow() override { requests << QStringLiteral("raiseWindow"); }
+    void hidePointerUntilMoved(bool hide) override { requests << (hide ? "hidePointer" : "showPointer"); }
 };
 
 // A script service that knows no script: every execution gives no result.
