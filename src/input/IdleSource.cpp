@@ -25,10 +25,10 @@ bool screensaverExtensionPresent(xcb_connection_t *connection)
 
 DBusIdleSource::DBusIdleSource(QDBusConnection bus, int timeoutMs) : m_bus(bus), m_timeoutMs(timeoutMs) {}
 
-qint64 DBusIdleSource::ask(Backend backend) const
+DBusIdleSource::Answer DBusIdleSource::ask(Backend backend) const
 {
     if (!m_bus.isConnected())
-        return -1;
+        return {};
     const bool monitor = backend == Backend::IdleMonitor;
     const QDBusMessage call = monitor
         ? QDBusMessage::createMethodCall(kMutterService, kMutterPath, kMutterInterface, QStringLiteral("GetIdletime"))
@@ -36,29 +36,41 @@ qint64 DBusIdleSource::ask(Backend backend) const
                                          QStringLiteral("GetSessionIdleTime"));
     const QDBusMessage reply = m_bus.call(call, QDBus::Block, m_timeoutMs);
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().size() != 1)
-        return -1;
+        return {-1, reply.errorName() == u"org.freedesktop.DBus.Error.NoReply"};
     bool ok = false;
     const qint64 ms = reply.arguments().constFirst().toLongLong(&ok);
-    return ok && ms >= 0 ? ms : -1;
+    return {ok && ms >= 0 ? ms : -1, false};
 }
 
 qint64 DBusIdleSource::idleMs()
 {
-    if (m_backend == Backend::Unprobed) {
-        for (Backend candidate : {Backend::IdleMonitor, Backend::ScreenSaver}) {
-            const qint64 ms = ask(candidate);
-            if (ms >= 0) {
-                m_backend = candidate;
-                qCInfo(lcInput, "idle time from %s",
-                       candidate == Backend::IdleMonitor ? "the GNOME idle monitor" : "the screensaver service");
-                return ms;
-            }
+    if (m_backend == Backend::None || !m_quiet.hasExpired())
+        return -1;
+    if (m_backend != Backend::Unprobed) {
+        const Answer answer = ask(m_backend);
+        if (answer.timedOut)
+            m_quiet.setRemainingTime(quietMs);
+        return answer.ms;
+    }
+    bool timedOut = false;
+    for (Backend candidate : {Backend::IdleMonitor, Backend::ScreenSaver}) {
+        const Answer answer = ask(candidate);
+        if (answer.ms >= 0) {
+            m_backend = candidate;
+            qCInfo(lcInput, "idle time from %s",
+                   candidate == Backend::IdleMonitor ? "the GNOME idle monitor" : "the screensaver service");
+            return answer.ms;
         }
-        m_backend = Backend::None;
-        qCInfo(lcInput, "no idle time on this desktop: the display will not go full screen by itself");
+        timedOut = timedOut || answer.timedOut;
+    }
+    if (timedOut) {
+        // Still starting, perhaps: asked again once the quiet time is over.
+        m_quiet.setRemainingTime(quietMs);
         return -1;
     }
-    return m_backend == Backend::None ? -1 : ask(m_backend);
+    m_backend = Backend::None;
+    qCInfo(lcInput, "no idle time on this desktop: the display will not go full screen by itself");
+    return -1;
 }
 
 std::unique_ptr<XcbIdleSource> XcbIdleSource::create()

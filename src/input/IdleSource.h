@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDBusConnection>
+#include <QDeadlineTimer>
 #include <QtGlobal>
 #include <memory>
 
@@ -24,11 +25,14 @@ public:
 // The session's idle time over D-Bus: GNOME's idle monitor, else the
 // screensaver service's session idle time (KDE and others). Which one
 // answers is found at the first reading and kept; each call waits at most
-// timeoutMs. With neither, every reading is -1 (logged once).
+// timeoutMs. With neither, every reading is -1 (logged once). A service that
+// does not answer in time is left alone for quietMs (readings are -1), so a
+// hung service costs one time-out, not one a frame.
 class DBusIdleSource final : public IdleSource
 {
 public:
     static constexpr int defaultTimeoutMs = 250;
+    static constexpr int quietMs = 5000;
     explicit DBusIdleSource(QDBusConnection bus, int timeoutMs = defaultTimeoutMs);
     qint64 idleMs() override;
 
@@ -36,11 +40,17 @@ public:
     Backend backend() const { return m_backend; }
 
 private:
-    qint64 ask(Backend backend) const;
+    struct Answer
+    {
+        qint64 ms = -1;
+        bool timedOut = false;
+    };
+    Answer ask(Backend backend) const;
 
     QDBusConnection m_bus;
     int m_timeoutMs;
     Backend m_backend = Backend::Unprobed;
+    QDeadlineTimer m_quiet{0};
 };
 
 // The X server's screensaver extension on Qt's own connection.

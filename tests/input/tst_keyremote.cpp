@@ -298,6 +298,16 @@ private Q_SLOTS:
         QCOMPARE(r.power->calls, expected);
     }
 
+    // Losing the focus is activity a moment later, and only for a view that
+    // is still there.
+    void focusLossIsActivityLater()
+    {
+        Remote r(scenario("Music"), {});
+        r.remote->focusLost();
+        QVERIFY(r.power->calls.isEmpty());
+        QTRY_COMPARE(r.power->calls, QStringList{"systemActivity"});
+    }
+
     // The broadcaster's commands leave the frame at once; they arrive when
     // the broadcaster gets to them.
     void broadcasterCommandsDoNotWait()

@@ -329,8 +329,7 @@ private Q_SLOTS:
         QCOMPARE(idle.idleMs(), expected < 0 ? -1 : expected + (monitor ? 10000 : 1000));
     }
 
-    // A service that does not answer costs one time-out, not a frame's worth
-    // of them.
+    // A service that does not answer costs one time-out, not one a frame.
     void aHangingServiceCostsItsTimeOut()
     {
         Desktop desktop(true, false);
@@ -340,7 +339,9 @@ private Q_SLOTS:
         timer.start();
         QCOMPARE(idle.idleMs(), -1);
         QVERIFY2(timer.elapsed() < 2000, qPrintable(QString::number(timer.elapsed())));
+        QCOMPARE(idle.idleMs(), -1); // left alone for a while: not asked again
         QCOMPARE(desktop.count("GetSessionIdleTime"), 1);
+        QCOMPARE(int(idle.backend()), int(DBusIdleSource::Backend::Unprobed));
     }
 
     void holdsAtTheScreenSaverService()
