@@ -5,7 +5,9 @@
 //       volume in turn), on the simulated players of FILE, or without
 //       --players on the real players of the session bus (run it under
 //       tests/with-private-bus.sh with mpv playing). Prints the frame time
-//       (key included): p50, p99 and the longest.
+//       (key included): p50, p99 and the longest. --no-keys: the same frames
+//       without keys, for comparison. BENCH_KEYS_EACH set in the
+//       environment prints each key's own time.
 //   bench_keys --idle
 //       One idle reading on each source there is here: the X server's
 //       extension (with Qt on xcb, e.g. under Xvfb), and the D-Bus services
@@ -111,6 +113,7 @@ int main(int argc, char **argv)
     const qsizetype playersAt = args.indexOf(QStringLiteral("--players"));
     const qsizetype framesAt = args.indexOf(QStringLiteral("--frames"));
     const int frames = framesAt > 0 ? args.value(framesAt + 1).toInt() : 1200;
+    const bool keys = !args.contains(QStringLiteral("--no-keys"));
 
     QTemporaryDir dir;
     SessionOptions options;
@@ -130,7 +133,7 @@ int main(int argc, char **argv)
     session->addNewCoverlumeView();
 
     const QStringList chords{"Space", "Alt+4", "Up", "Right", "Alt+/", "Down", "Left", "Alt+3", "Space"};
-    QList<qint64> ns;
+    QList<qint64> ns, keyNs;
     int frame = 0;
     QTimer pump;
     pump.setInterval(50);
@@ -139,7 +142,7 @@ int main(int argc, char **argv)
         timer.start();
         const QKeyCombination chord =
             QKeySequence::fromString(chords.at(frame % chords.size()), QKeySequence::PortableText)[0];
-        if (ViewInput *input = session->view()->input()) {
+        if (ViewInput *input = keys ? session->view()->input() : nullptr) {
             if (chord.keyboardModifiers() & Qt::AltModifier)
                 input->keyPressed(QKeyEvent(QEvent::KeyPress, Qt::Key_Alt, Qt::NoModifier));
             input->keyPressed(QKeyEvent(QEvent::KeyPress, chord.key(), chord.keyboardModifiers()));
@@ -147,6 +150,9 @@ int main(int argc, char **argv)
             if (chord.keyboardModifiers() & Qt::AltModifier)
                 input->keyReleased(QKeyEvent(QEvent::KeyRelease, Qt::Key_Alt, Qt::AltModifier));
         }
+        keyNs << timer.nsecsElapsed();
+        if (qEnvironmentVariableIsSet("BENCH_KEYS_EACH"))
+            std::printf("%s %.2f\n", qPrintable(chords.at(frame % chords.size())), keyNs.last() / 1e6);
         session->runFrame();
         ns << timer.nsecsElapsed();
         if (++frame == frames)
@@ -154,10 +160,12 @@ int main(int argc, char **argv)
     });
     pump.start();
     app.exec();
-    std::printf("%d frames, one key each (%s): p50 %.2f ms, p99 %.2f ms, longest %.2f ms\n", frames,
+    std::printf("%d frames, %s (%s): p50 %.2f ms, p99 %.2f ms, longest %.2f ms\n", frames, keys ? "one key each" : "no keys",
                 options.playersFile.isEmpty() ? "real players" : "simulated players",
                 BenchFigures::percentileMs(ns, 0.5), BenchFigures::percentileMs(ns, 0.99),
                 BenchFigures::percentileMs(ns, 1.0));
+    std::printf("  the keys alone: p50 %.2f ms, p99 %.2f ms, longest %.2f ms\n", BenchFigures::percentileMs(keyNs, 0.5),
+                BenchFigures::percentileMs(keyNs, 0.99), BenchFigures::percentileMs(keyNs, 1.0));
     return 0;
 }
 
