@@ -110,8 +110,8 @@ struct Remote
     // The commands the players were sent, leaving out the questions.
     QStringList commands() const
     {
-        static const QRegularExpression command(QStringLiteral("\\b(set |playpause|back track|previous track|"
-                                                               "next track|thumbs|volume)"));
+        static const QRegularExpression command(QStringLiteral("\\b(set |playpause|pause$|play$|back track|"
+                                                               "previous track|next track|thumbs|volume)"));
         QStringList found;
         for (const QString &script : h.executed()) {
             for (const QString &line : script.split(u'\r')) {
@@ -169,6 +169,11 @@ private Q_SLOTS:
         QTest::newRow("space: the preferred player's own script") << "both paused"
                                                                   << QVariantMap{{"preferredPlayer", 1}} << "Space" << 0
                                                                   << QStringList{"playpause"} << true << false;
+        // Snowtape pauses when it plays, else plays; it has no previous track.
+        QTest::newRow("space, Snowtape playing") << "Snowtape" << QVariantMap{{"preferredPlayer", 3}} << "Space" << 0
+                                                 << QStringList{"pause"} << true << false;
+        QTest::newRow("left, Snowtape") << "Snowtape" << QVariantMap{{"preferredPlayer", 3}} << "Left" << 0
+                                        << QStringList() << true << false;
         QTest::newRow("left") << "Music" << hearts << "Left" << 0 << QStringList{"back track"} << true << false;
         QTest::newRow("right") << "Spotify" << hearts << "Right" << 0 << QStringList{"next track"} << true << false;
         QTest::newRow("up keeps the cycle") << "Music" << hearts << "Up" << 0
