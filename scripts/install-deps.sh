@@ -9,6 +9,7 @@ packages=(
   dbus dbus-x11 xvfb xauth
   mpv mpv-mpris playerctl sox libsox-fmt-all
   fonts-liberation fonts-dejavu-core
+  libxcb-screensaver0-dev
 )
 missing=()
 for p in "${packages[@]}"; do

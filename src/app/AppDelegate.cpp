@@ -79,6 +79,26 @@ void AppDelegate::applicationDidFinishLaunching()
     m_window = std::make_unique<MainWindow>(*m_session);
     MainWindow *window = m_window.get();
     m_session->setFullScreenSource([window] { return window->isFullScreen(); });
+    // What the display asks of its window.
+    DisplaySession::WindowRequests requests;
+    requests.enterFullScreen = [window] {
+        if (!window->isFullScreen())
+            window->toggleFullScreen();
+    };
+    requests.leaveFullScreen = [window] {
+        if (window->isFullScreen())
+            window->toggleFullScreen();
+    };
+    requests.showWindow = [window] { window->show(); };
+    requests.hideWindow = [window] { window->hide(); };
+    requests.raiseWindow = [window] {
+        window->raise();
+        window->activateWindow();
+    };
+    requests.hidePointerUntilMoved = [window](bool hide) { window->display()->hidePointerUntilMoved(hide); };
+    m_session->setWindowRequests(std::move(requests));
+    connect(window, &MainWindow::fullScreenChanged, this,
+            [this](bool fullScreen) { m_session->fullScreenChanged(fullScreen); });
     connect(window, &MainWindow::quitRequested, this, &AppDelegate::terminate);
     connect(window, &MainWindow::consoleRequested, this, &AppDelegate::showConsole);
     connect(window, &MainWindow::hideTaskbarEntryToggled, this,

@@ -4,6 +4,8 @@
 #include "platform/Log.h"
 #include "session/DisplaySession.h"
 
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <algorithm>
@@ -16,6 +18,8 @@ DisplayWidget::DisplayWidget(const DisplaySession &session, QWidget *parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMinimumSize(160, 100);
     setFocusPolicy(Qt::StrongFocus);
+    // Pointer moves without a button held count as the user being back.
+    setMouseTracking(true);
     m_resizeSettle.setSingleShot(true);
     m_resizeSettle.setInterval(resizeSettleMs);
     connect(&m_resizeSettle, &QTimer::timeout, this, &DisplayWidget::resizeViewToWidget);
@@ -120,4 +124,54 @@ void DisplayWidget::resizeViewToWidget()
     // size when the application replaces it.
     view->setFrameSize(QSizeF(size()));
     update();
+}
+
+void DisplayWidget::keyPressEvent(QKeyEvent *event)
+{
+    CoverlumeView *view = m_session.view();
+    if (ViewInput *input = view ? view->input() : nullptr)
+        input->keyPressed(*event);
+    else
+        QWidget::keyPressEvent(event);
+}
+
+void DisplayWidget::keyReleaseEvent(QKeyEvent *event)
+{
+    CoverlumeView *view = m_session.view();
+    if (ViewInput *input = view ? view->input() : nullptr)
+        input->keyReleased(*event);
+    else
+        QWidget::keyReleaseEvent(event);
+}
+
+void DisplayWidget::mouseMoveEvent(QMouseEvent *event)
+{
+    if (m_pointerHidden)
+        hidePointerUntilMoved(false);
+    CoverlumeView *view = m_session.view();
+    if (ViewInput *input = view ? view->input() : nullptr)
+        input->pointerMoved(*event);
+    QWidget::mouseMoveEvent(event);
+}
+
+void DisplayWidget::focusOutEvent(QFocusEvent *event)
+{
+    QWidget::focusOutEvent(event);
+    // Focus that moves to a popup of this window stays with the user.
+    if (event->reason() == Qt::PopupFocusReason)
+        return;
+    CoverlumeView *view = m_session.view();
+    if (ViewInput *input = view ? view->input() : nullptr)
+        input->focusLost();
+}
+
+void DisplayWidget::hidePointerUntilMoved(bool hide)
+{
+    if (hide == m_pointerHidden)
+        return;
+    m_pointerHidden = hide;
+    if (hide)
+        setCursor(Qt::BlankCursor);
+    else
+        unsetCursor();
 }

@@ -28,6 +28,10 @@ public:
     // (a window being dragged larger would otherwise lay out every step).
     static constexpr int resizeSettleMs = 200;
 
+    // The pointer is hidden over the display until it next moves (true),
+    // or shown at once.
+    void hidePointerUntilMoved(bool hide);
+
 public Q_SLOTS:
     // After a frame: brings the picture up to date and asks to repaint only
     // what changed.
@@ -36,6 +40,12 @@ public Q_SLOTS:
 protected:
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    // The keys, the pointer and the loss of focus go to the view's input
+    // handling as they come; the widget interprets none of them.
+    void keyPressEvent(QKeyEvent *event) override;
+    void keyReleaseEvent(QKeyEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
 
 private:
     // Brings the retained picture up to date for `view`; the region redrawn
@@ -47,4 +57,5 @@ private:
     QImage m_picture;                      // the view at its own size, in device pixels
     const CoverlumeView *m_pictured = nullptr; // the view the picture shows (compared, never used)
     QTimer m_resizeSettle;
+    bool m_pointerHidden = false;
 };

@@ -107,6 +107,10 @@ void MainWindow::changeEvent(QEvent *event)
     const bool fullScreen = isFullScreen();
     menuBar()->setVisible(!fullScreen);
     m_fullScreenAction->setText(fullScreen ? tr("Exit Full Screen") : tr("Enter Full Screen"));
+    if (fullScreen != m_wasFullScreen) {
+        m_wasFullScreen = fullScreen;
+        Q_EMIT fullScreenChanged(fullScreen);
+    }
 }
 
 void MainWindow::showEvent(QShowEvent *event)

@@ -42,6 +42,7 @@ Q_SIGNALS:
     void quitRequested();
     void hideTaskbarEntryToggled(bool hidden);
     void shownChanged(bool shown);
+    void fullScreenChanged(bool fullScreen);
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
@@ -60,4 +61,5 @@ private:
     float m_aspectRatio = 0;
     bool m_closingHides = false;
     bool m_adjusting = false;
+    bool m_wasFullScreen = false;
 };

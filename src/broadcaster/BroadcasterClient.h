@@ -34,7 +34,9 @@ public:
 
     // The remote-control keys, forwarded to the known broadcaster; nothing
     // happens without one. They block the caller until the broadcaster has
-    // answered or the request has failed (10 seconds at most).
+    // answered or the request has failed (10 seconds at most), so the
+    // display sends them from a thread of their own: unlike the rest of
+    // this interface they may be called from any one thread.
     virtual void sendPlayPause() {}
     virtual void sendPrev() {}
     virtual void sendNext() {}

@@ -5,19 +5,19 @@
 #include "broadcaster/BroadcasterRequest.h"
 #include "platform/Log.h"
 
-BroadcasterCommands::BroadcasterCommands() = default;
+// Made at once (its thread still starts at the first request), so that
+// commands sent from another thread never race to make it.
+BroadcasterCommands::BroadcasterCommands() : m_fetcher(std::make_unique<BroadcasterFetcher>()) {}
 BroadcasterCommands::~BroadcasterCommands() = default;
 
 BroadcasterFetcher &BroadcasterCommands::fetcher()
 {
-    if (!m_fetcher)
-        m_fetcher = std::make_unique<BroadcasterFetcher>();
     return *m_fetcher;
 }
 
 int BroadcasterCommands::requestsSent() const
 {
-    return m_fetcher ? m_fetcher->requestsSent() : 0;
+    return m_fetcher->requestsSent();
 }
 
 QByteArray BroadcasterCommands::artwork(const QString &base)

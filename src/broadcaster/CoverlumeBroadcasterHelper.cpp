@@ -182,8 +182,16 @@ QByteArray CoverlumeBroadcasterHelper::getArtwork()
     return m_commands->artwork(m_knownBroadcaster);
 }
 
-void CoverlumeBroadcasterHelper::sendPlayPause() { m_commands->send(m_knownBroadcaster, BroadcastProtocol::playPausePath); }
-void CoverlumeBroadcasterHelper::sendPrev() { m_commands->send(m_knownBroadcaster, BroadcastProtocol::previousPath); }
-void CoverlumeBroadcasterHelper::sendNext() { m_commands->send(m_knownBroadcaster, BroadcastProtocol::nextPath); }
-void CoverlumeBroadcasterHelper::sendVolumeUp() { m_commands->send(m_knownBroadcaster, BroadcastProtocol::volumeUpPath); }
-void CoverlumeBroadcasterHelper::sendVolumeDown() { m_commands->send(m_knownBroadcaster, BroadcastProtocol::volumeDownPath); }
+// The keys may be sent from a thread of their own: the address is read
+// under the lock its writer takes.
+QString CoverlumeBroadcasterHelper::commandAddress() const
+{
+    QMutexLocker locker(&m_knownLock);
+    return m_knownBroadcaster;
+}
+
+void CoverlumeBroadcasterHelper::sendPlayPause() { m_commands->send(commandAddress(), BroadcastProtocol::playPausePath); }
+void CoverlumeBroadcasterHelper::sendPrev() { m_commands->send(commandAddress(), BroadcastProtocol::previousPath); }
+void CoverlumeBroadcasterHelper::sendNext() { m_commands->send(commandAddress(), BroadcastProtocol::nextPath); }
+void CoverlumeBroadcasterHelper::sendVolumeUp() { m_commands->send(commandAddress(), BroadcastProtocol::volumeUpPath); }
+void CoverlumeBroadcasterHelper::sendVolumeDown() { m_commands->send(commandAddress(), BroadcastProtocol::volumeDownPath); }

@@ -113,6 +113,7 @@ public:
     qint64 bookmarkSeconds() const { return m_report.bookmark; } // as last reported
     const BroadcasterReport &report() const { return m_report; }
     QString knownBroadcaster() const { return m_knownBroadcaster; } // empty: none
+    QString commandAddress() const; // the known broadcaster, from any thread
     QStringList knownBroadcasters() const;
     bool isStarted() const;
     int pollingThreadsStarted() const;

@@ -115,6 +115,9 @@ CoverlumeView::CoverlumeView(const QSizeF &frameSize, ViewServices services, Vie
     services.localCenter.addObserver(this, kBroadcasterPlayerInfo,
                                      [this](const Notification &) { updateTrackInfoFromBroadcaster(); });
 
+    if (parts.makeInput)
+        m_input = parts.makeInput(*this);
+
     logAt(m_services.defaults, 1, lcCore, "theme %i ready", int(m_themes.getTheme()));
 }
 
@@ -123,6 +126,8 @@ CoverlumeView::~CoverlumeView()
     // Observers must not outlive the view: a later post would reach freed memory.
     m_services.localCenter.removeObserver(this);
     m_services.distributedCenter.removeObserver(this);
+    // The input refers to the view's parts: it goes before them.
+    m_input.reset();
 }
 
 std::unique_ptr<ThemeStage> CoverlumeView::makeStage(ViewParts &parts)

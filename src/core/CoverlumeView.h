@@ -6,6 +6,7 @@
 #include "core/StageContext.h"
 #include "core/ThemeSettings.h"
 #include "core/ThemeStage.h"
+#include "core/ViewInput.h"
 #include "nowplaying/NowPlaying.h"
 
 #include <QImage>
@@ -15,6 +16,7 @@
 #include <memory>
 
 class BroadcasterClient;
+class CoverlumeView;
 class DefaultsStore;
 class FrameClock;
 class NotificationCenter;
@@ -47,6 +49,9 @@ struct ViewParts
     // Called once in the view's constructor, before the view builds its
     // views; the context's references are the view's.
     std::function<std::unique_ptr<ThemeStage>(const StageContext &)> makeStage;
+    // Makes the keyboard and pointer handling, last in the view's
+    // constructor; none: the view takes no input.
+    std::function<std::unique_ptr<ViewInput>(CoverlumeView &)> makeInput;
 };
 
 // The display: one per window. It owns its theme settings reader, its frame
@@ -92,6 +97,10 @@ public:
     const FrameCycle &cycle() const { return m_cycle; }
     FrameCycle &cycle() { return m_cycle; }
     NowPlaying &nowPlaying() { return *m_nowPlaying; }
+    PowerControl &power() { return *m_power; }
+    const ViewServices &services() const { return m_services; }
+    // The keyboard and pointer handling; null when the view takes no input.
+    ViewInput *input() { return m_input.get(); }
     ThemeStage &stage() { return *m_stage; }
     const QString &osVersion() const { return m_osVersion; }
 
@@ -141,6 +150,7 @@ private:
     std::unique_ptr<PowerControl> m_power;
     FrameStep m_frameStep;
     Marks m_marks;
+    std::unique_ptr<ViewInput> m_input; // made last, goes first
 
     QSizeF m_frameSize;
     QString m_osVersion;

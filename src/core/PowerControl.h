@@ -10,6 +10,8 @@ public:
     virtual void checkSystemIdle() = 0;
     virtual void preventSleep() = 0;
     virtual void allowSleep() = 0;
+    // The user is back (a key, the pointer, the window losing focus).
+    virtual void systemActivity() = 0;
 };
 
 // Does nothing: for hosts that neither go full screen on idle nor keep the
@@ -21,4 +23,5 @@ public:
     void checkSystemIdle() override {}
     void preventSleep() override {}
     void allowSleep() override {}
+    void systemActivity() override {}
 };

@@ -19,6 +19,11 @@ public:
     virtual ~NowPlaying() = default;
 
     virtual PlayerId currentPlayer() const = 0;
+    // The source the remote-control keys command: the one followed, also
+    // while it is paused. None when nothing runs.
+    virtual PlayerId preferredPlayer() const = 0;
+    // No player runs (and no broadcaster is listened for).
+    virtual bool noPlayer() const = 0;
     virtual void determinePlayer() = 0;
     // True when the current player now differs from oldPlayer (and the
     // engine has switched to it).

@@ -55,6 +55,8 @@ public:
 
     // NowPlaying
     PlayerId currentPlayer() const override { return m_state.currentPlayer; }
+    PlayerId preferredPlayer() const override { return m_state.preferredPlayer; }
+    bool noPlayer() const override { return m_state.noPlayer; }
     void determinePlayer() override { m_detection.determinePlayer(); }
     bool playerHasChanged(PlayerId oldPlayer) override { return m_detection.playerHasChanged(oldPlayer); }
     bool trackHasChanged() override { return m_polling.trackHasChanged(); }

@@ -11,6 +11,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QKeySequence>
 #include <QSet>
 #include <algorithm>
 #include <cmath>
@@ -33,6 +34,7 @@ private:
     bool track(const QJsonValue &value, const QString &path, const QString &player, Scenario::Track *out);
     bool event(const QJsonValue &value, const QString &path, const Scenario &scenario, Scenario::Event *out);
     bool checkEventTracks(Scenario *scenario, const QList<qsizetype> &fileOrder);
+    bool displayEvent(const QJsonObject &o, const QString &path, Scenario::DisplayEvent *out);
 
     int m_trackCount = 0;
 };
@@ -268,6 +270,28 @@ bool Reader::event(const QJsonValue &value, const QString &path, const Scenario 
     return onlyKeys(o, path, allowed);
 }
 
+bool Reader::displayEvent(const QJsonObject &o, const QString &path, Scenario::DisplayEvent *out)
+{
+    if (!o.contains(u"frame"))
+        return fail(at(path, QStringLiteral("frame")), QStringLiteral("missing"));
+    if (!integer(o.value(u"frame"), at(path, QStringLiteral("frame")), 0, Scenario::maxFrame, &out->frame))
+        return false;
+    if (o.contains(u"key") == o.contains(u"idle"))
+        return fail(path, QStringLiteral("expected either \"key\" or \"idle\""));
+    if (o.contains(u"idle")) {
+        if (!integer(o.value(u"idle"), at(path, QStringLiteral("idle")), 0, maxJsonInteger, &out->idleMs))
+            return false;
+        return onlyKeys(o, path, {QStringLiteral("frame"), QStringLiteral("idle")});
+    }
+    const QString here = at(path, QStringLiteral("key"));
+    if (!string(o.value(u"key"), here, &out->key))
+        return false;
+    const QKeySequence chord = QKeySequence::fromString(out->key, QKeySequence::PortableText);
+    if (out->key.size() > Scenario::maxNameLength || chord.count() != 1 || chord[0].key() == Qt::Key_unknown)
+        return fail(here, QStringLiteral("expected one key with its modifiers, like \"Alt+4\""));
+    return onlyKeys(o, path, {QStringLiteral("frame"), QStringLiteral("key")});
+}
+
 // Track indexes and launch states depend on the inline tracks added by
 // earlier events, so they are checked in the order the events will run.
 bool Reader::checkEventTracks(Scenario *scenario, const QList<qsizetype> &fileOrder)
@@ -341,6 +365,14 @@ bool Reader::read(const QJsonObject &root, Scenario *out)
             return false;
         QList<std::pair<Scenario::Event, qsizetype>> events;
         for (qsizetype i = 0; i < items.size(); ++i) {
+            const QJsonObject o = items.at(i).toObject();
+            if (o.contains(u"key") || o.contains(u"idle")) {
+                Scenario::DisplayEvent d;
+                if (!displayEvent(o, at(QStringLiteral("events"), i), &d))
+                    return false;
+                out->displayEvents << d;
+                continue;
+            }
             Scenario::Event e;
             if (!event(items.at(i), at(QStringLiteral("events"), i), *out, &e))
                 return false;
@@ -348,6 +380,8 @@ bool Reader::read(const QJsonObject &root, Scenario *out)
         }
         std::stable_sort(events.begin(), events.end(),
                          [](const auto &a, const auto &b) { return a.first.frame < b.first.frame; });
+        std::stable_sort(out->displayEvents.begin(), out->displayEvents.end(),
+                         [](const auto &a, const auto &b) { return a.frame < b.frame; });
         QList<qsizetype> fileOrder;
         for (const auto &[e, index] : events) {
             out->events << e;

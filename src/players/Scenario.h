@@ -76,10 +76,21 @@ struct Scenario
         PlayState launchState = PlayState::Stopped;
     };
 
+    // What happens at the display itself: a key chord the user presses
+    // ("Alt+4", "Ctrl+S", "Num+4" for the keypad), or the idle time the
+    // desktop reports from that frame on.
+    struct DisplayEvent
+    {
+        qint64 frame = 0;
+        QString key;       // empty: an idle event
+        qint64 idleMs = 0;
+    };
+
     int volume = 50;
     QStringList processes;  // running processes that are no player
     QList<Player> players;
     QList<Event> events;    // by frame; events of one frame in file order
+    QList<DisplayEvent> displayEvents; // by frame, then file order; counted with events
 
     // Refuses a bad file with one line naming the file, the place in it and
     // what is wrong: "demo.json: players[1].tracks[0].duration: expected a

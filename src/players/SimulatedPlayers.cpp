@@ -35,6 +35,7 @@ SimulatedPlayers::SimulatedPlayers(Scenario scenario, const FrameClock &clock)
     : m_clock(clock),
       m_otherProcesses(scenario.processes),
       m_events(scenario.events),
+      m_displayEvents(scenario.displayEvents),
       m_volume(scenario.volume)
 {
     for (const Scenario::Player &setup : std::as_const(scenario.players)) {

@@ -79,6 +79,10 @@ public:
     std::optional<PlayerStatus> player(const QString &name); // nothing for a player not in the scenario
     QStringList processNames();
 
+    // The scenario's events at the display (keys, idle time), for the
+    // session to apply at their frames.
+    const QList<Scenario::DisplayEvent> &displayEvents() const { return m_displayEvents; }
+
 private:
     SimulatedPlayers(Scenario scenario, const FrameClock &clock);
 
@@ -97,6 +101,7 @@ private:
     std::vector<std::unique_ptr<SimulatedPlayer>> m_players;
     QStringList m_otherProcesses;
     QList<Scenario::Event> m_events;
+    QList<Scenario::DisplayEvent> m_displayEvents;
     qsizetype m_nextEvent = 0;
     qint64 m_frame = 0;
     int m_volume;

@@ -4,6 +4,11 @@
 
 #include "broadcaster/CoverlumeBroadcasterHelper.h"
 #include "core/CoverlumeView.h"
+#include "input/KeyRemote.h"
+#include "input/KeyTable.h"
+#include "input/SystemPower.h"
+#include "platform/Log.h"
+#include "platform/SessionBus.h"
 #include "render/RenderStage.h"
 #include "core/RegisteredDefaults.h"
 #include "platform/DefaultsStore.h"
@@ -16,6 +21,8 @@
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QJsonDocument>
+#include <QKeyEvent>
+#include <QKeySequence>
 #include <QSaveFile>
 #include <cstdlib>
 #include <unistd.h>
@@ -55,7 +62,8 @@ DisplaySession::DisplaySession(const SessionOptions &options)
       m_clock(options.clockStart ? std::make_unique<FrameClock>(*options.clockStart)
                                  : std::make_unique<FrameClock>()),
       m_localCenter(&NotificationCenter::defaultCenter()),
-      m_frameSize(options.frameSize)
+      m_frameSize(options.frameSize),
+      m_headlessFullScreen(options.fullScreen)
 {
     if (options.distributedInProcess)
         m_distributedCenter = std::make_unique<NotificationCenter>();
@@ -113,7 +121,114 @@ bool DisplaySession::loadScripts(const QString &playersFile, QString *error)
 
 bool DisplaySession::isFullScreen() const
 {
-    return m_fullScreenSource ? m_fullScreenSource() : m_options.fullScreen;
+    return m_fullScreenSource ? m_fullScreenSource() : m_headlessFullScreen;
+}
+
+void DisplaySession::setWindowRequests(WindowRequests requests)
+{
+    m_requests = std::move(requests);
+    m_windowed = true;
+}
+
+void DisplaySession::enterFullScreen()
+{
+    if (m_requests.enterFullScreen) {
+        m_requests.enterFullScreen();
+    } else if (!m_headlessFullScreen) {
+        m_headlessFullScreen = true;
+        fullScreenChanged(true);
+    }
+}
+
+void DisplaySession::leaveFullScreen()
+{
+    if (m_requests.leaveFullScreen) {
+        m_requests.leaveFullScreen();
+    } else if (m_headlessFullScreen) {
+        m_headlessFullScreen = false;
+        fullScreenChanged(false);
+    }
+}
+
+void DisplaySession::showWindow()
+{
+    if (m_requests.showWindow)
+        m_requests.showWindow();
+    else
+        m_windowVisible = true;
+}
+
+void DisplaySession::hideWindow()
+{
+    if (m_requests.hideWindow)
+        m_requests.hideWindow();
+    else
+        m_windowVisible = false;
+}
+
+void DisplaySession::raiseWindow()
+{
+    if (m_requests.raiseWindow)
+        m_requests.raiseWindow();
+}
+
+void DisplaySession::hidePointerUntilMoved(bool hide)
+{
+    if (m_requests.hidePointerUntilMoved)
+        m_requests.hidePointerUntilMoved(hide);
+}
+
+void DisplaySession::fullScreenChanged(bool fullScreen)
+{
+    logAt(*m_defaults, 1, lcSession, "%s full screen", fullScreen ? "entered" : "left");
+    if (m_view && m_view->input())
+        m_view->input()->setEnteredFullScreen(fullScreen ? m_clock->now() : QDateTime());
+}
+
+std::unique_ptr<SystemPower> DisplaySession::makePower()
+{
+    if (!m_idle) {
+        if (m_windowed) {
+            m_idle = makeSystemIdleSource(sessionBusIfReachable());
+        } else {
+            auto scripted = std::make_shared<ScriptedIdleSource>();
+            m_scriptedIdle = scripted.get();
+            m_idle = scripted;
+        }
+    }
+    // A headless run keeps no display awake: its hold is granted at once
+    // and shows only in the state.
+    std::unique_ptr<SleepInhibitor> inhibitor = m_windowed ? makeSleepInhibitor(sessionBusIfReachable())
+                                                           : std::make_unique<ScriptedInhibitor>();
+    return std::make_unique<SystemPower>(*m_defaults, *this, m_idle, std::move(inhibitor));
+}
+
+void DisplaySession::applyDisplayEvents()
+{
+    if (!m_players)
+        return;
+    const QList<Scenario::DisplayEvent> &events = m_players->displayEvents();
+    while (m_nextDisplayEvent < events.size() && events.at(m_nextDisplayEvent).frame <= m_clock->frame()) {
+        const Scenario::DisplayEvent &event = events.at(m_nextDisplayEvent++);
+        if (event.key.isEmpty()) {
+            if (m_scriptedIdle)
+                m_scriptedIdle->ms = event.idleMs;
+            continue;
+        }
+        // A key is input: the desktop's idle time starts again.
+        if (m_scriptedIdle)
+            m_scriptedIdle->ms = 0;
+        ViewInput *input = m_view ? m_view->input() : nullptr;
+        if (!input)
+            continue;
+        const QKeySequence chord = QKeySequence::fromString(event.key, QKeySequence::PortableText);
+        for (const std::unique_ptr<QKeyEvent> &stroke : strokesFor(chord[0])) {
+            if (stroke->type() == QEvent::KeyPress)
+                input->keyPressed(*stroke);
+            else
+                input->keyReleased(*stroke);
+        }
+    }
 }
 
 void DisplaySession::addNewCoverlumeView()
@@ -122,14 +237,23 @@ void DisplaySession::addNewCoverlumeView()
     const QImage heldArtwork = m_view ? m_view->getArtworkImage() : QImage();
     leaveDistributedCenter();
 
+    ViewParts parts;
+    parts.power = makePower();
+    SystemPower *nextPower = static_cast<SystemPower *>(parts.power.get());
+    parts.makeStage = [](const StageContext &context) -> std::unique_ptr<ThemeStage> {
+        return std::make_unique<RenderStage>(context);
+    };
+    parts.makeInput = [nextPower](CoverlumeView &view) -> std::unique_ptr<ViewInput> {
+        nextPower->setNowPlaying(&view.nowPlaying());
+        return std::make_unique<KeyRemote>(view);
+    };
     auto next = std::make_unique<CoverlumeView>(
         m_frameSize,
         ViewServices{*m_defaults, *m_scripts, *m_localCenter, *m_distributedCenter, *m_clock, *this,
                      &CoverlumeBroadcasterHelper::sharedCoverlumeBroadcasterHelper()},
-        ViewParts{.makeStage = [](const StageContext &context) -> std::unique_ptr<ThemeStage> {
-            return std::make_unique<RenderStage>(context);
-        }});
-    m_view = std::move(next); // the old view is dropped here
+        std::move(parts));
+    m_power = nextPower;
+    m_view = std::move(next); // the old view is dropped here, with its hold on sleep
     if (m_options.waitForLyrics) {
         if (auto *chain = dynamic_cast<LyricsChain *>(m_view->nowPlaying().lyrics()))
             chain->setWaitForAnswers(true);
@@ -154,6 +278,7 @@ void DisplaySession::runFrame()
     QElapsedTimer timer;
     timer.start();
     m_clock->beginFrame();
+    applyDisplayEvents();
     m_view->animateOneFrame();
     m_timings.record(timer.nsecsElapsed());
 }
@@ -174,7 +299,11 @@ bool DisplaySession::writeState(const QString &path, QString *error) const
     QSaveFile file(path);
     if (!open(file, QStringLiteral("the state"), error))
         return false;
-    file.write(QJsonDocument(m_view->state()).toJson(QJsonDocument::Indented));
+    QJsonObject state = m_view->state();
+    state.insert(QStringLiteral("fullScreen"), isFullScreen());
+    state.insert(QStringLiteral("windowVisible"), m_windowVisible);
+    state.insert(QStringLiteral("sleepPrevented"), m_power && m_power->sleepPrevented());
+    file.write(QJsonDocument(state).toJson(QJsonDocument::Indented));
     return commit(file, QStringLiteral("the state"), error);
 }
 

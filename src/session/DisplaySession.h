@@ -11,6 +11,9 @@
 
 class CoverlumeView;
 class DefaultsStore;
+class IdleSource;
+class ScriptedIdleSource;
+class SystemPower;
 class FrameClock;
 class NotificationCenter;
 class ScriptService;
@@ -54,9 +57,31 @@ public:
     void resizeView(const QSizeF &size);
 
     // Windowed runs answer isFullScreen() from the window; an empty source
-    // falls back to the headless option.
+    // falls back to the headless flag, which starts from the option and
+    // follows the view's requests.
     void setFullScreenSource(std::function<bool()> source) { m_fullScreenSource = std::move(source); }
     bool isFullScreen() const override;
+
+    // What the view asks of its window, as the application carries it out.
+    // A request left empty changes the headless state instead. Setting them
+    // makes the session windowed: later views read the desktop's idle time
+    // and hold off its display sleep; headless views read the scenario's.
+    struct WindowRequests
+    {
+        std::function<void()> enterFullScreen, leaveFullScreen, showWindow, hideWindow, raiseWindow;
+        std::function<void(bool hide)> hidePointerUntilMoved;
+    };
+    void setWindowRequests(WindowRequests requests);
+    void enterFullScreen() override;
+    void leaveFullScreen() override;
+    void showWindow() override;
+    void hideWindow() override;
+    void raiseWindow() override;
+    void hidePointerUntilMoved(bool hide) override;
+    // The window entered (true) or left full screen; the view's pointer
+    // handling hears when.
+    void fullScreenChanged(bool fullScreen);
+    bool isWindowVisible() const { return m_windowVisible; }
 
     // Replaces the view by a new one of frameSize() that shows the old one's
     // artwork at once (the first view gets none).
@@ -78,6 +103,8 @@ public:
 private:
     explicit DisplaySession(const SessionOptions &options);
     bool loadScripts(const QString &playersFile, QString *error);
+    std::unique_ptr<SystemPower> makePower();
+    void applyDisplayEvents();
 
     SessionOptions m_options;
     std::unique_ptr<DefaultsStore> m_defaults;
@@ -90,5 +117,13 @@ private:
     std::unique_ptr<CoverlumeView> m_view;
     QSizeF m_frameSize;
     std::function<bool()> m_fullScreenSource;
+    WindowRequests m_requests;
+    bool m_windowed = false;
+    bool m_headlessFullScreen = false;
+    bool m_windowVisible = true;
+    std::shared_ptr<IdleSource> m_idle;   // one for the session: probed once
+    ScriptedIdleSource *m_scriptedIdle = nullptr; // m_idle, when the scenario sets it
+    SystemPower *m_power = nullptr;       // the current view's
+    qsizetype m_nextDisplayEvent = 0;
     FrameTimings m_timings;
 };

@@ -96,6 +96,12 @@ private Q_SLOTS:
              "events[1].track: no track 1: the player has 1 then"},
             {R"({"players": [{"name": "Radium"}], "events": [ {"frame": 1, "player": "Radium", "action": "track", "track": {"artist": "A"}}]})",
              "events[0].track.artist: Radium has no script that reads it"},
+            // Events at the display: one key chord, or an idle reading, never both.
+            {R"({"events": [{"frame": 1, "key": "Alt+"}]})", "events[0].key: expected one key"},
+            {R"({"events": [{"frame": 1, "key": "Ctrl+A, B"}]})", "events[0].key: expected one key"},
+            {R"({"events": [{"frame": 1, "key": "x", "idle": 3}]})", "events[0]: expected either"},
+            {R"({"events": [{"frame": 1, "idle": -1}]})", "events[0].idle: "},
+            {R"({"events": [{"frame": 1, "key": "x", "action": "pause"}]})", "events[0].action: unknown key"},
         };
         for (const auto &c : cases) {
             const QString error = refusal(c.json);

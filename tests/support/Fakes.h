@@ -33,6 +33,10 @@ public:
     QStringList calls;
 
     PlayerId currentPlayer() const override { return static_cast<PlayerId>(current); }
+    int preferred = 0;
+    bool none = false;
+    PlayerId preferredPlayer() const override { return static_cast<PlayerId>(preferred); }
+    bool noPlayer() const override { return none; }
     void determinePlayer() override { calls << QStringLiteral("determinePlayer"); }
     bool playerHasChanged(PlayerId oldPlayer) override;
     bool trackHasChanged() override { return answer("trackHasChanged", trackChanges); }
@@ -97,13 +101,22 @@ public:
     void checkSystemIdle() override { calls << QStringLiteral("checkSystemIdle"); }
     void preventSleep() override { calls << QStringLiteral("preventSleep"); }
     void allowSleep() override { calls << QStringLiteral("allowSleep"); }
+    void systemActivity() override { calls << QStringLiteral("systemActivity"); }
 };
 
 class FakeHost final : public ViewHost
 {
 public:
     bool fullScreen = false;
+    bool visible = true;
+    QStringList requests; // what the view asked of the window, in order
     bool isFullScreen() const override { return fullScreen; }
+    void enterFullScreen() override { requests << QStringLiteral("enterFullScreen"); fullScreen = true; }
+    void leaveFullScreen() override { requests << QStringLiteral("leaveFullScreen"); fullScreen = false; }
+    void showWindow() override { requests << QStringLiteral("showWindow"); visible = true; }
+    void hideWindow() override { requests << QStringLiteral("hideWindow"); visible = false; }
+    void raiseWindow() override { requests << QStringLiteral("raiseWindow"); }
+    void hidePointerUntilMoved(bool hide) override { requests << (hide ? "hidePointer" : "showPointer"); }
 };
 
 // A script service that knows no script: every execution gives no result.
