@@ -42,7 +42,10 @@ inline bool allSettled(QObject *bridge)
 // An MPRIS player of the tests' own on the private bus. It answers from a
 // worker thread, so that a caller blocking the main thread still gets its
 // answer. Properties are set from the test; setProperties() also sends
-// PropertiesChanged. hang() stops it from answering at all. Thread-safe.
+// PropertiesChanged. hang() stops it from answering at all. addName()
+// gives it a second bus name on a connection of its own that answers but
+// never signals, as players do that own a name and its instance form.
+// Thread-safe.
 class FakeMprisPlayer final : public QDBusVirtualObject
 {
 public:
@@ -72,8 +75,21 @@ public:
     // busBarrier() and allSettled(): what this player sent has had its effect.
     bool drained(QObject *bridge) const { return busBarrier(m_busName) && allSettled(bridge); }
 
+    void addName(const QString &suffix)
+    {
+        const QString name = QStringLiteral("org.mpris.MediaPlayer2.") + suffix;
+        m_second = QDBusConnection::connectToBus(qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS"),
+                                                 QStringLiteral("fake-") + suffix);
+        m_second.registerVirtualObject(QLatin1String(path), this, QDBusConnection::SingleNode);
+        m_second.registerService(name);
+    }
+
     void vanish()
     {
+        if (m_second.isConnected()) {
+            QDBusConnection::disconnectFromBus(m_second.name());
+            m_second = QDBusConnection(QString());
+        }
         if (!m_connection.isConnected())
             return;
         m_connection.unregisterObject(QLatin1String(path));
@@ -184,6 +200,7 @@ public:
 private:
     QString m_busName;
     QDBusConnection m_connection;
+    QDBusConnection m_second{QString()};
     mutable QMutex m_mutex;
     QVariantMap m_root;
     QVariantMap m_player;
