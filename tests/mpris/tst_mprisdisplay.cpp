@@ -1,18 +1,10 @@
 // The display on the bridge, frame by frame, against an MPRIS player of the
 // tests' own: what a player's habits do to the picture, not to the answers.
+#include "BridgedView.h"
 #include "FakeMprisPlayer.h"
-#include "support/Fakes.h"
 
-#include "core/CoverlumeView.h"
 #include "core/FrameCycle.h"
-#include "core/RegisteredDefaults.h"
-#include "platform/DefaultsStore.h"
-#include "platform/FrameClock.h"
-#include "platform/NotificationCenter.h"
-#include "players/mpris/MprisBridge.h"
 
-#include <QJsonObject>
-#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
@@ -28,42 +20,6 @@ QVariantMap status(const char *word)
 {
     return {{QStringLiteral("PlaybackStatus"), QString::fromLatin1(word)}};
 }
-
-// A view with its real engine on a bridge, a scripted clock and a
-// recording stage; each frame first handles what the bus delivered.
-struct BridgedView
-{
-    QTemporaryDir dir;
-    DefaultsStore defaults{dir.path()};
-    NotificationCenter local, distributed;
-    FrameClock clock{QDateTime(QDate(2026, 12, 6), QTime(20, 0), Qt::UTC)};
-    FakeHost host;
-    MprisBridge bridge{defaults, &distributed};
-    RecordingStage *stage = nullptr;
-    std::unique_ptr<CoverlumeView> view;
-
-    BridgedView()
-    {
-        registerAppDefaults(defaults);
-        auto recording = std::make_unique<RecordingStage>();
-        stage = recording.get();
-        view = std::make_unique<CoverlumeView>(QSizeF(1280, 800),
-                                               ViewServices{defaults, bridge, local, distributed, clock, host},
-                                               ViewParts{nullptr, std::move(recording), std::make_unique<RecordingPower>()});
-        view->startAnimation();
-        view->setArtworkImage(QImage());
-    }
-    void frames(int n)
-    {
-        for (int i = 0; i < n; ++i) {
-            QCoreApplication::processEvents();
-            clock.beginFrame();
-            view->animateOneFrame();
-        }
-    }
-    QStringList layouts() const { return stage->calls.filter(QStringLiteral("layout(")); }
-    QJsonObject state() const { return view->state(); }
-};
 
 } // namespace
 
@@ -105,17 +61,11 @@ private Q_SLOTS:
 
         // One change of picture: the new track is laid out once, and the
         // cycle it started runs on to its end.
-        const int cycle = d.state().value(QStringLiteral("cycle")).toInt();
-        int laidOutAt = -1;
-        for (int frame = 0; frame < cycle; ++frame) {
-            d.frames(1);
-            if (laidOutAt < 0 && !d.layouts().isEmpty())
-                laidOutAt = frame;
-        }
+        d.runCycle();
         QCOMPARE(d.layouts().size(), 1);
         QVERIFY2(d.layouts().constFirst().endsWith(QLatin1String(" Second")), qPrintable(d.layouts().constFirst()));
         QCOMPARE(d.state().value(QStringLiteral("noPlayer")).toBool(), false);
-        QCOMPARE(d.state().value(QStringLiteral("framesCount")).toInt(), cycle - laidOutAt);
+        QCOMPARE(d.state().value(QStringLiteral("framesCount")).toInt(), d.framesSinceLayout());
     }
 
     void aStopLongerThanTheHoldIsShown()

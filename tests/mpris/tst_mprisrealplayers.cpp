@@ -1,0 +1,288 @@
+// End to end against real players other than mpv, on the private bus,
+// playing tagged files the test makes with an embedded front cover: MPD
+// (null audio output, loopback port) through mpDris2, and VLC where it may
+// run (it refuses to run as root). Coverlume itself must follow the player
+// as "Music"; the bridge and a display on it must read the tags and the
+// cover, hear a pause, lay a next track out once, and see the player quit.
+#include "BridgedView.h"
+#include "FakeMprisPlayer.h"
+#include "support/AppProcess.h"
+#include "support/ScriptTexts.h"
+#include "support/TestFiles.h"
+
+#include <QDBusConnectionInterface>
+#include <QImage>
+#include <QStandardPaths>
+#include <QTcpSocket>
+#include <QtTest>
+#include <memory>
+#include <unistd.h>
+
+using Op = ScriptVocabulary::Operation;
+
+namespace {
+
+const QString kMpdAddress = QStringLiteral("127.0.0.82");
+const QString kMpdPort = QStringLiteral("46682");
+const QString kMusicPosted = QStringLiteral("com.apple.Music.playerInfo");
+const QString kPath = QStringLiteral("/org/mpris/MediaPlayer2");
+const QString kPlayer = QStringLiteral("org.mpris.MediaPlayer2.Player");
+
+// Only the bus tests/with-private-bus.sh made for this run.
+bool onPrivateBus()
+{
+    const QString address = qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS");
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    return address.startsWith(QLatin1String("unix:path=")) && !runtime.isEmpty()
+        && QFileInfo(address.mid(10).section(QLatin1Char(','), 0, 0)).absolutePath()
+               == QFileInfo(runtime).absolutePath();
+}
+
+bool tell(const QString &bus, const char *method)
+{
+    const QDBusMessage reply = QDBusConnection::sessionBus().call(
+        QDBusMessage::createMethodCall(bus, kPath, kPlayer, QString::fromLatin1(method)), QDBus::Block, 5000);
+    return reply.type() == QDBusMessage::ReplyMessage;
+}
+
+QString playbackStatus(const QString &bus)
+{
+    QDBusMessage get = QDBusMessage::createMethodCall(bus, kPath, QStringLiteral("org.freedesktop.DBus.Properties"),
+                                                      QStringLiteral("Get"));
+    get << kPlayer << QStringLiteral("PlaybackStatus");
+    const QDBusMessage reply = QDBusConnection::sessionBus().call(get, QDBus::Block, 5000);
+    return reply.arguments().value(0).value<QDBusVariant>().variant().toString();
+}
+
+// The tools' own Python, where mutagen is installed.
+QString systemPython()
+{
+    const QString python = QStandardPaths::findExecutable(QStringLiteral("python3"), {QStringLiteral("/usr/bin")});
+    return python.isEmpty() ? QStandardPaths::findExecutable(QStringLiteral("python3")) : python;
+}
+
+// Tags a FLAC file and embeds a picture of the given kind (3: front cover).
+const char *kTagScript = R"(import sys
+from mutagen.flac import FLAC, Picture
+path, title, picture, kind = sys.argv[1:5]
+audio = FLAC(path)
+audio['title'], audio['artist'], audio['album'] = title, 'The Sine Waves', 'Test Tones'
+art = Picture()
+art.type, art.mime, art.width, art.height, art.depth = int(kind), 'image/png', 64, 64, 24
+art.data = open(picture, 'rb').read()
+audio.add_picture(art)
+audio.save()
+)";
+
+} // namespace
+
+class TestMprisRealPlayers : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QByteArray m_front;
+    QString m_missing; // what is not installed, for the skip message
+    std::vector<std::unique_ptr<QProcess>> m_processes;
+
+    QString music(const QString &file) const { return m_dir.filePath(QStringLiteral("music/") + file); }
+
+    bool run(const QString &program, const QStringList &arguments)
+    {
+        const AppProcess::Outcome outcome = AppProcess::run(arguments, QProcessEnvironment::systemEnvironment(), program);
+        if (outcome.status != 0)
+            qWarning("%s: %s", qPrintable(program), qPrintable(outcome.err.left(2000)));
+        return outcome.status == 0;
+    }
+
+    // A program that runs beside the test; stopped by its own id in cleanup().
+    QProcess *launch(const QString &program, const QStringList &arguments)
+    {
+        auto process = std::make_unique<QProcess>();
+        const QString log = m_dir.filePath(QFileInfo(program).fileName() + QStringLiteral(".log"));
+        process->setStandardOutputFile(log, QIODevice::Append);
+        process->setStandardErrorFile(log, QIODevice::Append);
+        process->start(program, arguments);
+        if (!process->waitForStarted(10000))
+            return nullptr;
+        m_processes.push_back(std::move(process));
+        return m_processes.back().get();
+    }
+
+    bool makeTrack(const QString &file, const QString &title, const QString &picture, int kind)
+    {
+        return run(QStringLiteral("sox"), {"-n", "-r", "44100", "-c", "2", music(file), "synth", "30", "sine", "440"})
+            && run(systemPython(), {"-c", QString::fromLatin1(kTagScript), music(file), title, picture, QString::number(kind)});
+    }
+
+    QString mpc(const QStringList &arguments)
+    {
+        return run(QStringLiteral("mpc"), QStringList{"-q", "-h", kMpdAddress, "-p", kMpdPort} + arguments) ? QString() : arguments.join(u' ');
+    }
+
+    // MPD on its loopback port with a null output, the two tracks queued and
+    // playing, and mpDris2 on the private bus.
+    QString startMpd()
+    {
+        const QString config = m_dir.filePath(QStringLiteral("mpd.conf"));
+        const QString text = QStringLiteral("music_directory \"%1\"\ndb_file \"%2\"\nbind_to_address \"%3\"\nport \"%4\"\n"
+                                            "zeroconf_enabled \"no\"\naudio_output {\n type \"null\"\n name \"silence\"\n}\n")
+                                 .arg(music(QString()), m_dir.filePath(QStringLiteral("mpd.db")), kMpdAddress, kMpdPort);
+        if (!TestFiles::writeBytes(config, text.toUtf8()) || !launch(QStringLiteral("mpd"), {"--no-daemon", "--stderr", config}))
+            return QStringLiteral("mpd did not start");
+        QTcpSocket probe;
+        for (QDeadlineTimer deadline(15000); probe.state() != QAbstractSocket::ConnectedState && !deadline.hasExpired();) {
+            probe.connectToHost(kMpdAddress, kMpdPort.toUShort());
+            if (!probe.waitForConnected(1000))
+                probe.abort(), QTest::qWait(100); // refused at once while it starts: try again shortly
+        }
+        if (probe.state() != QAbstractSocket::ConnectedState)
+            return QStringLiteral("mpd does not listen");
+        for (const QStringList &command : {QStringList{"update", "--wait"}, {"add", "one.flac"}, {"add", "two.flac"}, {"play"}}) {
+            if (const QString failed = mpc(command); !failed.isEmpty())
+                return QStringLiteral("mpc %1 failed").arg(failed);
+        }
+        const QString bridgeConfig = m_dir.filePath(QStringLiteral("mpDris2.conf"));
+        if (!TestFiles::writeBytes(bridgeConfig, "[Bling]\nnotify = False\nmmkeys = False\n")
+            || !launch(systemPython(), {QStringLiteral("/usr/bin/mpDris2"), "--config=" + bridgeConfig, "--host=" + kMpdAddress,
+                                         "--port=" + kMpdPort, "--music-dir=" + music(QString())}))
+            return QStringLiteral("mpDris2 did not start");
+        return QString();
+    }
+
+    QString startVlc()
+    {
+        if (!launch(QStringLiteral("vlc"), {"--intf=dummy", "--control=dbus", "--aout=dummy", "--no-video", "--no-random",
+                                            "--no-loop", music(QStringLiteral("one.flac")), music(QStringLiteral("two.flac"))}))
+            return QStringLiteral("vlc did not start");
+        return QString();
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        if (!onPrivateBus())
+            QSKIP("needs the private bus of tests/with-private-bus.sh");
+        QVERIFY(m_dir.isValid() && QDir().mkpath(music(QString())));
+        if (QStandardPaths::findExecutable(QStringLiteral("sox")).isEmpty()
+            || !run(systemPython(), {"-c", "import mutagen"}))
+            QSKIP("sox and python3-mutagen are needed to make the tracks (scripts/install-deps.sh)");
+        // The front cover, embedded only (no picture beside the files); the
+        // second track's picture is of another kind.
+        QImage cover(64, 64, QImage::Format_RGB32);
+        cover.fill(QColor(210, 60, 40));
+        QVERIFY(cover.save(m_dir.filePath(QStringLiteral("front.png")), "PNG"));
+        cover.fill(QColor(40, 60, 210));
+        QVERIFY(cover.save(m_dir.filePath(QStringLiteral("other.png")), "PNG"));
+        m_front = TestFiles::readBytes(m_dir.filePath(QStringLiteral("front.png")));
+        QVERIFY(makeTrack(QStringLiteral("one.flac"), QStringLiteral("First Light"), m_dir.filePath(QStringLiteral("front.png")), 3));
+        QVERIFY(makeTrack(QStringLiteral("two.flac"), QStringLiteral("Second Wind"), m_dir.filePath(QStringLiteral("other.png")), 0));
+    }
+
+    void cleanup()
+    {
+        // Last started, first stopped: mpDris2 before its MPD.
+        while (!m_processes.empty()) {
+            QProcess &process = *m_processes.back();
+            process.terminate();
+            if (!process.waitForFinished(5000)) {
+                process.kill();
+                process.waitForFinished(2000);
+            }
+            m_processes.pop_back();
+        }
+    }
+
+    void followsARealPlayer_data()
+    {
+        QTest::addColumn<QString>("bus");
+        QTest::addColumn<bool>("onlyFrontCovers"); // a picture of another kind gives no cover
+        QTest::newRow("MPD through mpDris2") << QStringLiteral("org.mpris.MediaPlayer2.mpd") << true;
+        QTest::newRow("VLC") << QStringLiteral("org.mpris.MediaPlayer2.vlc") << false;
+    }
+    void followsARealPlayer()
+    {
+        QFETCH(QString, bus);
+        QFETCH(bool, onlyFrontCovers);
+        const bool vlc = bus.endsWith(QLatin1String(".vlc"));
+        if (vlc && geteuid() == 0)
+            QSKIP("VLC refuses to run as root: run this test as an ordinary user to include VLC");
+        const QStringList tools = vlc ? QStringList{"vlc"} : QStringList{"mpd", "mpc", "mpDris2"};
+        for (const QString &tool : tools) {
+            if (QStandardPaths::findExecutable(tool).isEmpty())
+                QSKIP(qPrintable(tool + QStringLiteral(" is not installed")));
+        }
+        const QString failed = vlc ? startVlc() : startMpd();
+        QVERIFY2(failed.isEmpty(), qPrintable(failed));
+        QTRY_VERIFY_WITH_TIMEOUT(QDBusConnection::sessionBus().interface()->isServiceRegistered(bus).value(), 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(playbackStatus(bus), QStringLiteral("Playing"), 10000);
+
+        // Coverlume itself follows the player as "Music", tags and length.
+        QTemporaryDir runDir;
+        const auto runCoverlume = [&runDir] {
+            const QString state = runDir.filePath(QStringLiteral("state.json"));
+            const auto outcome = AppProcess::run({"--offscreen", "--frames", "60", "--state", state, "--config-dir", runDir.path()});
+            return outcome.status == 0 ? TestFiles::readJsonObject(state) : QJsonObject();
+        };
+        QJsonObject state = runCoverlume();
+        QCOMPARE(state.value(QStringLiteral("currentPlayer")).toInt(), 12);
+        QCOMPARE(state.value(QStringLiteral("track")).toString(), QStringLiteral("First Light"));
+        QCOMPARE(state.value(QStringLiteral("artist")).toString(), QStringLiteral("The Sine Waves"));
+        QCOMPARE(state.value(QStringLiteral("album")).toString(), QStringLiteral("Test Tones"));
+        QCOMPARE(state.value(QStringLiteral("progress")).toObject().value(QStringLiteral("maximum")).toInt(), 30);
+
+        // A display on the bridge in this process: the same track, its cover.
+        BridgedView d;
+        QStringList posted;
+        d.distributed.addObserver(this, QString(), [&posted](const Notification &n) { posted << n.name; });
+        const auto musicAnswer = [&d](Op op, int argument = 0) {
+            return d.bridge.execute(scriptText(QStringLiteral("Music"), op, argument));
+        };
+        QCOMPARE(d.bridge.standIn(QStringLiteral("Music")), bus);
+        QCOMPARE(d.bridge.players().size(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(musicAnswer(Op::Artwork, 1).data(), m_front, 5000);
+        d.runCycle();
+        QVERIFY2(d.layouts().constFirst().endsWith(QLatin1String(" First Light")), qPrintable(d.layouts().join(u',')));
+
+        // A pause posts once and shows.
+        QVERIFY(busBarrier(bus) && allSettled(&d.bridge));
+        posted.clear();
+        QVERIFY(tell(bus, "Pause"));
+        QTRY_COMPARE_WITH_TIMEOUT(posted, QStringList{kMusicPosted}, 5000);
+        QVERIFY(busBarrier(bus) && allSettled(&d.bridge));
+        QCOMPARE(posted.size(), 1);
+        QCOMPARE(musicAnswer(Op::Status).stringValue(), QStringLiteral("kPSp"));
+        state = runCoverlume();
+        QCOMPARE(state.value(QStringLiteral("track")).toString(), QStringLiteral("Music Paused"));
+        QVERIFY(tell(bus, "Play"));
+        QTRY_COMPARE_WITH_TIMEOUT(musicAnswer(Op::Status).stringValue(), QStringLiteral("kPSP"), 5000);
+        QVERIFY(busBarrier(bus) && allSettled(&d.bridge));
+
+        // Next, the display running on meanwhile: the new track is laid out
+        // once, and the cycle that began there runs on.
+        d.runCycle();
+        d.stage->calls.clear();
+        QVERIFY(tell(bus, "Next"));
+        for (QDeadlineTimer deadline(10000); musicAnswer(Op::Name).stringValue() != u"Second Wind" && !deadline.hasExpired();) {
+            d.frames(1);
+            QTest::qWait(FrameClock::frameIntervalMs);
+        }
+        QVERIFY(busBarrier(bus) && allSettled(&d.bridge));
+        d.runCycle();
+        QCOMPARE(d.layouts().size(), 1);
+        QVERIFY2(d.layouts().constFirst().endsWith(QLatin1String(" Second Wind")), qPrintable(d.layouts().join(u',')));
+        QCOMPARE(d.state().value(QStringLiteral("framesCount")).toInt(), d.framesSinceLayout());
+        if (onlyFrontCovers)
+            QVERIFY(musicAnswer(Op::Artwork, 1).isNone());
+
+        // The player quits: nothing plays any more.
+        cleanup();
+        QTRY_VERIFY_WITH_TIMEOUT(d.bridge.standIn(QStringLiteral("Music")).isEmpty(), 10000);
+        d.distributed.removeObserver(this);
+        state = runCoverlume();
+        QCOMPARE(state.value(QStringLiteral("noPlayer")).toBool(), true);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestMprisRealPlayers)
+#include "tst_mprisrealplayers.moc"
