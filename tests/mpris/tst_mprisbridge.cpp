@@ -404,6 +404,13 @@ private Q_SLOTS:
             {kP + "mpd", "Music Player Daemon", "paused", "as Music", "not followed: another player is playing"},
             {kP + "vlc", "VLC media player", "playing", "as Music", "followed: playing (also " + kP + "vlc.instance4242)"}}));
 
+        // A signal on one name makes that name the one followed, quietly.
+        vlc.setProperties({{QStringLiteral("Rate"), 1.0}});
+        mpd.setProperties(status("Stopped")); // something to choose again for
+        QVERIFY(vlc.drained(bridge.get()) && mpd.drained(bridge.get()));
+        QCOMPARE(bridge->standIn(QStringLiteral("Music")), kP + "vlc.instance4242");
+        QVERIFY2(m_posted.isEmpty(), qPrintable(m_posted.join(u',')));
+
         // It pauses, told on one name only: that name is followed, told once.
         vlc.setProperties(status("Paused"));
         QVERIFY(vlc.drained(bridge.get()));

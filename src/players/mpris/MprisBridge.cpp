@@ -284,6 +284,11 @@ void MprisBridge::choose(bool announce)
     for (const QString &name : std::as_const(names)) {
         if (previous.value(name) == chosen.value(name))
             continue;
+        // Another name of the same player, showing the same: nothing to tell.
+        const MprisPlayer *before = m_players.value(previous.value(name));
+        const MprisPlayer *after = m_players.value(chosen.value(name));
+        if (before && after && sameProcessPlayer(before, after) && m_posted.value(name) == signatureOf(*after))
+            continue;
         qCInfo(lcPlayers, "%s is now played by %s", qUtf8Printable(name),
                chosen.value(name).isEmpty() ? "nothing" : qUtf8Printable(chosen.value(name)));
         MprisPlayer *player = m_players.value(chosen.value(name));
