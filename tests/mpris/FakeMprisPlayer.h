@@ -5,6 +5,7 @@
 #include <QDBusVariant>
 #include <QDBusPendingCallWatcher>
 #include <QDBusVirtualObject>
+#include <QFileInfo>
 #include <QMutex>
 #include <QSignalSpy>
 #include <QStringList>
@@ -12,6 +13,17 @@
 #include <QVariantMap>
 
 #include "players/mpris/MprisPlayer.h"
+
+// Only the bus tests/with-private-bus.sh made for this run: its socket sits
+// beside the run's own runtime folder. Tests that start real players check it.
+inline bool onPrivateBus()
+{
+    const QString address = qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS");
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    return address.startsWith(QLatin1String("unix:path=")) && !runtime.isEmpty()
+        && QFileInfo(address.mid(10).section(QLatin1Char(','), 0, 0)).absolutePath()
+               == QFileInfo(runtime).absolutePath();
+}
 
 // Proves that everything the player on busName sent to this process before
 // now has been handled: a call to it on the same connection is answered

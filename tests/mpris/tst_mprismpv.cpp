@@ -51,18 +51,6 @@ double mpvPosition()
     return reply.arguments().first().value<QDBusVariant>().variant().toLongLong() / 1e6;
 }
 
-// Only the bus tests/with-private-bus.sh made for this run: its socket sits
-// beside the run's own runtime folder.
-bool onPrivateBus()
-{
-    const QString address = qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS");
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!address.startsWith(QLatin1String("unix:path=")) || runtime.isEmpty())
-        return false;
-    const QFileInfo socket(address.mid(10).section(QLatin1Char(','), 0, 0));
-    return socket.absolutePath() == QFileInfo(runtime).absolutePath();
-}
-
 // Runs a process to its end, or stops it (by its own id) after timeoutMs.
 bool finish(QProcess &process, int timeoutMs, bool terminate = false)
 {

@@ -12,6 +12,7 @@
 #include "support/TestFiles.h"
 
 #include <QDBusConnectionInterface>
+#include <QDeadlineTimer>
 #include <QImage>
 #include <QStandardPaths>
 #include <QTcpSocket>
@@ -29,40 +30,11 @@ const QString kMusicPosted = QStringLiteral("com.apple.Music.playerInfo");
 const QString kPath = QStringLiteral("/org/mpris/MediaPlayer2");
 const QString kPlayer = QStringLiteral("org.mpris.MediaPlayer2.Player");
 
-// Only the bus tests/with-private-bus.sh made for this run.
-bool onPrivateBus()
-{
-    const QString address = qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS");
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    return address.startsWith(QLatin1String("unix:path=")) && !runtime.isEmpty()
-        && QFileInfo(address.mid(10).section(QLatin1Char(','), 0, 0)).absolutePath()
-               == QFileInfo(runtime).absolutePath();
-}
-
 bool tell(const QString &bus, const char *method)
 {
     const QDBusMessage reply = QDBusConnection::sessionBus().call(
         QDBusMessage::createMethodCall(bus, kPath, kPlayer, QString::fromLatin1(method)), QDBus::Block, 5000);
     return reply.type() == QDBusMessage::ReplyMessage;
-}
-
-QVariant playerProperty(const QString &bus, const char *name)
-{
-    QDBusMessage get = QDBusMessage::createMethodCall(bus, kPath, QStringLiteral("org.freedesktop.DBus.Properties"),
-                                                      QStringLiteral("Get"));
-    get << kPlayer << QString::fromLatin1(name);
-    const QDBusMessage reply = QDBusConnection::sessionBus().call(get, QDBus::Block, 5000);
-    return reply.arguments().value(0).value<QDBusVariant>().variant();
-}
-
-// The title the player itself announces.
-QString announcedTitle(const QString &bus)
-{
-    QVariantMap metadata;
-    const QVariant value = playerProperty(bus, "Metadata");
-    if (value.canConvert<QDBusArgument>())
-        value.value<QDBusArgument>() >> metadata;
-    return metadata.value(QStringLiteral("xesam:title")).toString();
 }
 
 // The tools' own Python, where mutagen is installed.
@@ -93,7 +65,6 @@ class TestMprisRealPlayers : public QObject
 
     QTemporaryDir m_dir;
     QByteArray m_front;
-    QString m_missing; // what is not installed, for the skip message
     std::vector<std::unique_ptr<QProcess>> m_processes;
 
     QString music(const QString &file) const { return m_dir.filePath(QStringLiteral("music/") + file); }
@@ -143,14 +114,12 @@ class TestMprisRealPlayers : public QObject
                                  .arg(music(QString()), m_dir.filePath(QStringLiteral("mpd.db")), kMpdAddress, kMpdPort);
         if (!TestFiles::writeBytes(config, text.toUtf8()) || !launch(QStringLiteral("mpd"), {"--no-daemon", "--stderr", config}))
             return QStringLiteral("mpd did not start");
-        QTcpSocket probe;
+        QTcpSocket probe; // refused at once while it starts: asked again until it listens
         for (QDeadlineTimer deadline(15000); probe.state() != QAbstractSocket::ConnectedState && !deadline.hasExpired();) {
             probe.connectToHost(kMpdAddress, kMpdPort.toUShort());
             if (!probe.waitForConnected(1000))
-                probe.abort(), QTest::qWait(100); // refused at once while it starts: try again shortly
+                probe.abort(), QTest::qWait(100);
         }
-        if (probe.state() != QAbstractSocket::ConnectedState)
-            return QStringLiteral("mpd does not listen");
         for (const QStringList &command : {QStringList{"update", "--wait"}, {"add", "one.flac"}, {"add", "two.flac"}, {"play"}}) {
             if (const QString failed = mpc(command); !failed.isEmpty())
                 return QStringLiteral("mpc %1 failed").arg(failed);
@@ -165,10 +134,9 @@ class TestMprisRealPlayers : public QObject
 
     QString startVlc()
     {
-        if (!launch(QStringLiteral("vlc"), {"--intf=dummy", "--control=dbus", "--aout=dummy", "--no-video", "--no-random",
-                                            "--no-loop", music(QStringLiteral("one.flac")), music(QStringLiteral("two.flac"))}))
-            return QStringLiteral("vlc did not start");
-        return QString();
+        const bool started = launch(QStringLiteral("vlc"), {"--intf=dummy", "--control=dbus", "--aout=dummy", "--no-video",
+                                                            music(QStringLiteral("one.flac")), music(QStringLiteral("two.flac"))});
+        return started ? QString() : QStringLiteral("vlc did not start");
     }
 
 private Q_SLOTS:
@@ -230,11 +198,21 @@ private Q_SLOTS:
         const QString failed = vlc ? startVlc() : startMpd();
         QVERIFY2(failed.isEmpty(), qPrintable(failed));
         QTRY_VERIFY_WITH_TIMEOUT(QDBusConnection::sessionBus().interface()->isServiceRegistered(bus).value(), 15000);
-        // Some players announce the file before its tags.
-        QTRY_COMPARE_WITH_TIMEOUT(playerProperty(bus, "PlaybackStatus").toString(), QStringLiteral("Playing"), 10000);
-        QTRY_COMPARE_WITH_TIMEOUT(announcedTitle(bus), QStringLiteral("First Light"), 10000);
 
-        // Coverlume itself follows the player as "Music", tags and length.
+        // A display on the bridge in this process: the track (some players
+        // name the file before its tags), its embedded front cover.
+        BridgedView d;
+        QStringList posted;
+        d.distributed.addObserver(this, QString(), [&posted](const Notification &n) { posted << n.name; });
+        const auto musicAnswer = [&d](Op op, int argument = 0) {
+            return d.bridge.execute(scriptText(QStringLiteral("Music"), op, argument));
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(musicAnswer(Op::Name).stringValue(), QStringLiteral("First Light"), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(musicAnswer(Op::Artwork, 1).data(), m_front, 5000);
+        QCOMPARE(d.bridge.standIn(QStringLiteral("Music")), bus);
+        QCOMPARE(d.bridge.players().size(), 1);
+
+        // Coverlume itself follows it as "Music": tags, length.
         QTemporaryDir runDir;
         const auto runCoverlume = [&runDir] {
             const QString state = runDir.filePath(QStringLiteral("state.json"));
@@ -242,24 +220,10 @@ private Q_SLOTS:
             return outcome.status == 0 ? TestFiles::readJsonObject(state) : QJsonObject();
         };
         QJsonObject state = runCoverlume();
-        QCOMPARE(state.value(QStringLiteral("currentPlayer")).toInt(), 12);
-        QCOMPARE(state.value(QStringLiteral("track")).toString(), QStringLiteral("First Light"));
-        QCOMPARE(state.value(QStringLiteral("artist")).toString(), QStringLiteral("The Sine Waves"));
-        QCOMPARE(state.value(QStringLiteral("album")).toString(), QStringLiteral("Test Tones"));
+        const QJsonObject shown{{"currentPlayer", 12}, {"track", "First Light"}, {"artist", "The Sine Waves"}, {"album", "Test Tones"}};
+        for (auto it = shown.begin(); it != shown.end(); ++it)
+            QCOMPARE(state.value(it.key()), it.value());
         QCOMPARE(state.value(QStringLiteral("progress")).toObject().value(QStringLiteral("maximum")).toInt(), 30);
-
-        // A display on the bridge in this process: the same track, its cover.
-        BridgedView d;
-        QStringList posted;
-        d.distributed.addObserver(this, QString(), [&posted](const Notification &n) { posted << n.name; });
-        const auto musicAnswer = [&d](Op op, int argument = 0) {
-            return d.bridge.execute(scriptText(QStringLiteral("Music"), op, argument));
-        };
-        QCOMPARE(d.bridge.standIn(QStringLiteral("Music")), bus);
-        QCOMPARE(d.bridge.players().size(), 1);
-        QTRY_COMPARE_WITH_TIMEOUT(musicAnswer(Op::Artwork, 1).data(), m_front, 5000);
-        d.runCycle();
-        QVERIFY2(d.layouts().constFirst().endsWith(QLatin1String(" First Light")), qPrintable(d.layouts().join(u',')));
 
         // A pause posts once and shows.
         QVERIFY(busBarrier(bus) && allSettled(&d.bridge));
@@ -275,9 +239,9 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(musicAnswer(Op::Status).stringValue(), QStringLiteral("kPSP"), 5000);
         QVERIFY(busBarrier(bus) && allSettled(&d.bridge));
 
-        // Next, the display running on meanwhile: the new track is laid out
-        // once, and the cycle that began there runs on.
-        // From early in a cycle, so that none ends on its own meanwhile.
+        // Next, the display running on meanwhile, from early in a cycle (so
+        // that none ends on its own): the new track is laid out once, and
+        // the cycle that began there runs on.
         d.stage->calls.clear();
         for (int frame = 0; d.layouts().isEmpty() && frame < 2 * FrameCycle().CYCLE; ++frame)
             d.frames(1);
