@@ -1,9 +1,10 @@
-// End to end against real players other than mpv, on the private bus,
-// playing tagged files the test makes with an embedded front cover: MPD
-// (null audio output, loopback port) through mpDris2, and VLC where it may
-// run (it refuses to run as root). Coverlume itself must follow the player
-// as "Music"; the bridge and a display on it must read the tags and the
-// cover, hear a pause, lay a next track out once, and see the player quit.
+// End to end against real players on the private bus, playing tagged files
+// the test makes with an embedded front cover: mpv with its MPRIS plugin
+// (which reads covers beside the files only), MPD (null audio output,
+// loopback port) through mpDris2, and VLC where it may run (it refuses to
+// run as root). Coverlume itself must follow the player as "Music"; the
+// bridge and a display on it must read the tags and the cover, hear a
+// pause, lay a next track out once, and see the player quit.
 #include "BridgedView.h"
 #include "FakeMprisPlayer.h"
 #include "core/FrameCycle.h"
@@ -132,6 +133,17 @@ class TestMprisRealPlayers : public QObject
         return QString();
     }
 
+    QString startMpv()
+    {
+        const QString plugin = QStringLiteral("/usr/lib/mpv-mpris/mpris.so");
+        if (!QFileInfo(plugin).isFile())
+            return QStringLiteral("mpv-mpris is not installed");
+        QFile::copy(m_dir.filePath(QStringLiteral("front.png")), music(QStringLiteral("cover.png")));
+        const bool started = launch(QStringLiteral("mpv"), {"--no-config", "--script=" + plugin, "--ao=null", "--vo=null", "--idle=no",
+                                                            music(QStringLiteral("one.flac")), music(QStringLiteral("two.flac"))});
+        return started ? QString() : QStringLiteral("mpv did not start");
+    }
+
     QString startVlc()
     {
         const bool started = launch(QStringLiteral("vlc"), {"--intf=dummy", "--control=dbus", "--aout=dummy", "--no-video",
@@ -164,6 +176,7 @@ private Q_SLOTS:
 
     void cleanup()
     {
+        QFile::remove(music(QStringLiteral("cover.png")));
         // Last started, first stopped: mpDris2 before its MPD.
         while (!m_processes.empty()) {
             QProcess &process = *m_processes.back();
@@ -178,24 +191,25 @@ private Q_SLOTS:
 
     void followsARealPlayer_data()
     {
-        QTest::addColumn<QString>("bus");
+        QTest::addColumn<QStringList>("tools");
         QTest::addColumn<bool>("onlyFrontCovers"); // a picture of another kind gives no cover
-        QTest::newRow("MPD through mpDris2") << QStringLiteral("org.mpris.MediaPlayer2.mpd") << true;
-        QTest::newRow("VLC") << QStringLiteral("org.mpris.MediaPlayer2.vlc") << false;
+        QTest::newRow("mpv") << QStringList{"mpv"} << false;
+        QTest::newRow("MPD through mpDris2") << QStringList{"mpd", "mpc", "mpDris2"} << true;
+        QTest::newRow("VLC") << QStringList{"vlc"} << false;
     }
     void followsARealPlayer()
     {
-        QFETCH(QString, bus);
+        QFETCH(QStringList, tools);
         QFETCH(bool, onlyFrontCovers);
-        const bool vlc = bus.endsWith(QLatin1String(".vlc"));
-        if (vlc && geteuid() == 0)
+        const QString player = tools.constFirst();
+        if (player == u"vlc" && geteuid() == 0)
             QSKIP("VLC refuses to run as root: run this test as an ordinary user to include VLC");
-        const QStringList tools = vlc ? QStringList{"vlc"} : QStringList{"mpd", "mpc", "mpDris2"};
         for (const QString &tool : tools) {
             if (QStandardPaths::findExecutable(tool).isEmpty())
                 QSKIP(qPrintable(tool + QStringLiteral(" is not installed")));
         }
-        const QString failed = vlc ? startVlc() : startMpd();
+        const QString bus = QStringLiteral("org.mpris.MediaPlayer2.") + player;
+        const QString failed = player == u"mpv" ? startMpv() : player == u"mpd" ? startMpd() : startVlc();
         QVERIFY2(failed.isEmpty(), qPrintable(failed));
         QTRY_VERIFY_WITH_TIMEOUT(QDBusConnection::sessionBus().interface()->isServiceRegistered(bus).value(), 15000);
 
