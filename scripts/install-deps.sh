@@ -8,6 +8,7 @@ packages=(
   libgl-dev libxkbcommon-dev
   dbus dbus-x11 xvfb xauth
   mpv mpv-mpris playerctl sox libsox-fmt-all
+  mpd mpc mpdris2 python3-mutagen
   fonts-liberation fonts-dejavu-core
   libxcb-screensaver0-dev
 )
@@ -18,6 +19,12 @@ done
 if [ "${#missing[@]}" -gt 0 ]; then
   echo "installing: ${missing[*]}"
   export DEBIAN_FRONTEND=noninteractive
+  # MPD's package would start a system-wide MPD; the tests run their own.
+  if [ ! -e /usr/sbin/policy-rc.d ]; then
+    printf '#!/bin/sh\nexit 101\n' > /usr/sbin/policy-rc.d
+    chmod 755 /usr/sbin/policy-rc.d
+    trap 'rm -f /usr/sbin/policy-rc.d' EXIT
+  fi
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi

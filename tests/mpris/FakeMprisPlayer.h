@@ -5,6 +5,7 @@
 #include <QDBusVariant>
 #include <QDBusPendingCallWatcher>
 #include <QDBusVirtualObject>
+#include <QFileInfo>
 #include <QMutex>
 #include <QSignalSpy>
 #include <QStringList>
@@ -12,6 +13,17 @@
 #include <QVariantMap>
 
 #include "players/mpris/MprisPlayer.h"
+
+// Only the bus tests/with-private-bus.sh made for this run: its socket sits
+// beside the run's own runtime folder. Tests that start real players check it.
+inline bool onPrivateBus()
+{
+    const QString address = qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS");
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    return address.startsWith(QLatin1String("unix:path=")) && !runtime.isEmpty()
+        && QFileInfo(address.mid(10).section(QLatin1Char(','), 0, 0)).absolutePath()
+               == QFileInfo(runtime).absolutePath();
+}
 
 // Proves that everything the player on busName sent to this process before
 // now has been handled: a call to it on the same connection is answered
@@ -42,7 +54,10 @@ inline bool allSettled(QObject *bridge)
 // An MPRIS player of the tests' own on the private bus. It answers from a
 // worker thread, so that a caller blocking the main thread still gets its
 // answer. Properties are set from the test; setProperties() also sends
-// PropertiesChanged. hang() stops it from answering at all. Thread-safe.
+// PropertiesChanged. hang() stops it from answering at all. addName()
+// gives it a second bus name on a connection of its own that answers but
+// never signals, as players do that own a name and its instance form.
+// Thread-safe.
 class FakeMprisPlayer final : public QDBusVirtualObject
 {
 public:
@@ -72,8 +87,21 @@ public:
     // busBarrier() and allSettled(): what this player sent has had its effect.
     bool drained(QObject *bridge) const { return busBarrier(m_busName) && allSettled(bridge); }
 
+    void addName(const QString &suffix)
+    {
+        const QString name = QStringLiteral("org.mpris.MediaPlayer2.") + suffix;
+        m_second = QDBusConnection::connectToBus(qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS"),
+                                                 QStringLiteral("fake-") + suffix);
+        m_second.registerVirtualObject(QLatin1String(path), this, QDBusConnection::SingleNode);
+        m_second.registerService(name);
+    }
+
     void vanish()
     {
+        if (m_second.isConnected()) {
+            QDBusConnection::disconnectFromBus(m_second.name());
+            m_second = QDBusConnection(QString());
+        }
         if (!m_connection.isConnected())
             return;
         m_connection.unregisterObject(QLatin1String(path));
@@ -184,6 +212,7 @@ public:
 private:
     QString m_busName;
     QDBusConnection m_connection;
+    QDBusConnection m_second{QString()};
     mutable QMutex m_mutex;
     QVariantMap m_root;
     QVariantMap m_player;

@@ -12,6 +12,7 @@
 #include "players/mpris/ArtFetcher.h"
 #include "players/mpris/MprisBridge.h"
 
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
@@ -56,6 +57,29 @@ std::unique_ptr<NetworkStandIn> webServer(const QString &address, const QHash<QB
                                               : NetworkStandIn::status(404);
     });
     return server->listen(address, 45071) ? std::move(server) : nullptr;
+}
+
+// The listing's rows split into their columns; fails the test when a column
+// does not start at the same place on every line.
+QList<QStringList> listingRows(const QString &listing)
+{
+    static const QRegularExpression gap(QStringLiteral("(?<=\\S)\\s{3,}(?=\\S)"));
+    QList<QStringList> rows;
+    QList<qsizetype> starts;
+    for (const QString &line : listing.split(u'\n', Qt::SkipEmptyParts)) {
+        QList<qsizetype> lineStarts{0};
+        for (auto it = gap.globalMatch(line); it.hasNext();)
+            lineStarts << it.next().capturedEnd();
+        if (starts.isEmpty())
+            starts = lineStarts;
+        if (lineStarts != starts)
+            return {{QStringLiteral("misaligned: ") + line}};
+        QStringList columns;
+        for (qsizetype c = 0; c < lineStarts.size(); ++c)
+            columns << line.mid(lineStarts[c], c + 1 < lineStarts.size() ? lineStarts[c + 1] - lineStarts[c] : -1).trimmed();
+        rows << columns;
+    }
+    return rows;
 }
 
 MprisPlayer *playerOn(QObject *bridge, const QString &busName)
@@ -213,10 +237,11 @@ private Q_SLOTS:
 
         QCOMPARE(run(*bridge, "Swinsian", Op::Status), QStringLiteral("kPSP"));
         QVERIFY(bridge->standIn(QStringLiteral("Music")).isEmpty());
-        const QString listing = MprisBridge::listing(bridge->players());
-        for (const QString &line : {kP + "chromium.instance575\tChromium\tignored", kP + "vlc\tVLC media player\tas Swinsian",
-                                    kP + "playerctld\tplayerctld\tskipped"})
-            QVERIFY2(listing.contains(line), qPrintable(listing));
+        const QList<QStringList> expected{
+            {kP + "chromium.instance575", "Chromium", "playing", "-", "ignored by ignoredPlayers"},
+            {kP + "playerctld", "playerctld", "playing", "-", "skipped: mirrors other players"},
+            {kP + "vlc", "VLC media player", "playing", "as Swinsian", "followed: playing"}};
+        QCOMPARE(listingRows(MprisBridge::listing(bridge->players())), expected);
 
         // Ratings in each player's own scale, from MPRIS's 0-1 or the 0-5
         // some players send; exactly 1 is a full MPRIS rating.
@@ -364,6 +389,78 @@ private Q_SLOTS:
         p.setProperties({{QStringLiteral("Metadata"), metadata(QStringLiteral("S2"))}});
         QVERIFY(p.drained(bridge.get()));
         QVERIFY(position() < 5);
+    }
+    void namesOfOneProcessAreOnePlayer()
+    {
+        // One player answering on two names, signalling on one, beside another.
+        FakeMprisPlayer vlc(QStringLiteral("vlc.instance4242"), QStringLiteral("VLC media player"),
+                            playing(metadata(QStringLiteral("V1"))));
+        vlc.addName(QStringLiteral("vlc"));
+        FakeMprisPlayer mpd(QStringLiteral("mpd"), QStringLiteral("Music Player Daemon"),
+                            playing(metadata(QStringLiteral("M1")), QStringLiteral("Paused")));
+        auto bridge = makeBridge();
+        const auto rows = [&bridge] { return listingRows(MprisBridge::listing(bridge->players())); };
+        QCOMPARE(rows(), (QList<QStringList>{
+            {kP + "mpd", "Music Player Daemon", "paused", "as Music", "not followed: another player is playing"},
+            {kP + "vlc", "VLC media player", "playing", "as Music", "followed: playing (also " + kP + "vlc.instance4242)"}}));
+
+        // A signal on one name makes that name the one followed, quietly.
+        vlc.setProperties({{QStringLiteral("Rate"), 1.0}});
+        mpd.setProperties(status("Stopped")); // something to choose again for
+        QVERIFY(vlc.drained(bridge.get()) && mpd.drained(bridge.get()));
+        QCOMPARE(bridge->standIn(QStringLiteral("Music")), kP + "vlc.instance4242");
+        QVERIFY2(m_posted.isEmpty(), qPrintable(m_posted.join(u',')));
+
+        // It pauses, told on one name only: that name is followed, told once.
+        vlc.setProperties(status("Paused"));
+        QVERIFY(vlc.drained(bridge.get()));
+        QCOMPARE(bridge->standIn(QStringLiteral("Music")), kP + "vlc.instance4242");
+        QCOMPARE(run(*bridge, "Music", Op::Status), QStringLiteral("kPSp"));
+        QCOMPARE(m_posted.size(), 1);
+        QCOMPARE(rows().value(1), (QStringList{kP + "vlc.instance4242", "VLC media player", "paused", "as Music",
+                                               "followed: played last (also " + kP + "vlc)"}));
+        QCOMPARE(rows().value(0).value(4), QStringLiteral("not followed: another player played last"));
+
+        // It quits, both names at once: the other player is followed.
+        vlc.vanish();
+        QTRY_COMPARE_WITH_TIMEOUT(bridge->standIn(QStringLiteral("Music")), kP + "mpd", 2000);
+        QCOMPARE(rows().size(), 1);
+    }
+
+    void aLengthCorrectedSilentlyIsReadAgain_data()
+    {
+        QTest::addColumn<QString>("trigger");
+        QTest::newRow("ten seconds on") << "poll";
+        QTest::newRow("a seek") << "seek";
+        QTest::newRow("the position past the length") << "past";
+    }
+    void aLengthCorrectedSilentlyIsReadAgain()
+    {
+        QFETCH(QString, trigger);
+        FakeMprisPlayer p(QStringLiteral("guess"), QStringLiteral("Guess"),
+                          playing(metadata(QStringLiteral("G"), {}, {}, QVariant::fromValue<qlonglong>(57'200'000))));
+        auto bridge = makeBridge();
+        MprisPlayer *player = playerOn(bridge.get(), kP + "guess");
+        QCOMPARE(number(*bridge, "Music", Op::Duration), 57);
+        p.setQuietly(QStringLiteral("Metadata"), metadata(QStringLiteral("G"), {}, {}, QVariant::fromValue<qlonglong>(50'000'000)));
+        // Polled within ten seconds of the last reading: not read yet.
+        player->poll();
+        QVERIFY(p.drained(bridge.get()));
+        QCOMPARE(number(*bridge, "Music", Op::Duration), 57);
+
+        if (trigger == u"poll") {
+            MprisPlayer::skipTimeForTesting(MprisPlayer::metadataPollMs);
+            player->poll();
+        } else if (trigger == u"seek") {
+            p.seeked(20'000'000);
+        } else {
+            p.setQuietly(QStringLiteral("Position"), QVariant::fromValue<qlonglong>(58'000'000));
+            player->pollPosition();
+        }
+        QVERIFY(p.drained(bridge.get()));
+        QVERIFY(p.drained(bridge.get())); // the read the trigger started
+        QCOMPARE(number(*bridge, "Music", Op::Duration), 50);
+        QVERIFY2(m_posted.isEmpty(), "a new length is not a new track");
     }
 };
 

@@ -70,7 +70,7 @@ MprisBridge::MprisBridge(DefaultsStore &defaults, NotificationCenter *center,
     connect(&m_poll, &QTimer::timeout, this, [this] {
         for (MprisPlayer *player : std::as_const(m_players)) {
             if (player->state() == PlayState::Playing)
-                player->pollPosition();
+                player->poll();
         }
     });
     start();
@@ -113,10 +113,23 @@ QString MprisBridge::ownerOf(const QString &busName) const
     return owner.isValid() ? owner.value() : QString();
 }
 
+quint32 MprisBridge::processOf(const QString &owner) const
+{
+    if (owner.isEmpty())
+        return 0;
+    QDBusMessage message = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("GetConnectionUnixProcessID"));
+    message << owner;
+    const QDBusReply<quint32> process = m_connection.call(message, QDBus::Block, listTimeoutMs);
+    return process.isValid() ? process.value() : 0;
+}
+
 void MprisBridge::addPlayer(const QString &busName, const QString &owner, bool wait)
 {
     if (m_players.contains(busName) || m_players.size() >= 256)
         return;
+    m_processes.insert(busName, processOf(owner));
     auto *player = new MprisPlayer(m_connection, busName, owner, m_network.get(),
                                    [this](const QString &url) { return artCandidates(url); }, this);
     m_players.insert(busName, player);
@@ -130,6 +143,7 @@ void MprisBridge::addPlayer(const QString &busName, const QString &owner, bool w
 void MprisBridge::removePlayer(const QString &busName)
 {
     MprisPlayer *player = m_players.take(busName);
+    m_processes.remove(busName);
     if (!player)
         return;
     player->disconnect(this);
@@ -166,6 +180,60 @@ QStringList MprisBridge::artCandidates(const QString &artUrl) const
     return candidates;
 }
 
+bool MprisBridge::sameProcessPlayer(const MprisPlayer *a, const MprisPlayer *b) const
+{
+    const quint32 processA = m_processes.value(a->busName());
+    const quint32 processB = m_processes.value(b->busName());
+    const bool sameIdentity = !a->identity().isEmpty() && a->identity() == b->identity();
+    const QString suffixA = PlayerMapping::suffixOf(a->busName());
+    const QString suffixB = PlayerMapping::suffixOf(b->busName());
+    // "vlc" and "vlc.instance42"; two instance forms are two players.
+    const bool instanceForm = PlayerMapping::matches(suffixA, b->busName(), QString())
+        || PlayerMapping::matches(suffixB, a->busName(), QString());
+    if (processA && processB)
+        return processA == processB && (sameIdentity || instanceForm);
+    return sameIdentity && instanceForm;
+}
+
+QList<QList<MprisPlayer *>> MprisBridge::groups() const
+{
+    QStringList buses = m_players.keys();
+    std::sort(buses.begin(), buses.end());
+    QList<QList<MprisPlayer *>> groups;
+    for (const QString &bus : std::as_const(buses)) {
+        MprisPlayer *player = m_players.value(bus);
+        auto same = std::find_if(groups.begin(), groups.end(), [&](const QList<MprisPlayer *> &group) {
+            return sameProcessPlayer(group.constFirst(), player);
+        });
+        if (same == groups.end())
+            groups.append({player});
+        else
+            same->append(player);
+    }
+    return groups;
+}
+
+MprisPlayer *MprisBridge::lead(const QList<MprisPlayer *> &group) const
+{
+    // A player may answer on every name but signal on one only: the names
+    // it has signalled on are the ones to follow. Of those, the one
+    // followed stays; else the first running, else the first.
+    QList<MprisPlayer *> signalling;
+    for (MprisPlayer *p : group) {
+        if (p->signalsSeen() > 0)
+            signalling << p;
+    }
+    const QList<MprisPlayer *> &from = signalling.isEmpty() ? group : signalling;
+    for (MprisPlayer *p : from) {
+        for (const QString &bus : m_chosen) {
+            if (bus == p->busName())
+                return p;
+        }
+    }
+    const auto running = std::find_if(from.begin(), from.end(), [](const MprisPlayer *p) { return p->isRunning(); });
+    return running != from.end() ? *running : from.constFirst();
+}
+
 MprisPlayer *MprisBridge::pick(const QList<MprisPlayer *> &candidates, const QString &current) const
 {
     MprisPlayer *followed = nullptr;
@@ -198,11 +266,9 @@ void MprisBridge::choose(bool announce)
     const PlayerMapping mapping(m_defaults.object(QStringLiteral("playerMapping")),
                                 m_defaults.object(QStringLiteral("ignoredPlayers")));
     QMap<QString, QList<MprisPlayer *>> byName;
-    QStringList buses = m_players.keys();
-    std::sort(buses.begin(), buses.end());
-    for (const QString &bus : std::as_const(buses)) {
-        MprisPlayer *player = m_players.value(bus);
-        const QString name = mapping.nameFor(bus, player->identity());
+    for (const QList<MprisPlayer *> &group : groups()) {
+        MprisPlayer *player = lead(group);
+        const QString name = mapping.nameFor(player->busName(), player->identity());
         if (!name.isEmpty() && player->isRunning())
             byName[name] << player;
     }
@@ -217,6 +283,11 @@ void MprisBridge::choose(bool announce)
         names.insert(it.key());
     for (const QString &name : std::as_const(names)) {
         if (previous.value(name) == chosen.value(name))
+            continue;
+        // Another name of the same player, showing the same: nothing to tell.
+        const MprisPlayer *before = m_players.value(previous.value(name));
+        const MprisPlayer *after = m_players.value(chosen.value(name));
+        if (before && after && sameProcessPlayer(before, after) && m_posted.value(name) == signatureOf(*after))
             continue;
         qCInfo(lcPlayers, "%s is now played by %s", qUtf8Printable(name),
                chosen.value(name).isEmpty() ? "nothing" : qUtf8Printable(chosen.value(name)));
@@ -267,35 +338,62 @@ QList<MprisBridge::PlayerInfo> MprisBridge::players() const
     const PlayerMapping mapping(m_defaults.object(QStringLiteral("playerMapping")),
                                 m_defaults.object(QStringLiteral("ignoredPlayers")));
     QList<PlayerInfo> infos;
-    for (const MprisPlayer *player : std::as_const(m_players)) {
+    for (const QList<MprisPlayer *> &group : groups()) {
+        const MprisPlayer *player = lead(group);
         PlayerInfo info;
         info.busName = player->busName();
         info.identity = player->identity();
         info.standsFor = mapping.nameFor(info.busName, info.identity);
         info.ignored = mapping.isIgnored(info.busName, info.identity);
-        info.followed = m_chosen.value(info.standsFor) == info.busName;
+        info.followed = !info.standsFor.isEmpty() && m_chosen.value(info.standsFor) == info.busName;
         info.signalsSeen = player->signalsSeen();
+        info.state = player->state();
+        for (const MprisPlayer *other : group) {
+            if (other != player)
+                info.otherNames << other->busName();
+        }
+        const MprisPlayer *followed = standInPlayer(info.standsFor);
+        if (info.ignored)
+            info.reason = QStringLiteral("ignored by ignoredPlayers");
+        else if (info.standsFor.isEmpty())
+            info.reason = QStringLiteral("skipped: mirrors other players");
+        else if (info.followed)
+            info.reason = info.state == PlayState::Playing ? QStringLiteral("followed: playing")
+                                                           : QStringLiteral("followed: played last");
+        else if (!player->isRunning())
+            info.reason = QStringLiteral("not followed: stopped, no track");
+        else if (followed && followed->state() == PlayState::Playing)
+            info.reason = QStringLiteral("not followed: another player is playing");
+        else
+            info.reason = QStringLiteral("not followed: another player played last");
         infos << info;
     }
-    std::sort(infos.begin(), infos.end(),
-              [](const PlayerInfo &a, const PlayerInfo &b) { return a.busName < b.busName; });
     return infos;
 }
 
 QString MprisBridge::listing(const QList<PlayerInfo> &players)
 {
-    QString text;
+    QList<QStringList> rows;
     for (const PlayerInfo &info : players) {
-        QString role;
-        if (info.ignored)
-            role = QStringLiteral("ignored");
-        else if (info.standsFor.isEmpty())
-            role = QStringLiteral("skipped (mirrors other players)");
-        else
-            role = QStringLiteral("as %1%2").arg(info.standsFor,
-                                                 info.followed ? QString() : QStringLiteral(" (not followed)"));
-        const QString identity = info.identity.isEmpty() ? QStringLiteral("-") : info.identity;
-        text += QStringLiteral("%1\t%2\t%3\n").arg(info.busName, identity, role);
+        QString reason = info.reason;
+        if (!info.otherNames.isEmpty())
+            reason += QStringLiteral(" (also %1)").arg(info.otherNames.join(QStringLiteral(", ")));
+        rows.append({info.busName, info.identity.isEmpty() ? QStringLiteral("-") : info.identity,
+                     PlayStates::word(info.state),
+                     info.standsFor.isEmpty() ? QStringLiteral("-") : QStringLiteral("as ") + info.standsFor, reason});
+    }
+    QList<qsizetype> widths;
+    for (const QStringList &row : std::as_const(rows)) {
+        widths.resize(row.size());
+        for (qsizetype c = 0; c < row.size(); ++c)
+            widths[c] = std::max(widths[c], row[c].size());
+    }
+    QString text;
+    for (const QStringList &row : std::as_const(rows)) {
+        QString line;
+        for (qsizetype c = 0; c + 1 < row.size(); ++c)
+            line += row[c].leftJustified(widths[c] + 3);
+        text += line + row.constLast() + QLatin1Char('\n');
     }
     return text;
 }

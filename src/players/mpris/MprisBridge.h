@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/ScriptService.h"
+#include "players/PlayState.h"
 #include "players/ScriptVocabulary.h"
 
 #include <QDBusConnection>
@@ -20,7 +21,10 @@ class QNetworkAccessManager;
 // Each catalogue name is played by at most one MPRIS player, its stand-in
 // (PlayerMapping decides who may stand for which name; when several may,
 // the one followed stays until it stops while another plays, else the
-// playing one, else the one that played last). Scripts are answered from
+// playing one, else the one that played last). Bus names that belong to
+// one player are one player: names of one process with one Identity (or,
+// where the process is unknown, a name and its instance form, "vlc" and
+// "vlc.instance42"); of those, the name the player signals on is followed. Scripts are answered from
 // the players' caches only, never by a bus call, so execute() costs a table
 // look-up. The caches are filled once, with bounded waits, when the bridge
 // is built; the players' signals and asynchronous polls keep them current
@@ -50,6 +54,9 @@ public:
         bool ignored = false;
         bool followed = false;
         int signalsSeen = 0; // PropertiesChanged signals received from it
+        PlayState state = PlayState::Stopped;
+        QString reason;         // why it is followed or not, in words
+        QStringList otherNames; // further bus names of the same player
     };
 
     // On the session bus, if one can be reached.
@@ -63,12 +70,13 @@ public:
     bool compile(const QString &source) override;
     ScriptResult execute(const QString &source, QString *error = nullptr) override;
 
-    // Every MPRIS player seen, sorted by bus name.
+    // Every MPRIS player seen, one entry for the names of one player,
+    // sorted by bus name.
     QList<PlayerInfo> players() const;
     // The bus name standing for a catalogue name; empty for none.
     QString standIn(const QString &name) const;
-    // One line per player: bus name, Identity, the name it stands for or
-    // "ignored".
+    // One line per player in aligned columns: bus name, Identity, play
+    // state, the name it stands for, and why it is or is not followed.
     static QString listing(const QList<PlayerInfo> &players);
 
     // The notification posted for a catalogue name; empty for none.
@@ -78,6 +86,12 @@ private:
     void start();
     void addPlayer(const QString &busName, const QString &owner, bool wait);
     QString ownerOf(const QString &busName) const;
+    quint32 processOf(const QString &owner) const;
+    bool sameProcessPlayer(const MprisPlayer *a, const MprisPlayer *b) const;
+    // The players, the names of one player grouped, in bus-name order.
+    QList<QList<MprisPlayer *>> groups() const;
+    // The one name of a group that is followed.
+    MprisPlayer *lead(const QList<MprisPlayer *> &group) const;
     void removePlayer(const QString &busName);
     // Picks the stand-ins again; announce: post for each name whose
     // stand-in changed (at start-up nothing is posted).
@@ -100,6 +114,7 @@ private:
     QDBusConnection m_connection;
     std::unique_ptr<QNetworkAccessManager> m_network;
     QHash<QString, MprisPlayer *> m_players;   // by bus name; children of this
+    QHash<QString, quint32> m_processes;       // bus name -> process id; 0 unknown
     QHash<QString, QString> m_chosen;          // catalogue name -> bus name
     QHash<QString, QString> m_posted;          // catalogue name -> what the last post showed
     QTimer m_poll;

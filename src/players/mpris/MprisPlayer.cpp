@@ -8,6 +8,7 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QDBusVariant>
+#include <algorithm>
 #include <atomic>
 #include <limits>
 #include <time.h>
@@ -84,19 +85,34 @@ MprisPlayer::MprisPlayer(const QDBusConnection &connection, const QString &busNa
 }
 
 namespace {
-std::atomic<qint64> skippedNs{0};
-}
 
-qint64 MprisPlayer::monotonicNs()
+std::atomic<qint64> skippedNs{0};
+std::atomic<qint64> frozenNs{-1};
+constexpr qint64 kNsPerMs = 1'000'000;
+
+qint64 clockNs()
 {
     timespec ts{};
     clock_gettime(CLOCK_MONOTONIC, &ts);
-    return qint64(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec + skippedNs.load(std::memory_order_relaxed);
+    return qint64(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
+}
+
+} // namespace
+
+qint64 MprisPlayer::monotonicNs()
+{
+    const qint64 frozen = frozenNs.load(std::memory_order_relaxed);
+    return (frozen >= 0 ? frozen : clockNs()) + skippedNs.load(std::memory_order_relaxed);
 }
 
 void MprisPlayer::skipTimeForTesting(qint64 ms)
 {
-    skippedNs.fetch_add(ms * 1'000'000, std::memory_order_relaxed);
+    skippedNs.fetch_add(ms * kNsPerMs, std::memory_order_relaxed);
+}
+
+void MprisPlayer::freezeTimeForTesting(bool frozen)
+{
+    frozenNs.store(frozen ? clockNs() : -1, std::memory_order_relaxed);
 }
 
 qint64 MprisPlayer::positionUs() const
@@ -129,6 +145,7 @@ void MprisPlayer::load()
     // A first reading needs no settling: it is what the display starts with.
     m_settle.stop();
     m_settleStartNs = -1;
+    m_settledState = m_state;
 }
 
 void MprisPlayer::loadAsync()
@@ -160,9 +177,12 @@ void MprisPlayer::getProperty(const QString &interface, const QString &name)
     message << interface << name;
     auto *watcher = new QDBusPendingCallWatcher(m_connection.asyncCall(message, callTimeoutMs), this);
     const bool isPosition = interface == kPlayerInterface && name == u"Position";
+    const bool isMetadata = interface == kPlayerInterface && name == u"Metadata";
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
-            [this, watcher, interface, name, isPosition, seeks = m_seeks] {
+            [this, watcher, interface, name, isPosition, isMetadata, seeks = m_seeks] {
         watcher->deleteLater();
+        if (isMetadata)
+            m_metadataOut = false;
         if (isPosition) {
             m_pollOut = false;
             if (seeks != m_seeks)
@@ -185,6 +205,22 @@ void MprisPlayer::pollPosition()
         return;
     m_pollOut = true;
     getProperty(kPlayerInterface, QStringLiteral("Position"));
+}
+
+void MprisPlayer::pollMetadata()
+{
+    if (m_metadataOut)
+        return;
+    m_metadataOut = true;
+    m_metadataReadNs = monotonicNs();
+    getProperty(kPlayerInterface, QStringLiteral("Metadata"));
+}
+
+void MprisPlayer::poll()
+{
+    pollPosition();
+    if (m_metadataReadNs < 0 || monotonicNs() - m_metadataReadNs >= metadataPollMs * kNsPerMs)
+        pollMetadata();
 }
 
 void MprisPlayer::call(const QString &method)
@@ -217,6 +253,8 @@ void MprisPlayer::onSeeked(qlonglong positionUs)
 {
     ++m_seeks;
     m_clock.jumpTo(positionUs, monotonicNs());
+    // Players that guess a length at first correct it by now, often silently.
+    pollMetadata();
 }
 
 void MprisPlayer::applyRoot(const QVariantMap &properties)
@@ -234,15 +272,24 @@ void MprisPlayer::applyPlayer(const QVariantMap &properties)
         const double rate = properties.value(QStringLiteral("Rate")).toDouble(&ok);
         m_clock.setRate(ok ? rate : 1.0, now);
     }
-    if (properties.contains(QStringLiteral("Metadata")))
+    if (properties.contains(QStringLiteral("Metadata"))) {
+        m_metadataReadNs = now;
         applyMetadata(mapOf(properties.value(QStringLiteral("Metadata"))));
+    }
     if (properties.contains(QStringLiteral("PlaybackStatus"))) {
         const QVariant status = properties.value(QStringLiteral("PlaybackStatus"));
         applyStatus(status.typeId() == QMetaType::QString ? status.toString() : QString());
     }
     if (properties.contains(QStringLiteral("Position"))) {
-        if (const auto position = microseconds(properties.value(QStringLiteral("Position"))))
+        if (const auto position = microseconds(properties.value(QStringLiteral("Position")))) {
             m_clock.reading(*position, now);
+            // Past the end of the track: the length it gave may be wrong.
+            const qint64 length = m_track.lengthUs;
+            if (length > 0 && *position > length && m_lengthPassedUs != length) {
+                m_lengthPassedUs = length;
+                pollMetadata();
+            }
+        }
     }
 }
 
@@ -257,11 +304,12 @@ void MprisPlayer::applyStatus(const QString &status)
         m_lastPlayingNs = monotonicNs();
     if (state == m_state)
         return;
+    const bool leftPlaying = m_state == PlayState::Playing;
     m_state = state;
     m_clock.setPlaying(state == PlayState::Playing, monotonicNs());
     if (state == PlayState::Playing)
         pollPosition();
-    changed();
+    changed(leftPlaying);
 }
 
 void MprisPlayer::applyMetadata(const QVariantMap &metadata)
@@ -274,6 +322,7 @@ void MprisPlayer::applyMetadata(const QVariantMap &metadata)
     m_track = track;
     m_clock.setLength(track.lengthUs);
     if (newTrack) {
+        m_lengthPassedUs = -1;
         m_clock.jumpTo(0, monotonicNs());
         pollPosition();
     }
@@ -297,34 +346,47 @@ void MprisPlayer::fetchArt()
     m_art.fetch(candidates, [this](const QByteArray &bytes, const QString &address) {
         m_artBytes = bytes;
         m_artAddress = address;
-        // The settling waited for this art: it may end now.
-        if (m_waitingForArt)
-            settleTick();
+        // A settling waiting for this art may end now.
+        settleTick();
     });
 }
 
-void MprisPlayer::changed()
+void MprisPlayer::changed(bool leftPlaying)
 {
     const qint64 now = monotonicNs();
-    if (m_settleStartNs < 0)
+    if (m_settleStartNs < 0) {
         m_settleStartNs = now;
-    const qint64 spentMs = (now - m_settleStartNs) / 1'000'000;
-    m_settle.start(int(std::clamp<qint64>(std::min<qint64>(settleMs, maxSettleMs - spentMs), 0, settleMs)));
+        m_holdUntilNs = -1;
+    }
+    m_lastChangeNs = now;
+    // The hold may outlast the usual limit, but only by itself: a player
+    // that keeps flipping is still reported.
+    if (leftPlaying)
+        m_holdUntilNs = std::min(now, m_settleStartNs + maxSettleMs * kNsPerMs) + flipHoldMs * kNsPerMs;
+    settleTick();
+}
+
+qint64 MprisPlayer::settleDueNs() const
+{
+    const qint64 limit = m_settleStartNs + maxSettleMs * kNsPerMs;
+    // Quiet for settleMs, or the new art read, within the limit; then the
+    // end of a hold for a flip.
+    const qint64 quiet = m_art.isBusy() ? limit : std::min(limit, m_lastChangeNs + settleMs * kNsPerMs);
+    return std::max(quiet, m_holdUntilNs);
 }
 
 void MprisPlayer::settleTick()
 {
     if (m_settleStartNs < 0)
         return;
-    const qint64 spentMs = (monotonicNs() - m_settleStartNs) / 1'000'000;
-    if (m_art.isBusy() && spentMs < maxSettleMs) {
-        // Wait for the art, but not past the limit (finishing art ends it sooner).
-        m_waitingForArt = true;
-        m_settle.start(int(maxSettleMs - spentMs));
+    const qint64 waitNs = settleDueNs() - monotonicNs();
+    if (waitNs > 0) {
+        m_settle.start(int((waitNs + kNsPerMs - 1) / kNsPerMs));
         return;
     }
-    m_waitingForArt = false;
     m_settle.stop();
     m_settleStartNs = -1;
+    m_holdUntilNs = -1;
+    m_settledState = m_state;
     Q_EMIT settled();
 }

@@ -18,8 +18,14 @@ class QDBusPendingCallWatcher;
 // (PropertiesChanged, Seeked) and by asynchronous position polls; reads
 // never go to the bus. A burst of signals settles (settleMs, or until the
 // new art is read, at most maxSettleMs) before settled() tells the owner
-// that the state or track really changed. Every call to the player is
-// asynchronous with callTimeoutMs except load(). Main thread only.
+// that the state or track really changed; until then state() answers the
+// state of the last settling. A player that leaves Playing is given
+// flipHoldMs to come back (some stop for a moment between two tracks), so
+// such a flip never shows. Metadata is read again now and then while
+// playing (metadataPollMs, after a seek, and when the position passes the
+// known length), since some players correct a length without a signal.
+// Every call to the player is asynchronous with callTimeoutMs except
+// load(). Main thread only.
 class MprisPlayer : public QObject
 {
     Q_OBJECT
@@ -27,6 +33,8 @@ public:
     static constexpr int callTimeoutMs = 250;
     static constexpr int settleMs = 100;
     static constexpr int maxSettleMs = 300;
+    static constexpr int flipHoldMs = 250;
+    static constexpr int metadataPollMs = 10'000;
 
     // How an art address becomes the list of addresses to try (Spotify's
     // announced address has answered 404; its image host is the fallback).
@@ -43,14 +51,17 @@ public:
     void loadAsync();
     // Asks for the position, unless a request is still out.
     void pollPosition();
+    // The poll while playing: the position, and the metadata when it is due.
+    void poll();
 
     const QString &busName() const { return m_busName; }
     const QString &identity() const { return m_identity; }
-    PlayState state() const { return m_state; }
+    // As of the last settling: a change still settling is not answered yet.
+    PlayState state() const { return isSettling() ? m_settledState : m_state; }
     const MprisTrack &track() const { return m_track; }
     qint64 positionUs() const;
     // Running: anything but stopped without a track.
-    bool isRunning() const { return m_state != PlayState::Stopped || !m_track.isEmpty(); }
+    bool isRunning() const { return state() != PlayState::Stopped || !m_track.isEmpty(); }
     // Monotonic ms when it was last seen playing; -1 never.
     qint64 lastPlayingMs() const;
 
@@ -72,6 +83,9 @@ public:
     // Moves every player's clock on, as if that much time had passed (for
     // tests of what time does to positions, without waiting for it).
     static void skipTimeForTesting(qint64 ms);
+    // Stops every player's clock (settling included) until called with
+    // false, so that a test decides when a settling window ends.
+    static void freezeTimeForTesting(bool frozen);
 
 Q_SIGNALS:
     void settled();
@@ -87,16 +101,19 @@ private:
     void applyMetadata(const QVariantMap &metadata);
     void applyStatus(const QString &status);
     void fetchArt();
-    void changed();
+    void changed(bool leftPlaying = false);
     void settleTick();
+    qint64 settleDueNs() const;
     void getAll(const QString &interface);
     void getProperty(const QString &interface, const QString &name);
+    void pollMetadata();
 
     QDBusConnection m_connection;
     QString m_busName;
     QString m_owner;
     QString m_identity;
     PlayState m_state = PlayState::Stopped;
+    PlayState m_settledState = PlayState::Stopped;
     MprisTrack m_track;
     PositionClock m_clock;
     ArtFetcher m_art;
@@ -105,11 +122,15 @@ private:
     QString m_artAddress;
     QString m_artRequested;
     bool m_pollOut = false;
+    bool m_metadataOut = false;
+    qint64 m_metadataReadNs = -1;
+    qint64 m_lengthPassedUs = -1; // the length the position was last seen past
     // Counts Seeked signals: a position asked for before the latest seek is stale.
     quint64 m_seeks = 0;
     qint64 m_lastPlayingNs = -1;
     QTimer m_settle;
     qint64 m_settleStartNs = -1;
-    bool m_waitingForArt = false;
+    qint64 m_lastChangeNs = -1;
+    qint64 m_holdUntilNs = -1;
     int m_signalsSeen = 0;
 };

@@ -1,0 +1,96 @@
+// The display on the bridge, frame by frame, against an MPRIS player of the
+// tests' own: what a player's habits do to the picture, not to the answers.
+#include "BridgedView.h"
+#include "FakeMprisPlayer.h"
+
+#include "core/FrameCycle.h"
+
+#include <QtTest>
+
+namespace {
+
+QVariantMap track(const QString &title, qint64 lengthUs = 200'000'000)
+{
+    return {{QStringLiteral("xesam:title"), title},
+            {QStringLiteral("xesam:artist"), QStringList{QStringLiteral("Band")}},
+            {QStringLiteral("mpris:length"), QVariant::fromValue<qlonglong>(lengthUs)}};
+}
+
+QVariantMap status(const char *word)
+{
+    return {{QStringLiteral("PlaybackStatus"), QString::fromLatin1(word)}};
+}
+
+} // namespace
+
+class TestMprisDisplay : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void cleanup() { MprisPlayer::freezeTimeForTesting(false); } // after a failure too
+
+    void aStopBetweenTwoTracksLaysOutOnce_data()
+    {
+        QTest::addColumn<QString>("through");
+        QTest::newRow("stopped") << "Stopped";
+        QTest::newRow("paused") << "Paused";
+    }
+    void aStopBetweenTwoTracksLaysOutOnce()
+    {
+        QFETCH(QString, through);
+        QVariantMap first = status("Playing");
+        first.insert(QStringLiteral("Metadata"), track(QStringLiteral("First")));
+        FakeMprisPlayer player(QStringLiteral("flipper"), QStringLiteral("Flipper"), first);
+        BridgedView d;
+        d.frames(40);
+        QCOMPARE(d.state().value(QStringLiteral("track")).toString(), QStringLiteral("First"));
+
+        // Next, as some players do it: a moment of stop, then the new track
+        // playing. The clock stands still meanwhile, so the flip lies within
+        // the settling window however long the frames between take.
+        d.stage->calls.clear();
+        MprisPlayer::freezeTimeForTesting(true);
+        player.setProperties({{QStringLiteral("PlaybackStatus"), through}});
+        QVERIFY(busBarrier(player.busName()));
+        d.frames(2 * FrameCycle::slowPeriod); // the display asks for the status meanwhile
+        player.setProperties({{QStringLiteral("Metadata"), track(QStringLiteral("Second"))},
+                              {QStringLiteral("PlaybackStatus"), QStringLiteral("Playing")}});
+        QVERIFY(busBarrier(player.busName()));
+        MprisPlayer::skipTimeForTesting(MprisPlayer::flipHoldMs);
+        MprisPlayer::freezeTimeForTesting(false);
+        QVERIFY(allSettled(&d.bridge));
+
+        // One change of picture: the new track is laid out once, and the
+        // cycle it started runs on to its end.
+        d.runCycle();
+        QCOMPARE(d.layouts().size(), 1);
+        QVERIFY2(d.layouts().constFirst().endsWith(QLatin1String(" Second")), qPrintable(d.layouts().constFirst()));
+        QCOMPARE(d.state().value(QStringLiteral("noPlayer")).toBool(), false);
+        QCOMPARE(d.state().value(QStringLiteral("framesCount")).toInt(), d.framesSinceLayout());
+    }
+
+    void aLengthCorrectedSilentlyReachesTheBar()
+    {
+        QVariantMap first = status("Playing");
+        first.insert(QStringLiteral("Metadata"), track(QStringLiteral("Guessed"), 57'200'000));
+        FakeMprisPlayer player(QStringLiteral("guesser"), QStringLiteral("Guesser"), first);
+        BridgedView d;
+        d.frames(40);
+        const auto maximum = [&d] {
+            return d.state().value(QStringLiteral("progress")).toObject().value(QStringLiteral("maximum")).toInt();
+        };
+        QCOMPARE(maximum(), 57);
+        player.setQuietly(QStringLiteral("Metadata"), track(QStringLiteral("Guessed"), 50'000'000));
+        MprisPlayer::skipTimeForTesting(MprisPlayer::metadataPollMs);
+        d.bridge.findChild<MprisPlayer *>()->poll(); // the bridge's once-a-second poll
+        QVERIFY(player.drained(&d.bridge));
+        d.stage->calls.clear();
+        d.frames(2 * FrameCycle::slowPeriod);
+        QCOMPARE(maximum(), 50);
+        QVERIFY2(d.layouts().isEmpty(), "a new length is not a new track");
+    }
+};
+
+QTEST_GUILESS_MAIN(TestMprisDisplay)
+#include "tst_mprisdisplay.moc"
