@@ -4,6 +4,17 @@
 
 #include <QString>
 
+// What a backend knows of one player beyond what its scripts answer. A
+// backend that knows nothing of a field leaves it at its default.
+struct PlayerFacts
+{
+    QString identity;       // the player's own name ("mpv"); empty: unknown
+    QString location;       // the current track's file URL or address; empty: none
+    qint64 positionMs = -1; // the current track's position; -1: unknown
+    int seeks = 0;          // seeks seen so far in the current track
+    QString noPlayerReason; // one line, when the backend sees no player at all
+};
+
 // The inter-application script service: script texts in, result values out.
 // Backends are drivers: the simulated players (tests, demos) and the bridge
 // to the real players. Main thread only; execute() blocks the caller until
@@ -20,6 +31,14 @@ public:
     // Runs a script. A text the backend does not understand, or whose
     // receiver is not running, gives no result and an error message.
     virtual ScriptResult execute(const QString &source, QString *error = nullptr) = 0;
+
+    // What the backend knows beyond the scripts of the player the scripts
+    // call `application` ("Music", "Spotify", …). Default: nothing.
+    virtual PlayerFacts playerFacts(const QString &application) const
+    {
+        Q_UNUSED(application);
+        return {};
+    }
 };
 
 // A script object as the display keeps it in its slots: its text, compiled
