@@ -31,7 +31,7 @@ LyricsChain::~LyricsChain()
 {
     if (m_firstStep)
         m_firstStep->setArrivalHandler({});
-    if (!m_thread)
+    if (!m_thread && !m_syncedThread)
         return;
     {
         std::lock_guard<std::mutex> guard(m_lock);
@@ -39,8 +39,14 @@ LyricsChain::~LyricsChain()
     }
     m_changed.notify_all();
     // A request in flight sees the flag within a few tens of milliseconds.
-    m_thread->wait();
-    delete m_thread;
+    if (m_thread) {
+        m_thread->wait();
+        delete m_thread;
+    }
+    if (m_syncedThread) {
+        m_syncedThread->wait();
+        delete m_syncedThread;
+    }
 }
 
 void LyricsChain::setFirstStep(LyricsSource *firstStep)
@@ -70,6 +76,111 @@ LyricsAnswer LyricsChain::linesOf(const std::optional<QString> &text)
     if (answer.state == LyricsAnswer::State::None)
         answer.lines.clear();
     return answer;
+}
+
+LyricsAnswer LyricsChain::lyricsForTrack(const LyricsTrack &track, PlayerId player)
+{
+    askSynced(track);
+    LyricsAnswer answer = lyricsFor(track.title, track.artist, player);
+    if (m_wait && m_syncedPending) {
+        std::unique_lock<std::mutex> lock(m_lock);
+        m_changed.wait(lock, [this] { return m_syncedDoneGeneration >= m_syncedGeneration || m_stopping; });
+        const SyncedLyrics::Answer done
+            = m_syncedDoneGeneration == m_syncedGeneration ? m_syncedDone : SyncedLyrics::Answer{};
+        lock.unlock();
+        deliverSynced(m_syncedGeneration, done);
+    }
+    return withSynced(std::move(answer));
+}
+
+LyricsAnswer LyricsChain::withSynced(LyricsAnswer answer) const
+{
+    if (m_syncedPending)
+        return answer;
+    if (answer.state == LyricsAnswer::State::None && !m_synced.plain.isEmpty())
+        answer = linesOf(m_synced.plain);
+    if (!m_synced.instrumental) {
+        answer.syncedLines = m_synced.synced.lines;
+        answer.syncedTimesMs = m_synced.synced.timesMs;
+    }
+    return answer;
+}
+
+void LyricsChain::askSynced(const LyricsTrack &track)
+{
+    const SyncedLyrics::Settings settings = SyncedLyrics::Settings::fromSettings(m_defaults);
+    const QString key = QStringList{QString::number(int(settings.mode)), settings.base, track.title, track.artist,
+                                    track.album, QString::number(track.durationSeconds), track.location}
+                            .join(QChar(0x1F));
+    if (key == m_syncedKey)
+        return;
+    m_syncedKey = key;
+    m_synced = {};
+    m_syncedPending = false;
+    ++m_syncedGeneration;
+    if (settings.mode == SyncedLyrics::Mode::Off)
+        return;
+    SyncedJob job{m_syncedGeneration, {track.title, track.artist, track.album, track.durationSeconds, track.location},
+                  settings};
+    m_syncedPending = true;
+    if (!m_syncedThread) {
+        m_syncedThread = QThread::create([this] { runSyncedWorker(); });
+        m_syncedThread->setObjectName(QStringLiteral("synced lyrics"));
+        m_syncedThread->start();
+    }
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_syncedJobs.clear();
+        m_syncedJobs.push_back(std::move(job));
+    }
+    m_changed.notify_all();
+}
+
+void LyricsChain::deliverSynced(quint64 generation, const SyncedLyrics::Answer &answer)
+{
+    if (generation != m_syncedGeneration || !m_syncedPending)
+        return;
+    m_syncedPending = false;
+    m_synced = answer;
+    if (!m_wait && (!answer.synced.isEmpty() || !answer.plain.isEmpty()))
+        answerArrived();
+}
+
+void LyricsChain::runSyncedWorker()
+{
+    QNetworkAccessManager manager;
+    SyncedLyrics::Service service(SyncedLyrics::webGet(&manager, &m_stopping),
+                                  [](const QString &line) { qCWarning(lcLyrics, "%s", qUtf8Printable(line)); });
+    for (;;) {
+        SyncedJob job;
+        {
+            std::unique_lock<std::mutex> lock(m_lock);
+            m_changed.wait(lock, [this] { return m_stopping || !m_syncedJobs.empty(); });
+            if (m_stopping)
+                return;
+            job = std::move(m_syncedJobs.front());
+            m_syncedJobs.pop_front();
+        }
+        SyncedLyrics::Answer answer;
+        QString why;
+        if (std::optional<SyncedLines> local = SyncedLyrics::localFile(job.track.location, &why))
+            answer.synced = std::move(*local);
+        else if (!why.isEmpty())
+            qCWarning(lcLyrics, "%s", qUtf8Printable(why));
+        if (answer.synced.isEmpty() && job.settings.mode == SyncedLyrics::Mode::LocalAndService)
+            answer = service.lookup(job.settings.base, job.track);
+        {
+            std::lock_guard<std::mutex> guard(m_lock);
+            if (m_stopping)
+                return;
+            m_syncedDoneGeneration = job.generation;
+            m_syncedDone = answer;
+        }
+        m_changed.notify_all();
+        QMetaObject::invokeMethod(
+            &m_receiver, [this, generation = job.generation, answer] { deliverSynced(generation, answer); },
+            Qt::QueuedConnection);
+    }
 }
 
 LyricsAnswer LyricsChain::lyricsFor(const QString &title, const QString &artist, PlayerId player)

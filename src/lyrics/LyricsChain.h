@@ -1,6 +1,7 @@
 #pragma once
 
 #include "lyrics/LyricFetchers.h"
+#include "lyrics/SyncedLyrics.h"
 #include "model/LyricsSource.h"
 
 #include <QObject>
@@ -28,6 +29,12 @@ class QThread;
 // its answer arrives later on the main thread. An answer for a track no
 // longer asked about is dropped. The destructor aborts the requests and
 // joins the worker. Main thread only.
+//
+// Timed lines ("syncedLyrics": 1 a ".lrc" beside a local track, 2 also the
+// synced-lyrics service) are looked up beside the web steps, on a second
+// worker of their own, so that a hanging site never holds them back. They
+// ride along with whatever answer the steps give; when the steps found
+// nothing, the service's untimed text is the answer.
 class LyricsChain final : public LyricsSource
 {
 public:
@@ -41,6 +48,7 @@ public:
     LyricsChain &operator=(const LyricsChain &) = delete;
 
     LyricsAnswer lyricsFor(const QString &title, const QString &artist, PlayerId player) override;
+    LyricsAnswer lyricsForTrack(const LyricsTrack &track, PlayerId player) override;
 
     // The player's own step; may be null. Its arrivals count as ours.
     void setFirstStep(LyricsSource *firstStep);
@@ -65,6 +73,18 @@ private:
     void runWorker();
     LyricsAnswer runChain(const Job &job, LyricFetcher *fetchers[4]);
 
+    // The timed lines of the track last asked about.
+    struct SyncedJob
+    {
+        quint64 generation = 0;
+        SyncedLyrics::Track track;
+        SyncedLyrics::Settings settings;
+    };
+    void askSynced(const LyricsTrack &track);
+    void deliverSynced(quint64 generation, const SyncedLyrics::Answer &answer);
+    void runSyncedWorker();
+    LyricsAnswer withSynced(LyricsAnswer answer) const;
+
     DefaultsStore &m_defaults;
     LyricsSource *m_firstStep = nullptr;
     GetFactory m_getFactory;
@@ -86,5 +106,16 @@ private:
     std::atomic<bool> m_stopping{false};
 
     QThread *m_thread = nullptr;
+
+    // Main thread: the timed lines of the track last asked about.
+    QString m_syncedKey;
+    quint64 m_syncedGeneration = 0;
+    bool m_syncedPending = false;
+    SyncedLyrics::Answer m_synced;
+    // Shared with the timed lines' worker.
+    std::deque<SyncedJob> m_syncedJobs;
+    quint64 m_syncedDoneGeneration = 0;
+    SyncedLyrics::Answer m_syncedDone;
+    QThread *m_syncedThread = nullptr;
     QObject m_receiver; // on the main thread; arrivals are queued to it
 };

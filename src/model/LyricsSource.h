@@ -2,6 +2,7 @@
 
 #include "model/PlayerId.h"
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -17,9 +18,23 @@ struct LyricsAnswer
     State state = State::None;
     QStringList lines;
     int nonEmptyLines = 0; // the lines with at least one character
+    // Lines with the moment each is sung (ms from the start of the track,
+    // ascending), whatever `state` says; empty when none are known.
+    QStringList syncedLines;
+    QList<qint64> syncedTimesMs;
 
-    static LyricsAnswer notYet() { return {State::NotYet, {}, 0}; }
-    static LyricsAnswer none() { return {State::None, {}, 0}; }
+    bool hasSyncedLines() const { return !syncedLines.isEmpty() && syncedLines.size() == syncedTimesMs.size(); }
+
+    static LyricsAnswer notYet() { return {State::NotYet, {}, 0, {}, {}}; }
+    static LyricsAnswer none() { return {State::None, {}, 0, {}, {}}; }
+};
+
+// What is known of the track whose words are asked for.
+struct LyricsTrack
+{
+    QString title, artist, album;
+    qint64 durationSeconds = 0; // 0: unknown
+    QString location;           // the file's address as the player gives it; empty: none
 };
 
 // Where the Lyrics layout gets the words of the track it lays out. Main
@@ -33,6 +48,12 @@ public:
     virtual ~LyricsSource() = default;
 
     virtual LyricsAnswer lyricsFor(const QString &title, const QString &artist, PlayerId player) = 0;
+    // The same with all that is known of the track; a source that can use
+    // more than title and artist (timed lines) overrides it.
+    virtual LyricsAnswer lyricsForTrack(const LyricsTrack &track, PlayerId player)
+    {
+        return lyricsFor(track.title, track.artist, player);
+    }
 
     void setArrivalHandler(std::function<void()> handler) { m_arrived = std::move(handler); }
 

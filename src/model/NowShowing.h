@@ -39,6 +39,10 @@ struct NowShowing
         qint32 duration = 0;
         qint32 position = 0;
         int readingPosition = 0;
+        // Finer, when the player's backend tells: the position in ms (-1:
+        // unknown, use `position`) and the address of the track's file.
+        qint64 positionMs = -1;
+        QString location;
     };
     LyricsTiming lyricsTiming;
 };

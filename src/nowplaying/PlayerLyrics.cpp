@@ -23,5 +23,5 @@ LyricsAnswer PlayerLyrics::fromText(const QString &text)
         nonEmpty += !line.isEmpty();
     if (nonEmpty == 0)
         return LyricsAnswer::none();
-    return {LyricsAnswer::State::Lines, lines, nonEmpty};
+    return {LyricsAnswer::State::Lines, lines, nonEmpty, {}, {}};
 }

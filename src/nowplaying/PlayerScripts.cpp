@@ -448,3 +448,11 @@ QString PlayerScripts::processName(PlayerId player)
     const PlayerTable::Facts *facts = PlayerTable::find(player);
     return facts ? facts->processNameText() : QString();
 }
+
+PlayerFacts PlayerScripts::playerFacts(PlayerId player) const
+{
+    const PlayerTable::Facts *facts = PlayerTable::find(player);
+    if (!facts || player == PlayerId::Broadcaster)
+        return {};
+    return m_service.playerFacts(facts->nameText());
+}

@@ -2,6 +2,7 @@
 
 #include "model/PlayerId.h"
 #include "nowplaying/ScriptSlots.h"
+#include "platform/ScriptService.h"
 
 #include <QString>
 #include <functional>
@@ -53,6 +54,9 @@ public:
     // The process name a player is matched by ("Spotify", "iTunes", …);
     // empty for none, the broadcaster and unknown ids.
     static QString processName(PlayerId player);
+    // What the backend knows of the player beyond its scripts (its current
+    // track's file, a finer position); nothing for none and the broadcaster.
+    PlayerFacts playerFacts(PlayerId player) const;
 
 
 private:

@@ -114,11 +114,20 @@ NowShowing::LyricsTiming ProgressDetails::lyricsTiming()
                 return qint32(0);
             return qint32(std::clamp(value, -2147483648.0, 2147483647.0));
         };
-        return {seconds(m.broadcaster.getDuration()), seconds(m.broadcaster.getBookmark())};
+        NowShowing::LyricsTiming timing;
+        timing.duration = seconds(m.broadcaster.getDuration());
+        timing.position = seconds(m.broadcaster.getBookmark());
+        return timing;
     }
     if (const PlayerTable::Facts *facts = s.current()) {
         const auto [duration, position] = readPlayerProgress(*facts);
-        return {duration, position};
+        NowShowing::LyricsTiming timing;
+        timing.duration = duration;
+        timing.position = position;
+        const PlayerFacts known = m.scripts.playerFacts(s.currentPlayer);
+        timing.positionMs = known.positionMs;
+        timing.location = known.location;
+        return timing;
     }
     return {};
 }

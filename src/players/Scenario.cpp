@@ -50,6 +50,13 @@ bool Reader::track(const QJsonValue &value, const QString &path, const QString &
     for (auto it = o.begin(); it != o.end(); ++it) {
         const QString key = it.key();
         const QString here = at(path, key);
+        if (key == u"location") {
+            // Not read by a script but by the display's look-ups beside the
+            // file (timed lyrics): any player may have one.
+            if (!fileLocation(it.value(), here, &out->location))
+                return false;
+            continue;
+        }
         if (!answered.contains(key)) {
             static const QSet<QString> known = [] {
                 QSet<QString> keys;

@@ -46,6 +46,7 @@ struct Scenario
         bool disliked = false;
         std::optional<QString> streamTitle; // nothing: not a stream
         QString lyrics, kind, url;
+        QString location; // a "file://" address of the track's file; empty: none
         qint64 bitRate = 0, sampleRate = 0, bitDepth = 0, year = 0, playCount = 0, popularity = 0;
         QDateTime dateAdded, playedDate; // invalid: the player answers a missing value
     };

@@ -188,3 +188,14 @@ bool ScenarioFields::imageList(const QJsonValue &value, const QString &path, int
     }
     return true;
 }
+
+bool ScenarioFields::fileLocation(const QJsonValue &value, const QString &path, QString *out)
+{
+    QString file;
+    if (!string(value, path, &file, 4096))
+        return false;
+    if (file.isEmpty())
+        return fail(path, QStringLiteral("expected a file path"));
+    *out = QUrl::fromLocalFile(m_base.absoluteFilePath(file)).toString(QUrl::FullyEncoded);
+    return true;
+}

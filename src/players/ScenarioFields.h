@@ -54,6 +54,8 @@ protected:
     bool artworkUrl(const QJsonValue &value, const QString &path, QString *out);
     bool imageFile(const QJsonValue &value, const QString &path, QByteArray *out);
     bool imageList(const QJsonValue &value, const QString &path, int maxItems, QList<QByteArray> *out);
+    // A file path, relative to the scenario's folder, as a "file://" address.
+    bool fileLocation(const QJsonValue &value, const QString &path, QString *out);
 
 private:
     QString m_fileName;

@@ -297,3 +297,15 @@ void SimulatedPlayers::record(const QString &source, bool answered)
     }
     m_executions.append({m_clock.frame(), source, answered});
 }
+
+PlayerFacts SimulatedPlayers::playerFacts(const QString &application) const
+{
+    PlayerFacts facts;
+    const SimulatedPlayer *player = find(application);
+    const Scenario::Track *track = player ? player->currentTrack() : nullptr;
+    if (!track)
+        return facts;
+    facts.location = track->location;
+    facts.positionMs = player->positionMs();
+    return facts;
+}

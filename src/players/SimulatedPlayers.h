@@ -53,6 +53,9 @@ public:
 
     bool compile(const QString &source) override;
     ScriptResult execute(const QString &source, QString *error = nullptr) override;
+    // The current track's "location" and its exact position, as of the
+    // last catching up (the scripts just run).
+    PlayerFacts playerFacts(const QString &application) const override;
 
     // answered: the receiver ran and understood the text (its result may
     // still be a missing value).

@@ -53,9 +53,10 @@ void CompositeLyricView::setFontSize(float size)
     m_layers.clear(); // laid out again at the new size
 }
 
-void CompositeLyricView::setLyrics(const QStringList &window)
+void CompositeLyricView::setLyrics(const QStringList &window, bool repeat)
 {
     m_lyrics = window;
+    m_repeat = repeat;
     m_layers.clear();
 }
 
@@ -65,11 +66,18 @@ void CompositeLyricView::setTransparency(float alpha)
     updateSlots();
 }
 
+int CompositeLyricView::lineOf(int slot) const
+{
+    const int count = int(m_lyrics.size());
+    if (count == 0 || (!m_repeat && slot >= count))
+        return -1;
+    return lineIndex(slot, count);
+}
+
 QString CompositeLyricView::lineFor(int slot) const
 {
-    if (m_lyrics.isEmpty())
-        return QString();
-    return m_lyrics.value(lineIndex(slot, int(m_lyrics.size()))).left(kMaxLineCharacters);
+    const int line = lineOf(slot);
+    return line < 0 ? QString() : m_lyrics.at(line).left(kMaxLineCharacters);
 }
 
 void CompositeLyricView::updateSlots()
@@ -159,7 +167,7 @@ QList<CompositeLyricView::Lit> CompositeLyricView::litSlots() const
         const float a = slotAlpha(m_slots[i].counter) * m_transparency;
         if (a <= 0)
             continue;
-        const int line = m_lyrics.isEmpty() ? -1 : lineIndex(int(i), int(m_lyrics.size()));
+        const int line = lineOf(int(i));
         lit.append({int(i), line, lineFor(int(i)), a});
     }
     return lit;

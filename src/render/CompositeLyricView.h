@@ -29,8 +29,9 @@ public:
     // Keeps 1.5 × the size: the lines' font size.
     void setFontSize(float size);
     float fontSize() const { return m_fontSize; }
-    // The window: the lines from the reading position on.
-    void setLyrics(const QStringList &window);
+    // The window: the lines from the reading position on. `repeat`: slots
+    // past the last line start over (see lineIndex); off, they stay blank.
+    void setLyrics(const QStringList &window, bool repeat = true);
     const QStringList &lyrics() const { return m_lyrics; }
     // The fade value, every frame; it multiplies every slot's alpha.
     void setTransparency(float alpha);
@@ -60,6 +61,7 @@ public:
 
 private:
     QString lineFor(int slot) const;
+    int lineOf(int slot) const; // -1: none
     QImage lineImage(const QString &text, const QSizeF &box) const;
 
     const std::vector<StageTile> &m_slots;
@@ -68,6 +70,7 @@ private:
     Layer m_holder;
     std::vector<std::unique_ptr<Layer>> m_layers; // by slot; null while it does not show
     QStringList m_lyrics;
+    bool m_repeat = true;
     float m_fontSize = 0;
     float m_transparency = 0;
 };

@@ -549,3 +549,17 @@ ScriptResult MprisBridge::answer(const ScriptVocabulary::Entry &entry, const Mpr
         return ScriptResult();
     }
 }
+
+PlayerFacts MprisBridge::playerFacts(const QString &application) const
+{
+    PlayerFacts facts;
+    const MprisPlayer *player = standInPlayer(application);
+    if (!player)
+        return facts;
+    // The current track's file and its position, from the position clock.
+    if (!player->track().isEmpty()) {
+        facts.location = player->track().url;
+        facts.positionMs = player->positionUs() / 1000;
+    }
+    return facts;
+}

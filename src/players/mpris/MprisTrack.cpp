@@ -141,6 +141,7 @@ MprisTrack MprisTrack::fromMetadata(const QVariantMap &metadata)
     if (const auto length = numberOf(metadata.value(QStringLiteral("mpris:length")));
         length && *length > 0 && *length < 1e15)
         track.lengthUs = qint64(*length);
+    track.url = textOf(metadata.value(QStringLiteral("xesam:url")));
     track.artUrl = textOf(metadata.value(QStringLiteral("mpris:artUrl")), 16 * 1024 * 1024);
     if (const auto rating = numberOf(metadata.value(QStringLiteral("xesam:userRating"))); rating && *rating >= 0)
         track.userRating = rating;

@@ -25,6 +25,7 @@ struct MprisTrack
     QString album;
     qint64 lengthUs = 0; // 0: unknown
     QString artUrl;
+    QString url; // xesam:url, the file or address being played
     std::optional<double> userRating;  // as sent: 0–1, or 0–5 from some players
     std::optional<double> autoRating;  // 0–1
     QString lyrics;

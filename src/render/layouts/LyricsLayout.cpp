@@ -20,6 +20,15 @@ constexpr int kLeadingBlankLines = 4;
 // only while it is below this.
 constexpr int kSlotDrawBudget = 49;
 constexpr int kComparedSlots = 3;
+// Timed lines: the window starts with the line sung this long before the
+// position, and a slot's counter reaches its brightest (200) as its line is
+// sung, 20 counts a second.
+constexpr qint64 kSyncedLookBackMs = 10000;
+constexpr float kBrightestCounter = 200.0f;
+constexpr float kCountsPerSecond = 20.0f;
+constexpr qint64 kMaxOffsetMs = 10000;
+// A slot with no line of its own never shows.
+constexpr float kNeverCounter = -1.0e9f;
 
 QString plain(const std::optional<AttributedString> &line)
 {
@@ -55,7 +64,7 @@ public:
         setWindow(stage, showing);
         stage.drawLabel(LabelStyling::Palette::classic(), ThemeId::Lyrics, showing);
         setCover(stage, showing.artwork);
-        setSlots(stage);
+        setSlots(stage, m_counters);
         stage.postCoverNotification();
     }
 
@@ -65,7 +74,29 @@ public:
     {
         QStringList lines;
         std::optional<int> readingPosition; // the next cycle's, when paging
+        // Timed lines: each slot's counter (no blank head, no starting over).
+        std::optional<std::vector<float>> counters;
     };
+
+    // The timed window: from the line sung 10 s before `nowMs` on, each
+    // line's slot counting towards its moment.
+    static Window syncedWindow(const LyricsAnswer &answer, qint64 nowMs, size_t slotCount)
+    {
+        const QList<qint64> &times = answer.syncedTimesMs;
+        const qint64 from = nowMs - kSyncedLookBackMs;
+        // The last line whose moment has come by `from`; the first otherwise.
+        const auto after = std::upper_bound(times.begin(), times.end(), from);
+        const qsizetype start = after == times.begin() ? 0 : (after - times.begin()) - 1;
+        Window shown;
+        shown.lines = answer.syncedLines.mid(start);
+        std::vector<float> counters(slotCount, kNeverCounter);
+        for (size_t i = 0; i < slotCount && start + qsizetype(i) < times.size(); ++i) {
+            const double untilSeconds = double(times.at(start + qsizetype(i)) - nowMs) / 1000.0;
+            counters[i] = float(std::max(double(kNeverCounter), kBrightestCounter - kCountsPerSecond * untilSeconds));
+        }
+        shown.counters = std::move(counters);
+        return shown;
+    }
     static Window window(const LyricsAnswer &answer, const NowShowing::LyricsTiming &timing, int cycle)
     {
         if (answer.state != LyricsAnswer::State::Lines)
@@ -82,12 +113,12 @@ public:
             // start) would read outside them.
             const float at = float(timing.position) / float(timing.duration) * float(count);
             const int start = int(std::clamp(at, 0.0f, float(count)));
-            return {all.mid(start), std::nullopt};
+            return {all.mid(start), std::nullopt, std::nullopt};
         }
         int from = timing.readingPosition;
         if (from >= count || from < 0)
             from = 0;
-        return {all.mid(from), from + cycle / 72};
+        return {all.mid(from), from + cycle / 72, std::nullopt};
     }
 
 private:
@@ -112,23 +143,38 @@ private:
             progress->setFrame(g.progressRect);
     }
 
-    static void setWindow(RenderStage &stage, const NowShowing &showing)
+    void setWindow(RenderStage &stage, const NowShowing &showing) const
     {
         const StageContext &context = stage.context();
-        const LyricsAnswer answer = context.lyrics
-            ? context.lyrics->lyricsFor(plain(showing.track), plain(showing.artist), showing.player)
-            : LyricsAnswer::none();
+        const NowShowing::LyricsTiming &timing = showing.lyricsTiming;
+        const LyricsTrack track{plain(showing.track), plain(showing.artist), plain(showing.album),
+                                std::max<qint64>(0, timing.duration), timing.location};
+        const LyricsAnswer answer = context.lyrics ? context.lyrics->lyricsForTrack(track, showing.player)
+                                                   : LyricsAnswer::none();
         const DefaultsStore &defaults = context.defaults;
         const int cycle = FrameCycle::cycleLength(defaults.contains(QStringLiteral("cycle")),
                                                   defaults.integerValue(QStringLiteral("cycle")), true);
-        const Window shown = window(answer, showing.lyricsTiming, cycle);
+        Window shown;
+        if (answer.hasSyncedLines() && timing.duration > 0) {
+            const qint64 offset
+                = std::clamp<qint64>(defaults.integerValue(QStringLiteral("lyricsOffsetMs")), -kMaxOffsetMs, kMaxOffsetMs);
+            const qint64 positionMs = timing.positionMs >= 0 ? timing.positionMs : qint64(timing.position) * 1000;
+            shown = syncedWindow(answer, positionMs + offset, stage.layoutTiles().size());
+        } else {
+            shown = window(answer, timing, cycle);
+        }
+        m_counters = shown.counters;
         // An untimed stream reads on only while there are words to read.
         stage.setLyricsReadingPosition(shown.readingPosition);
         if (CompositeLyricView *lyrics = stage.lyricLines())
-            lyrics->setLyrics(shown.lines);
+            lyrics->setLyrics(shown.lines, !shown.counters.has_value());
     }
 
     // A flat cover, no reflection.
+    // The timed counters of the layout in progress; set by setWindow, read by
+    // setSlots. The layout object is shared, and main thread only.
+    mutable std::optional<std::vector<float>> m_counters;
+
     static void setCover(RenderStage &stage, const QImage &artwork)
     {
         const QImage &sized = stage.prepareArtwork(artwork);
@@ -151,7 +197,7 @@ private:
 
     // The lyric area on the other side, and a height for every slot, each
     // due 60 frames after the one before.
-    static void setSlots(RenderStage &stage)
+    static void setSlots(RenderStage &stage, const std::optional<std::vector<float>> &counters)
     {
         const QSizeF bounds = stage.context().frameSize;
         const StageGeometry &g = stage.layoutGeometry();
@@ -168,7 +214,7 @@ private:
         std::vector<StageTile> &slots = stage.layoutTiles();
         int budget = 0;
         for (size_t i = 0; i < slots.size(); ++i) {
-            slots[i].counter = -60.0f * float(i);
+            slots[i].counter = counters && i < counters->size() ? (*counters)[i] : -60.0f * float(i);
             double rx = 0, y = 0;
             for (;;) {
                 rx = stage.random01();
