@@ -185,11 +185,11 @@ std::optional<Answer> readSearch(const QByteArray &body, qint64 durationSeconds,
     return Answer{};
 }
 
-Get webGet(QNetworkAccessManager *manager, const std::atomic<bool> *cancel)
+Get webGet(QNetworkAccessManager *manager, const std::atomic<bool> *cancel, int timeoutMs)
 {
-    return [manager, cancel](const QUrl &url) {
+    return [manager, cancel, timeoutMs](const QUrl &url) {
         BoundedGet::Options options;
-        options.deadline = std::chrono::milliseconds(kTimeoutMs);
+        options.deadline = std::chrono::milliseconds(timeoutMs);
         options.maxBytes = kMaxAnswerBytes;
         options.userAgent = QByteArrayLiteral("Coverlume/" COVERLUME_VERSION);
         options.readErrorBodies = false;

@@ -65,7 +65,7 @@ std::optional<Answer> readSearch(const QByteArray &body, qint64 durationSeconds,
 
 // One exchange: the bounded GET on the worker, or a stand-in of it.
 using Get = std::function<BoundedGet::Result(const QUrl &url)>;
-Get webGet(QNetworkAccessManager *manager, const std::atomic<bool> *cancel);
+Get webGet(QNetworkAccessManager *manager, const std::atomic<bool> *cancel, int timeoutMs = kTimeoutMs);
 
 // The service, asked at most once per track (title, artist, album and
 // duration) over the lifetime of the object, whatever the answer. Worker
