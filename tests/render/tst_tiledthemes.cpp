@@ -298,6 +298,55 @@ private Q_SLOTS:
         QCOMPARE(l.stage.lyricLines()->litSlots().value(0).text, slot45);
     }
 
+    // Timed lines: the window starts at the line sung 10 s before the
+    // position (ms when known, plus the offset), each slot's counter at 200
+    // when its line is sung; slots past the last line stay dark.
+    void syncedSlotCounters_data()
+    {
+        QTest::addColumn<Timing>("timing");
+        QTest::addColumn<QVariant>("offset");
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<QList<float>>("counters"); // the first slots'
+        Timing at20{200, 3, 0};
+        at20.positionMs = 20000;
+        Timing seconds20{200, 20, 0};
+        Timing early{200, 3, 0};
+        early.positionMs = 19500;
+        Timing start{200, 0, 0};
+        start.positionMs = 0;
+        Timing end{200, 199, 0};
+        end.positionMs = 100000;
+        Timing untimed = at20;
+        untimed.duration = 0;
+        QTest::addRow("at 20 s") << at20 << QVariant() << "t10" << QList<float>{400, 300, 200, 100};
+        QTest::addRow("whole seconds") << seconds20 << QVariant() << "t10" << QList<float>{400, 300, 200, 100};
+        QTest::addRow("offset 500 ms") << early << QVariant(500) << "t10" << QList<float>{400, 300, 200, 100};
+        QTest::addRow("offset clamped to 10 s") << Timing{200, 10, 0} << QVariant(99999) << "t10"
+                                                << QList<float>{400, 300, 200, 100};
+        QTest::addRow("start: no blank head") << start << QVariant() << "t0" << QList<float>{200, 100, 0, -100};
+        QTest::addRow("past the last line") << end << QVariant() << "t45" << QList<float>{1300, -1e9f};
+        QTest::addRow("no duration: as before") << untimed << QVariant() << "" << QList<float>{0, -60, -120, -180};
+    }
+    void syncedSlotCounters()
+    {
+        QFETCH(Timing, timing);
+        QFETCH(QVariant, offset);
+        QFETCH(QString, first);
+        QFETCH(QList<float>, counters);
+        LyricsAnswer answer = numberedLines(10);
+        for (int i = 0; i < 10; ++i) {
+            answer.syncedLines << QStringLiteral("t%1").arg(5 * i);
+            answer.syncedTimesMs << 5000 * i;
+        }
+        LyricsStage l(answer);
+        if (offset.isValid())
+            l.v.defaults->set(QStringLiteral("lyricsOffsetMs"), offset);
+        l.layOut(timing);
+        QCOMPARE(l.window().value(0), first);
+        for (qsizetype i = 0; i < counters.size(); ++i)
+            QCOMPARE(l.stage.tiles()[size_t(i)].counter, counters[i]);
+    }
+
     // The slots lie on the far side of the cover, due 60 frames apart, the
     // first ones 2 F from the three before. A line of any length is cut and
     // keeps to its box; the state report names what shows.
