@@ -281,6 +281,57 @@ private Q_SLOTS:
         state = runCoverlume();
         QCOMPARE(state.value(QStringLiteral("noPlayer")).toBool(), true);
     }
+
+    // A ".lrc" beside the file mpv plays (found through xesam:url): started
+    // a second before three known lines, six seconds apart, the Lyrics theme
+    // lights the line sung there brightest (a start-up of up to 4 s allowed).
+    void syncedLinesBesideAnMpvTrack_data()
+    {
+        QTest::addColumn<int>("position");
+        QTest::addColumn<QString>("sung");
+        QTest::newRow("8 s") << 8 << "Eight";
+        QTest::newRow("14 s") << 14 << "Fourteen";
+        QTest::newRow("20 s") << 20 << "Twenty";
+    }
+    void syncedLinesBesideAnMpvTrack()
+    {
+        QFETCH(int, position);
+        QFETCH(QString, sung);
+        const QString plugin = QStringLiteral("/usr/lib/mpv-mpris/mpris.so");
+        if (QStandardPaths::findExecutable(QStringLiteral("mpv")).isEmpty() || !QFileInfo(plugin).isFile())
+            QSKIP("mpv and mpv-mpris are needed");
+        TestFiles::written(music(QStringLiteral("one.lrc")),
+                           "[ti:First Light]\n[00:02.00]Two\n[00:08.00]Eight\n[00:14.00]Fourteen\n[00:20.00]Twenty\n"
+                           "[00:26.00]Twenty-six\n");
+        QVERIFY(launch(QStringLiteral("mpv"), {"--no-config", "--script=" + plugin, "--ao=null", "--vo=null", "--idle=no",
+                                               "--start=" + QString::number(position - 1),
+                                               music(QStringLiteral("one.flac"))}));
+        const QString bus = QStringLiteral("org.mpris.MediaPlayer2.mpv");
+        QTRY_VERIFY_WITH_TIMEOUT(QDBusConnection::sessionBus().interface()->isServiceRegistered(bus).value(), 15000);
+        BridgedView d;
+        QTRY_COMPARE_WITH_TIMEOUT(d.bridge.playerFacts(QStringLiteral("Music")).location,
+                                  QUrl::fromLocalFile(music(QStringLiteral("one.flac"))).toString(), 10000);
+
+        // Every address points at a closed loopback port: nothing may leave.
+        QTemporaryDir runDir;
+        QJsonObject defaults{{"theme", 6}, {"syncedLyricsBase", "http://127.0.0.1:9"}};
+        for (const char *base : {"lyricsWikiBase", "bingBase", "azLyricsBase", "metroLyricsBase", "metalArchivesBase"})
+            defaults.insert(QLatin1String(base), "http://127.0.0.1:9");
+        TestFiles::written(runDir.filePath(QStringLiteral("defaults.json")), QJsonDocument(defaults).toJson());
+        const QString statePath = runDir.filePath(QStringLiteral("state.json"));
+        const auto outcome = AppProcess::run({"--offscreen", "--frames", "10", "--state", statePath, "--config-dir", runDir.path()});
+        QCOMPARE(outcome.status, 0);
+        const QJsonArray lit = TestFiles::readJsonObject(statePath).value("lyrics").toObject().value("lit").toArray();
+        QString brightest;
+        double alpha = 0;
+        for (const QJsonValue &slot : lit) {
+            if (slot["alpha"].toDouble() > alpha) {
+                alpha = slot["alpha"].toDouble();
+                brightest = slot["text"].toString();
+            }
+        }
+        QVERIFY2(brightest == sung, qPrintable(QJsonDocument(lit).toJson()));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestMprisRealPlayers)
