@@ -2,6 +2,7 @@
 #include "support/TestFiles.h"
 
 #include <QImage>
+#include <QJsonArray>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -67,6 +68,50 @@ private Q_SLOTS:
         QCOMPARE(AppProcess::run(scriptedRun("1203", again) + QStringList{"--snapshot", again + ".png"}).status, 0);
         for (const char *suffix : {".json", ".jsonl"})
             QCOMPARE(readBytes(again + suffix), readBytes(out + suffix));
+    }
+
+    // A scenario track with a "location" and a ".lrc" beside it: the line
+    // sung at the position is lit brightest; with "syncedLyrics" 0 the
+    // window is the untimed one.
+    void aTrackWithALocationLightsItsTimedLines_data()
+    {
+        QTest::addColumn<int>("position");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QString>("brightest");
+        QTest::newRow("20 s") << 20 << 1 << "at 20";
+        QTest::newRow("50 s") << 50 << 1 << "at 50";
+        QTest::newRow("80 s") << 80 << 1 << "at 80";
+        QTest::newRow("off") << 50 << 0 << "";
+    }
+    void aTrackWithALocationLightsItsTimedLines()
+    {
+        QFETCH(int, position);
+        QFETCH(int, mode);
+        QFETCH(QString, brightest);
+        const QString dir = m_dir.filePath(QStringLiteral("synced%1").arg(++m_runs));
+        QByteArray lrc;
+        for (int at = 14; at <= 86; at += 6)
+            lrc += QStringLiteral("[%1:%2.00]at %3\n").arg(at / 60, 2, 10, QChar(u'0')).arg(at % 60, 2, 10, QChar(u'0')).arg(at).toUtf8();
+        writeBytes(dir + QStringLiteral("/music/song.lrc"), lrc);
+        writeBytes(dir + QStringLiteral("/scenario.json"),
+                   QStringLiteral(R"({"players": [{"name": "Spotify", "state": "playing", "position": %1, "tracks": [)"
+                                  R"({"name": "Song", "artist": "Band", "duration": 120, "location": "music/song.ogg"}]}]})")
+                       .arg(position)
+                       .toUtf8());
+        writeBytes(dir + QStringLiteral("/config/defaults.json"),
+                   QStringLiteral(R"({"theme": 6, "syncedLyrics": %1})").arg(mode).toUtf8());
+        const QString state = dir + QStringLiteral("/state.json");
+        QCOMPARE(AppProcess::run({"--offscreen", "--players", dir + QStringLiteral("/scenario.json"), "--config-dir",
+                                  dir + QStringLiteral("/config"), "--frames", "10", "--state", state})
+                     .status,
+                 0);
+        QString lit;
+        double alpha = 0;
+        for (const QJsonValue &slot : readJsonObject(state).value("lyrics").toObject().value("lit").toArray()) {
+            if (slot["alpha"].toDouble() > alpha && !slot["text"].toString().isEmpty())
+                alpha = slot["alpha"].toDouble(), lit = slot["text"].toString();
+        }
+        QCOMPARE(lit, brightest);
     }
 
     void outcomes_data()
