@@ -146,6 +146,9 @@ int main(int argc, char **argv)
                       QStringLiteral("WxH")});
     parser.addOption({QStringLiteral("hanging-lyrics"),
                       QStringLiteral("point every lyrics source at a site that never answers")});
+    parser.addOption({QStringLiteral("synced-lines"),
+                      QStringLiteral("play one track with a .lrc of N timed lines beside it (instead of --players)"),
+                      QStringLiteral("N")});
     parser.addOption({QStringLiteral("effect"), QStringLiteral("the 3D effect setting"), QStringLiteral("E")});
     parser.addOption({QStringLiteral("artwork-size"), QStringLiteral("the artwork size setting"), QStringLiteral("A")});
     parser.process(app);
@@ -154,6 +157,24 @@ int main(int argc, char **argv)
     SessionOptions options;
     options.configDir = config.path();
     options.playersFile = parser.value(QStringLiteral("players"));
+    if (parser.isSet(QStringLiteral("synced-lines"))) {
+        // One long track, a line every 2 s, played from its middle.
+        const int lines = std::max(1, parser.value(QStringLiteral("synced-lines")).toInt());
+        QByteArray lrc;
+        for (int i = 0; i < lines; ++i)
+            lrc += QStringLiteral("[%1:%2.00]line %3 of the timed words\n").arg(2 * i / 60).arg(2 * i % 60, 2, 10, QChar(u'0')).arg(i).toUtf8();
+        QFile lrcFile(config.filePath(QStringLiteral("track.lrc")));
+        QFile scenario(config.filePath(QStringLiteral("synced.json")));
+        if (!lrcFile.open(QIODevice::WriteOnly) || lrcFile.write(lrc) != lrc.size() || !scenario.open(QIODevice::WriteOnly))
+            return 2;
+        scenario.write(QStringLiteral(R"({"players": [{"name": "Spotify", "state": "playing", "position": %1, "tracks": [)"
+                                      R"({"name": "Long", "artist": "Band", "duration": %2, "location": "track.ogg"}]}]})")
+                           .arg(lines)
+                           .arg(2 * lines + 60)
+                           .toUtf8());
+        scenario.close();
+        options.playersFile = scenario.fileName();
+    }
     options.clockStart = QDateTime(QDate(2026, 12, 6), QTime(20, 0));
     options.seed = 1;
     options.distributedInProcess = true;
@@ -167,8 +188,10 @@ int main(int argc, char **argv)
     std::unique_ptr<HangingSite> hanging;
     if (parser.isSet(QStringLiteral("hanging-lyrics"))) {
         hanging = std::make_unique<HangingSite>();
-        for (const char *key : {"lyricsWikiBase", "bingBase", "azLyricsBase", "metroLyricsBase", "metalArchivesBase"})
+        for (const char *key : {"lyricsWikiBase", "bingBase", "azLyricsBase", "metroLyricsBase", "metalArchivesBase",
+                                "syncedLyricsBase"})
             session->defaults().set(QString::fromLatin1(key), hanging->root());
+        session->defaults().set(QStringLiteral("syncedLyrics"), 2);
     }
     if (parser.isSet(QStringLiteral("effect")))
         session->defaults().set(QStringLiteral("3Deffect"), parser.value(QStringLiteral("effect")).toDouble());
