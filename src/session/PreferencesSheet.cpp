@@ -218,8 +218,9 @@ int PreferencesSheet::idleUnitsToMinutes(qint64 units)
 {
     if (units <= 0)
         return 0;
+    // A time that is set never shows as "never".
     const double minutes = std::round(double(units) * kIdleUnitNs / kMinuteNs);
-    return int(std::min(minutes, 1e9));
+    return int(std::clamp(minutes, 1.0, 1e9));
 }
 
 QVariant PreferencesSheet::clamped(const Control &c, const QVariant &value) const

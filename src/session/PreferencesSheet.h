@@ -82,7 +82,8 @@ public:
     // Random or a number that names no theme).
     void saveThemeSpecificSettings();
 
-    // The idle setting's units (2^30 ns each) and whole minutes.
+    // The idle setting's units (2^30 ns each) and whole minutes, rounded to
+    // the nearest; a time under half a minute shows as one.
     static qint64 minutesToIdleUnits(int minutes);
     static int idleUnitsToMinutes(qint64 units);
 
