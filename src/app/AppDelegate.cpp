@@ -349,7 +349,9 @@ void AppDelegate::windowDidExitFullScreen()
     // A window manager that ended full screen by itself gave no warning.
     windowWillExitFullScreen();
     m_window->display()->hidePointerUntilMoved(false);
-    setWindowVisibility();
+    // After the window has finished leaving: showNormal() shows it again
+    // once its state has changed.
+    QMetaObject::invokeMethod(this, &AppDelegate::setWindowVisibility, Qt::QueuedConnection);
 }
 
 void AppDelegate::showPrefs()
