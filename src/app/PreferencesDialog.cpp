@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QIntValidator>
@@ -38,7 +39,7 @@ QString sliderText(Kind kind, int position)
 QString infoText(const QString &label)
 {
     if (label == QLatin1String("centredInfo"))
-        return PreferencesDialog::tr("Classic, Full Screen and Cover Only");
+        return PreferencesDialog::tr("In the themes that move the artwork");
     return PreferencesDialog::tr("Stars or hearts, where the player keeps them");
 }
 
@@ -58,6 +59,11 @@ PreferencesDialog::PreferencesDialog(PreferencesSheet &sheet, QWidget *parent)
     QHash<Group, QGroupBox *> boxes;
     for (const auto &[group, title] : groups) {
         auto *box = new QGroupBox(title, this);
+        if (group == Group::Details) {
+            new QGridLayout(box);
+            boxes.insert(group, box);
+            continue;
+        }
         auto *form = new QFormLayout(box);
         form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
         form->setLabelAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -73,6 +79,13 @@ PreferencesDialog::PreferencesDialog(PreferencesSheet &sheet, QWidget *parent)
         QWidget *widget = makeControl(c.name);
         QFormLayout *form = forms.value(c.group);
         const QString label = labelFor.value(c.name);
+        if (c.group == Group::Details) {
+            // Two columns of boxes.
+            auto *grid = qobject_cast<QGridLayout *>(boxes.value(Group::Details)->layout());
+            const int index = grid->count();
+            grid->addWidget(widget, index / 2, index % 2);
+            continue;
+        }
         if (c.kind == Kind::Check) {
             form->addRow(widget);
             // The two informative lines sit under their box.
@@ -184,6 +197,7 @@ QWidget *PreferencesDialog::makeControl(const QString &name)
         field->setValidator(new QIntValidator(0, 86400, field));
         field->setPlaceholderText(tr("seconds"));
         field->setMaxLength(6);
+        field->setMaximumWidth(field->fontMetrics().horizontalAdvance(QStringLiteral("0000000000")) + 16);
         connect(field, &QLineEdit::textEdited, this, [this, name](const QString &text) { m_sheet.setValue(name, text); });
         widget = field;
         break;
@@ -193,6 +207,7 @@ QWidget *PreferencesDialog::makeControl(const QString &name)
         spin->setRange(int(c.minimum), int(c.maximum));
         spin->setSuffix(tr(" min"));
         spin->setSpecialValueText(tr("Never"));
+        spin->setMaximumWidth(spin->fontMetrics().horizontalAdvance(QStringLiteral("0000000 min")) + 40);
         connect(spin, &QSpinBox::valueChanged, this, [this, name](int v) { m_sheet.setValue(name, v); });
         widget = spin;
         break;

@@ -344,6 +344,15 @@ void PreferencesSheet::applyEnablingFor(int theme)
         if (theme == int(ThemeId::FullScreen) && isOn(QStringLiteral("centred")))
             m_disabled.insert(QStringLiteral("sizeSlider"));
     }
+    // Random keeps no settings of its own: the details would be stored nowhere.
+    if (namesTheme(theme))
+        for (const Control &c : controls())
+            if (c.group == Group::Details) {
+                if (theme == int(ThemeId::Random))
+                    m_disabled.insert(c.name);
+                else
+                    m_disabled.remove(c.name);
+            }
     if (!isOn(QStringLiteral("showProgress")))
         m_disabled.insert(QStringLiteral("showTime"));
     else if (!namesTheme(theme) || enablingRow(theme).enabled[6] == '1')

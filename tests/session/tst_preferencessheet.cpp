@@ -67,6 +67,8 @@ private Q_SLOTS:
         QTest::newRow("text: label of size") << QVariantMap{{"theme", 1}} << "artworkSizeLabel" << false;
         QTest::newRow("random: font") << QVariantMap{{"theme", 4}} << "fontSlider" << false;
         QTest::newRow("random: loved") << QVariantMap{{"theme", 4}} << "showLoved" << false;
+        QTest::newRow("random: details") << QVariantMap{{"theme", 4}} << "playCountButton" << false;
+        QTest::newRow("text: details") << QVariantMap{{"theme", 1}} << "playCountButton" << true;
         QTest::newRow("random: label") << QVariantMap{{"theme", 4}} << "centredInfo" << false;
         QTest::newRow("full screen: progress") << fullScreen << "showProgress" << false;
         QTest::newRow("full screen: size") << fullScreen << "sizeSlider" << true;
