@@ -137,11 +137,9 @@ void AppDelegate::applicationDidFinishLaunching()
     // window shows on, so there is no transparent title bar or all-desktops
     // flag to set here.
     shapeWindowToScreen();
+    // A window hidden by preference is never shown, not even for a moment.
     if (m_commandLine.fullscreen)
         window->showFullScreen();
-    else
-        window->show();
-
     setWindowVisibility();
     addNewCoverlumeView();
     setWindowLevel();
