@@ -3,6 +3,7 @@
 #include "app/ConsoleWindow.h"
 #include "app/DisplayWidget.h"
 #include "app/MainWindow.h"
+#include "app/PreferencesDialog.h"
 #include "app/StatusItem.h"
 #include "platform/DefaultsStore.h"
 #include "platform/Log.h"
@@ -10,6 +11,7 @@
 #include "platform/SessionBus.h"
 #include "session/DisplaySession.h"
 #include "session/FramePump.h"
+#include "session/PreferencesSheet.h"
 #include "session/QuitOnSignal.h"
 #include "session/RunOutputs.h"
 
@@ -23,6 +25,13 @@
 namespace {
 
 const QString kHideDockIcon = QStringLiteral("hideDockIcon");
+const QString kDisplayFloatingWindow = QStringLiteral("displayFloatingWindow");
+const QString kHideMouseCursor = QStringLiteral("hideMouseCursorInFullScreen");
+
+bool underWayland()
+{
+    return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
 
 // The window's width before it is shaped to the screen, in points.
 constexpr int kInitialContentWidth = 640;
@@ -35,18 +44,29 @@ AppDelegate::AppDelegate(const CommandLine &commandLine, QObject *parent)
     m_dockIconTimer.setSingleShot(true);
     m_dockIconTimer.setInterval(300);
     connect(&m_dockIconTimer, &QTimer::timeout, this, &AppDelegate::toggleActivationPolicy);
+    m_trayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
 }
 
 AppDelegate::~AppDelegate()
 {
     m_capture.stop();
     // Windows paint the session's view, so they go before it.
+    delete m_prefsDialog.data();
     m_statusItem.reset();
     m_console.reset();
     m_window.reset();
 }
 
 int AppDelegate::exec()
+{
+    const int status = launch();
+    if (status != 0)
+        return status;
+    QApplication::exec();
+    return applicationWillTerminate();
+}
+
+int AppDelegate::launch()
 {
     // From the start, so that an early SIGINT or SIGTERM still quits in order.
     m_quitOnSignal = new QuitOnSignal(this);
@@ -70,8 +90,7 @@ int AppDelegate::exec()
     // The rest of the start-up runs inside the event loop, like every later
     // event, so that a run of --frames 0 can already quit from there.
     QTimer::singleShot(0, this, &AppDelegate::applicationDidFinishLaunching);
-    QApplication::exec();
-    return applicationWillTerminate();
+    return 0;
 }
 
 void AppDelegate::applicationDidFinishLaunching()
@@ -95,10 +114,20 @@ void AppDelegate::applicationDidFinishLaunching()
         window->raise();
         window->activateWindow();
     };
-    requests.hidePointerUntilMoved = [window](bool hide) { window->display()->hidePointerUntilMoved(hide); };
+    requests.hidePointerUntilMoved = [this, window](bool hide) {
+        if (hide && !m_session->defaults().boolValue(kHideMouseCursor))
+            return;
+        window->display()->hidePointerUntilMoved(hide);
+    };
     m_session->setWindowRequests(std::move(requests));
-    connect(window, &MainWindow::fullScreenChanged, this,
-            [this](bool fullScreen) { m_session->fullScreenChanged(fullScreen); });
+    connect(window, &MainWindow::willExitFullScreen, this, &AppDelegate::windowWillExitFullScreen);
+    connect(window, &MainWindow::fullScreenChanged, this, [this](bool fullScreen) {
+        if (fullScreen)
+            windowDidEnterFullScreen();
+        else
+            windowDidExitFullScreen();
+    });
+    connect(window, &MainWindow::preferencesRequested, this, &AppDelegate::showPrefs);
     connect(window, &MainWindow::quitRequested, this, &AppDelegate::terminate);
     connect(window, &MainWindow::consoleRequested, this, &AppDelegate::showConsole);
     connect(window, &MainWindow::hideTaskbarEntryToggled, this,
@@ -108,12 +137,12 @@ void AppDelegate::applicationDidFinishLaunching()
     // window shows on, so there is no transparent title bar or all-desktops
     // flag to set here.
     shapeWindowToScreen();
+    // A window hidden by preference is never shown, not even for a moment.
     if (m_commandLine.fullscreen)
         window->showFullScreen();
-    else
-        window->show();
-
+    setWindowVisibility();
     addNewCoverlumeView();
+    setWindowLevel();
     m_pump = new FramePump([this] { m_session->runFrame(); },
                            // Only what the frame changed reaches the window.
                            [window] { window->display()->presentFrame(); }, this);
@@ -215,14 +244,16 @@ void AppDelegate::toggleActivationPolicy()
         return;
     const bool hide = m_session->defaults().boolValue(kHideDockIcon);
     m_window->setHideTaskbarEntryChecked(hide);
+    // The tray icon is the way back to a window hidden by preference too.
+    const bool wantTray = hide || !m_session->defaults().boolValue(kDisplayFloatingWindow);
 
-    if (hide && !QSystemTrayIcon::isSystemTrayAvailable()) {
+    if (hide && !trayAvailable()) {
         if (!m_trayMissingTold) {
             m_trayMissingTold = true;
             qCInfo(lcApp, "no system tray: keeping the taskbar entry");
         }
     }
-    if (!hide || !QSystemTrayIcon::isSystemTrayAvailable()) {
+    if (!wantTray || !trayAvailable()) {
         m_statusItem.reset();
         m_window->setClosingHides(false);
         setTaskbarEntryShown(true);
@@ -230,7 +261,8 @@ void AppDelegate::toggleActivationPolicy()
     }
 
     if (!m_statusItem) {
-        m_statusItem = std::make_unique<StatusItem>();
+        m_statusItem = std::make_unique<StatusItem>(
+            QList<QAction *>{m_window->preferencesAction(), m_window->fullScreenAction()});
         connect(m_statusItem.get(), &StatusItem::toggleWindowRequested, this,
                 &AppDelegate::toggleWindowShown);
         connect(m_statusItem.get(), &StatusItem::consoleRequested, this, &AppDelegate::showConsole);
@@ -240,19 +272,128 @@ void AppDelegate::toggleActivationPolicy()
         m_statusItem->setWindowShown(m_window->isVisible());
     }
     m_window->setClosingHides(true);
-    setTaskbarEntryShown(false);
+    setTaskbarEntryShown(!hide);
 }
 
 void AppDelegate::setTaskbarEntryShown(bool shown)
 {
-    const bool isTool = m_window->windowFlags().testFlag(Qt::Tool);
-    if (isTool == !shown)
+    setWindowFlagInPlace(Qt::Tool, !shown);
+}
+
+void AppDelegate::setWindowFlagInPlace(Qt::WindowType flag, bool on)
+{
+    if (m_window->windowFlags().testFlag(flag) == on)
         return;
-    // Changing the flags unmaps the window; map it again as it was.
+    // Changing the flags unmaps the window; map it again as it was, where
+    // it was, and in full screen if it was.
     const bool visible = m_window->isVisible();
-    m_window->setWindowFlag(Qt::Tool, !shown);
-    if (visible)
+    const Qt::WindowStates states = m_window->windowState();
+    const QPoint position = m_window->pos();
+    m_window->setWindowFlag(flag, on);
+    if (!visible)
+        return;
+    if (!(states & (Qt::WindowFullScreen | Qt::WindowMaximized)))
+        m_window->move(position);
+    m_window->setWindowState(states);
+    m_window->show();
+}
+
+void AppDelegate::setWindowLevel()
+{
+    if (!m_window || underWayland())
+        return;
+    setWindowFlagInPlace(Qt::WindowStaysOnTopHint, m_session->defaults().boolValue(QStringLiteral("keepOnTop")));
+}
+
+void AppDelegate::setWindowVisibility()
+{
+    if (!m_window)
+        return;
+    toggleActivationPolicy();
+    const bool shown = m_session->defaults().boolValue(kDisplayFloatingWindow);
+    if (!shown && !m_window->isFullScreen()) {
+        if (trayAvailable()) {
+            m_window->hide();
+            return;
+        }
+        if (!m_keptShownTold) {
+            m_keptShownTold = true;
+            qCInfo(lcApp, "no system tray: keeping the window shown");
+        }
+    }
+    if (!m_window->isVisible())
         m_window->show();
+}
+
+void AppDelegate::windowDidEnterFullScreen()
+{
+    m_exitAnnounced = false;
+    if (m_session->defaults().boolValue(kHideMouseCursor))
+        m_window->display()->hidePointerUntilMoved(true);
+    m_session->fullScreenChanged(true);
+}
+
+void AppDelegate::windowWillExitFullScreen()
+{
+    if (m_exitAnnounced)
+        return;
+    m_exitAnnounced = true;
+    m_window->display()->hidePointerUntilMoved(false);
+    m_session->fullScreenChanged(false);
+}
+
+void AppDelegate::windowDidExitFullScreen()
+{
+    // A window manager that ended full screen by itself gave no warning.
+    windowWillExitFullScreen();
+    m_window->display()->hidePointerUntilMoved(false);
+    // After the window has finished leaving: showNormal() shows it again
+    // once its state has changed.
+    QMetaObject::invokeMethod(this, &AppDelegate::setWindowVisibility, Qt::QueuedConnection);
+}
+
+void AppDelegate::showPrefs()
+{
+    if (!m_window)
+        return;
+    if (m_prefsDialog) {
+        m_prefsDialog->raise();
+        m_prefsDialog->activateWindow();
+        return;
+    }
+    if (!m_window->isVisible())
+        m_window->show();
+    m_window->raise();
+    m_window->activateWindow();
+    // The sheet stores the theme as it is chosen: no frame may run on
+    // settings half made.
+    if (m_pump)
+        m_pump->stop();
+
+    PreferencesSheet::Hooks hooks;
+    hooks.setWindowLevel = [this] { setWindowLevel(); };
+    hooks.addNewCoverlumeView = [this] { addNewCoverlumeView(); };
+    m_sheet = std::make_unique<PreferencesSheet>(m_session->defaults(), std::move(hooks));
+    auto *dialog = new PreferencesDialog(*m_sheet, m_window.get());
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowModality(Qt::WindowModal);
+    m_prefsDialog = dialog;
+    m_sheet->setChangeListener([dialog] { dialog->refresh(); });
+    m_sheet->configureSheet();
+    connect(dialog, &QDialog::finished, this, &AppDelegate::OKPrefs);
+    dialog->open();
+}
+
+void AppDelegate::OKPrefs()
+{
+    if (!m_sheet)
+        return;
+    m_sheet->setChangeListener({});
+    m_sheet->closeConfig();
+    m_sheet.reset();
+    setWindowVisibility();
+    if (m_pump)
+        m_pump->start();
 }
 
 void AppDelegate::terminate()

@@ -1,17 +1,21 @@
 #pragma once
 
+#include "app/PreferencesDialog.h"
 #include "session/CommandLine.h"
 #include "session/ConsoleCapture.h"
 #include "session/ConsoleLineBuffer.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QTimer>
+#include <functional>
 #include <memory>
 
 class ConsoleWindow;
 class DisplaySession;
 class FramePump;
 class MainWindow;
+class PreferencesSheet;
 class QuitOnSignal;
 class ScreenSleepWatcher;
 class StatusItem;
@@ -19,7 +23,9 @@ class StatusItem;
 // The windowed application: builds the session, shapes and shows the main
 // window, creates the display view, runs the frame pump, captures the log
 // output for the console, and switches between a taskbar entry and a tray
-// icon ("hideDockIcon"). Owns all of these; the current view is the
+// icon ("hideDockIcon"). It applies the window preferences (stays on top,
+// hidden window) and tells the view about full-screen transitions, and runs
+// the preferences sheet. Owns all of these; the current view is the
 // session's. Main thread only.
 class AppDelegate : public QObject
 {
@@ -32,8 +38,19 @@ public:
     // 0; 1 when an output could not be written or there is no screen to show
     // the window on; 2 when the players scenario could not be loaded.
     int exec();
+    // The first half of exec(): the session is made and the rest of the
+    // start-up is queued for the event loop. 0 when it was, else the status
+    // exec() returns. For tests, which run the event loop themselves.
+    int launch();
 
     MainWindow *window() const { return m_window.get(); }
+    DisplaySession *session() const { return m_session.get(); }
+    FramePump *pump() const { return m_pump; }
+    StatusItem *statusItem() const { return m_statusItem.get(); }
+    PreferencesDialog *preferencesDialog() const { return m_prefsDialog; }
+
+    // Whether the desktop shows tray icons; tests set their own answer.
+    void setTrayAvailability(std::function<bool()> available) { m_trayAvailable = std::move(available); }
 
 public Q_SLOTS:
     // Replaces the display view, carrying its artwork over.
@@ -44,6 +61,17 @@ public Q_SLOTS:
     void toggleActivationPolicy();
     void terminate();
 
+    // "keepOnTop": above other windows or among them. Ignored under
+    // Wayland, where the compositor decides.
+    void setWindowLevel();
+    // "displayFloatingWindow": the window shown, or hidden with the tray
+    // icon in its place. Never hidden in full screen, nor where there is no
+    // tray to bring it back from.
+    void setWindowVisibility();
+    // Opens the preferences on the window (shown first when hidden); the
+    // display holds still until they are closed.
+    void showPrefs();
+
 private:
     void applicationDidFinishLaunching();
     void shapeWindowToScreen();
@@ -53,6 +81,14 @@ private:
     void setTaskbarEntryShown(bool shown);
     void onHideTaskbarEntryToggled(bool hidden);
     int applicationWillTerminate();
+    void OKPrefs();
+    void windowDidEnterFullScreen();
+    void windowWillExitFullScreen();
+    void windowDidExitFullScreen();
+    bool trayAvailable() const { return m_trayAvailable(); }
+    // The one place that changes the window's flags: the window is mapped
+    // again as it was.
+    void setWindowFlagInPlace(Qt::WindowType flag, bool on);
 
     CommandLine m_commandLine;
     std::unique_ptr<DisplaySession> m_session;
@@ -66,4 +102,9 @@ private:
     ConsoleLineBuffer m_consoleLines;
     QTimer m_dockIconTimer;
     bool m_trayMissingTold = false;
+    bool m_keptShownTold = false;
+    bool m_exitAnnounced = true; // windowWillExitFullScreen ran since the last entry
+    std::unique_ptr<PreferencesSheet> m_sheet;
+    QPointer<PreferencesDialog> m_prefsDialog;
+    std::function<bool()> m_trayAvailable;
 };

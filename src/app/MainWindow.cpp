@@ -18,6 +18,11 @@ MainWindow::MainWindow(const DisplaySession &session, QWidget *parent)
 void MainWindow::buildMenus()
 {
     QMenu *app = menuBar()->addMenu(tr("&Coverlume"));
+    m_preferencesAction = app->addAction(tr("Preferences…"));
+    m_preferencesAction->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Comma), QKeySequence::Preferences});
+    m_preferencesAction->setMenuRole(QAction::PreferencesRole);
+    connect(m_preferencesAction, &QAction::triggered, this, &MainWindow::preferencesRequested);
+    app->addSeparator();
     m_hideTaskbarAction = app->addAction(tr("Hide Taskbar Entry"));
     m_hideTaskbarAction->setCheckable(true);
     connect(m_hideTaskbarAction, &QAction::toggled, this, &MainWindow::hideTaskbarEntryToggled);
@@ -36,7 +41,11 @@ void MainWindow::buildMenus()
     connect(console, &QAction::triggered, this, &MainWindow::consoleRequested);
 
     // The menu bar hides in full screen; the window keeps the shortcuts.
-    addActions({quit, m_fullScreenAction, console});
+    addActions({quit, m_fullScreenAction, console, m_preferencesAction});
+
+    // The display's own menu, for a window whose menu bar is out of sight.
+    m_display->setContextMenuPolicy(Qt::ActionsContextMenu);
+    m_display->addActions({m_preferencesAction, m_fullScreenAction});
 }
 
 void MainWindow::setHideTaskbarEntryChecked(bool checked)
@@ -65,8 +74,10 @@ void MainWindow::resizeContent(const QSize &size)
 
 void MainWindow::toggleFullScreen()
 {
-    if (isFullScreen())
+    if (isFullScreen()) {
+        Q_EMIT willExitFullScreen();
         showNormal();
+    }
     else
         showFullScreen();
 }

@@ -34,11 +34,20 @@ public:
     void setClosingHides(bool hides) { m_closingHides = hides; }
     void setHideTaskbarEntryChecked(bool checked);
 
+    // The items the tray menu shows too: Preferences… and the full-screen
+    // item, whose text follows the window's state.
+    QAction *preferencesAction() const { return m_preferencesAction; }
+    QAction *fullScreenAction() const { return m_fullScreenAction; }
+
 public Q_SLOTS:
     void toggleFullScreen();
 
 Q_SIGNALS:
     void consoleRequested();
+    void preferencesRequested();
+    // Before the window leaves full screen at our own request; a window
+    // manager that ends full screen itself only reports the change.
+    void willExitFullScreen();
     void quitRequested();
     void hideTaskbarEntryToggled(bool hidden);
     void shownChanged(bool shown);
@@ -57,6 +66,7 @@ private:
 
     DisplayWidget *m_display;
     QAction *m_fullScreenAction = nullptr;
+    QAction *m_preferencesAction = nullptr;
     QAction *m_hideTaskbarAction = nullptr;
     float m_aspectRatio = 0;
     bool m_closingHides = false;

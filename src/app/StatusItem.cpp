@@ -21,10 +21,11 @@ QIcon statusIcon()
 
 } // namespace
 
-StatusItem::StatusItem(QObject *parent)
+StatusItem::StatusItem(const QList<QAction *> &windowActions, QObject *parent)
     : QObject(parent), m_menu(new QMenu), m_icon(new QSystemTrayIcon(this))
 {
     m_toggleWindow = m_menu->addAction(tr("Hide Window"), this, &StatusItem::toggleWindowRequested);
+    m_menu->addActions(windowActions);
     m_menu->addAction(tr("Console"), this, &StatusItem::consoleRequested);
     m_menu->addSeparator();
     m_menu->addAction(tr("Quit Coverlume"), this, &StatusItem::quitRequested);
