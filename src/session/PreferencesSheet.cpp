@@ -152,6 +152,10 @@ const QList<PreferencesSheet::Control> &PreferencesSheet::controls()
         {QStringLiteral("blackoutAfterDelay"), Kind::Check, Group::Window, QStringLiteral("blackoutAfterDelay"), 0, 0,
          tr("Black out after a delay")},
         {QStringLiteral("blackoutDelay"), Kind::Text, Group::Window, QStringLiteral("blackoutDelay"), 0, 0, tr("Delay:")},
+        {QStringLiteral("syncedLyrics"), Kind::PopUp, Group::Window, QStringLiteral("syncedLyrics"), 0, 0,
+         tr("Timed lyrics:")},
+        {QStringLiteral("lyricsOffsetMs"), Kind::IntSlider, Group::Window, QStringLiteral("lyricsOffsetMs"), -10000, 10000,
+         tr("Lyrics earlier by (ms):")},
         // Switches of later features go at the end of this group.
     };
     return all;
@@ -186,6 +190,9 @@ QList<PreferencesSheet::Item> PreferencesSheet::items(const QString &name)
                 {3, tr("Show no paused title")}};
     if (name == QLatin1String("showPaused"))
         return {{0, tr("Show nothing")}, {1, tr("Show the paused title")}};
+    if (name == QLatin1String("syncedLyrics"))
+        return {{0, tr("Off")}, {1, tr("From .lrc files beside the track")},
+                {2, tr("From .lrc files and the online service")}};
     if (name == QLatin1String("modifier"))
         return {{0, tr("No modifier")}, {1, tr("Ctrl")}, {2, tr("Alt")}, {3, tr("Super")}};
     return {};
@@ -264,8 +271,10 @@ void PreferencesSheet::configureSheet()
             break;
         case Kind::PopUp:
         case Kind::Matrix:
-            // "showPaused" shows its second item when it was never stored.
-            v = present ? m_defaults.intValue(c.key) : (c.name == QLatin1String("showPaused") ? 1 : 0);
+            // "showPaused" and "syncedLyrics" show their second item when
+            // they were never stored, as their readers take them then.
+            v = present ? m_defaults.intValue(c.key)
+                        : (c.name == QLatin1String("showPaused") || c.name == QLatin1String("syncedLyrics") ? 1 : 0);
             break;
         case Kind::Check:
             v = m_defaults.boolValue(c.key);
@@ -452,6 +461,8 @@ void PreferencesSheet::closeConfig()
         {"exitFullScreenAfterActivity", isOn(QStringLiteral("exitFullScreenAfterActivity"))},
         {"noMusicNoAutoFullScreen", isOn(QStringLiteral("noMusicNoAutoFullScreen"))},
         {"blockSleepInFullScreen", isOn(QStringLiteral("blockSleepInFullScreen"))},
+        {"syncedLyrics", tag("syncedLyrics")},
+        {"lyricsOffsetMs", tag("lyricsOffsetMs")},
     };
     for (const auto &[key, v] : globals)
         m_defaults.set(QString::fromLatin1(key), v);

@@ -105,6 +105,9 @@ private Q_SLOTS:
         QTest::newRow("float cycle") << "cycle" << QVariant(612.9) << "cycleSlider" << QVariant(612);
         QTest::newRow("cycle below range") << "cycle" << QVariant(52) << "cycleSlider" << QVariant(200);
         QTest::newRow("size beyond range") << "imageSize" << QVariant(7.5) << "sizeSlider" << QVariant(1.8);
+        QTest::newRow("timed lyrics never stored") << "cycle" << QVariant(600) << "syncedLyrics" << QVariant(1);
+        QTest::newRow("lyrics offset beyond range") << "lyricsOffsetMs" << QVariant(50000) << "lyricsOffsetMs"
+                                                    << QVariant(10000);
         QTest::newRow("idle units to minutes") << "fullScreenAfterSystemIdleTime" << QVariant(300)
                                                << "fullScreenAfterSystemIdleTime" << QVariant(5);
     }
@@ -192,7 +195,7 @@ private Q_SLOTS:
         const QVariantMap changes{{"theme", 7},          {"showTime", 2},          {"showLoved", false},
                                   {"listenButton", true}, {"cycleSlider", 1234},    {"blackoutDelay", "90"},
                                   {"ignoreRemote", true}, {"preferredPlayerButton", 1}, {"displayFloatingWindow", false},
-                                  {"showProgress", true}};
+                                  {"showProgress", true}, {"syncedLyrics", 2}, {"lyricsOffsetMs", -250}};
         for (auto it = changes.cbegin(); it != changes.cend(); ++it)
             sheet.setValue(it.key(), it.value());
         QCOMPARE(m_newViews, 0);
@@ -203,6 +206,7 @@ private Q_SLOTS:
                                    {"listenForBroadcaster", 1}, {"cycle", 1234},  {"blackoutDelay", "90"},
                                    {"remoteEnabled", false}, {"preferredPlayer", 1}, {"displayFloatingWindow", false},
                                    {"blackoutAfterDelay", 0}, {"overrideSnowtape", 1},
+                                   {"syncedLyrics", 2}, {"lyricsOffsetMs", -250},
                                    // untouched: the stored units stay as they were
                                    {"fullScreenAfterSystemIdleTime", 300}};
         for (auto it = expected.constBegin(); it != expected.constEnd(); ++it)
