@@ -443,6 +443,11 @@ void PlayerScripts::setUpAirfoilScripts() { setUpScriptsForPlayer(AirfoilSatelli
 void PlayerScripts::setUpAudirvanaScripts() { setUpScriptsForPlayer(Audirvana); }
 void PlayerScripts::setUpMusicScripts() { setUpScriptsForPlayer(Music); }
 
+PlayerFacts PlayerScripts::factsOf(PlayerId player) const
+{
+    return m_service.playerFacts(processName(player));
+}
+
 QString PlayerScripts::processName(PlayerId player)
 {
     const PlayerTable::Facts *facts = PlayerTable::find(player);

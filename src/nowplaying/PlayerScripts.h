@@ -2,6 +2,7 @@
 
 #include "model/PlayerId.h"
 #include "nowplaying/ScriptSlots.h"
+#include "platform/ScriptService.h"
 
 #include <QString>
 #include <functional>
@@ -53,6 +54,8 @@ public:
     // The process name a player is matched by ("Spotify", "iTunes", …);
     // empty for none, the broadcaster and unknown ids.
     static QString processName(PlayerId player);
+    // What the script service knows of a player beyond its scripts.
+    PlayerFacts factsOf(PlayerId player) const;
 
 
 private:

@@ -328,6 +328,19 @@ MprisPlayer *MprisBridge::standInPlayer(const QString &name) const
     return it == m_chosen.constEnd() ? nullptr : m_players.value(it.value());
 }
 
+PlayerFacts MprisBridge::playerFacts(const QString &application) const
+{
+    PlayerFacts facts;
+    // Identity, seeks and the no-player reason.
+    if (!isOnBus())
+        facts.noPlayerReason = QStringLiteral("No session bus: start Coverlume from your desktop session");
+    if (const MprisPlayer *player = standInPlayer(application)) {
+        facts.identity = player->identity();
+        facts.seeks = player->seeksInTrack();
+    }
+    return facts;
+}
+
 QString MprisBridge::standIn(const QString &name) const
 {
     return m_chosen.value(name);

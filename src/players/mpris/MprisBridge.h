@@ -69,6 +69,7 @@ public:
 
     bool compile(const QString &source) override;
     ScriptResult execute(const QString &source, QString *error = nullptr) override;
+    PlayerFacts playerFacts(const QString &application) const override;
 
     // Every MPRIS player seen, one entry for the names of one player,
     // sorted by bus name.
