@@ -272,8 +272,20 @@ void AttributedTextLayout::Private::elide(Paragraph &paragraph, int lineIndex, d
     }
     const QString ellipsis(QChar(0x2026));
     const double room = lineWidth - QFontMetricsF(style.fontOrDefault().toQFont()).horizontalAdvance(ellipsis);
-    if (line.naturalTextWidth() > room)
-        cutAt = line.xToCursor(std::max(0.0, room), QTextLine::CursorBetweenCharacters);
+    if (line.naturalTextWidth() > room) {
+        // Right-to-left text begins at the line's right end.
+        const bool rtl = text.mid(start, line.textLength()).isRightToLeft();
+        const double x = rtl ? line.naturalTextWidth() - std::max(0.0, room) : std::max(0.0, room);
+        int fits = line.xToCursor(x, QTextLine::CursorBetweenCharacters);
+        // The nearest boundary may lie past the room: step back inside it.
+        const double from = line.cursorToX(start);
+        while (fits > start && std::abs(line.cursorToX(fits) - from) > room)
+            --fits;
+        // Between words where the line has more than one; inside the word
+        // only when it alone is wider than the line.
+        const qsizetype space = fits > start ? text.lastIndexOf(QLatin1Char(' '), fits - 1) : -1;
+        cutAt = space > start ? int(space) : fits;
+    }
     cutAt = std::clamp(cutAt, start, int(text.size()));
     while (cutAt > start && text.at(cutAt - 1).isSpace())
         --cutAt;

@@ -289,7 +289,7 @@ void MprisBridge::choose(bool announce)
         const MprisPlayer *after = m_players.value(chosen.value(name));
         if (before && after && sameProcessPlayer(before, after) && m_posted.value(name) == signatureOf(*after))
             continue;
-        qCInfo(lcPlayers, "%s is now played by %s", qUtf8Printable(name),
+        logAt(m_defaults, 1, lcPlayers, "%s is now played by %s", qUtf8Printable(name),
                chosen.value(name).isEmpty() ? "nothing" : qUtf8Printable(chosen.value(name)));
         MprisPlayer *player = m_players.value(chosen.value(name));
         if (announce)
