@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs what building, running and testing Coverlume needs on Debian 12.
-# Run as root; packages already present are left alone.
+# Packages already present are left alone. As root it installs what is
+# missing; as any other user it names the missing packages and installs them
+# through sudo, or, without sudo, prints the command to run and exits 1.
 set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
@@ -9,13 +11,26 @@ packages=(
   dbus dbus-x11 xvfb xauth
   mpv mpv-mpris playerctl sox libsox-fmt-all
   mpd mpc mpdris2 python3-mutagen
-  fonts-liberation fonts-dejavu-core
+  fonts-liberation fonts-dejavu-core fonts-noto-color-emoji fonts-droid-fallback
   libxcb-screensaver0-dev
 )
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
+[ "${#missing[@]}" -eq 0 ] && exit 0
+if [ "$(id -u)" -ne 0 ]; then
+  echo "Coverlume needs these packages: ${missing[*]}" >&2
+  command=(apt-get install -y --no-install-recommends "${missing[@]}")
+  if command -v sudo >/dev/null 2>&1; then
+    echo "installing them with: sudo ${command[*]}" >&2
+    sudo apt-get update -qq
+    exec sudo env DEBIAN_FRONTEND=noninteractive "${command[@]}"
+  fi
+  echo "Install them as root, then run this again:" >&2
+  echo "  ${command[*]}" >&2
+  exit 1
+fi
 if [ "${#missing[@]}" -gt 0 ]; then
   echo "installing: ${missing[*]}"
   export DEBIAN_FRONTEND=noninteractive

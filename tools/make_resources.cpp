@@ -1,6 +1,7 @@
 // Draws the display's own pictures into resources/:
 //   album.png                   the default artwork, shown when a track has none:
-//                               a record on a dark sleeve, 512 × 512
+//                               a record on a dark sleeve, 2048 × 2048, sharp
+//                               at the largest cover a 4K screen shows
 //   thumbsUp.png                a white raised thumb on transparent, 0.8125 : 1
 //   thumbsNeitherUpNorDown.png  a raised and a lowered thumb side by side, 1.875 : 1
 //   transparent-mask.png        the reflection's fade: black whose alpha rises
@@ -35,7 +36,9 @@ QImage transparentImage(int width, int height)
 
 // --- album ------------------------------------------------------------------
 
+// Drawn in a 512-unit design space, scaled up to the picture's pixels.
 constexpr int kAlbumSize = 512;
+constexpr int kAlbumPixels = 2048;
 
 void drawSleeve(QPainter &painter)
 {
@@ -143,9 +146,10 @@ void drawLabel(QPainter &painter)
 
 QImage drawAlbum()
 {
-    QImage image = transparentImage(kAlbumSize, kAlbumSize);
+    QImage image = transparentImage(kAlbumPixels, kAlbumPixels);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
+    painter.scale(double(kAlbumPixels) / kAlbumSize, double(kAlbumPixels) / kAlbumSize);
     drawSleeve(painter);
     drawRecord(painter);
     drawLabel(painter);

@@ -14,12 +14,14 @@
 #include "session/PreferencesSheet.h"
 #include "session/QuitOnSignal.h"
 #include "session/RunOutputs.h"
+#include "session/WindowGeometry.h"
 
 #include <QApplication>
 #include <QDBusConnection>
 #include <QScreen>
 #include <QSystemTrayIcon>
 #include <cmath>
+#include <optional>
 #include <cstdio>
 
 namespace {
@@ -32,9 +34,6 @@ bool underWayland()
 {
     return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
 }
-
-// The window's width before it is shaped to the screen, in points.
-constexpr int kInitialContentWidth = 640;
 
 } // namespace
 
@@ -174,15 +173,19 @@ void AppDelegate::shapeWindowToScreen()
 
     const QScreen *screen = QGuiApplication::primaryScreen();
     const QRect visible = screen ? screen->availableGeometry() : QRect();
-    const int width = kInitialContentWidth;
-    if (visible.width() <= 0 || visible.height() <= 0) {
-        // No screen to take a shape from: a common display shape will do.
-        window.resizeContent(QSize(width, width * 10 / 16));
-        return;
-    }
-    const float aspect = float(visible.width()) / float(visible.height());
-    window.resizeContent(QSize(width, int(std::lround(float(width) / aspect))));
-    window.setContentAspectRatio(aspect);
+    const QSize first = WindowGeometry::initialContentSize(visible);
+    // Where it was last time, when that is still on a screen.
+    QList<QRect> screens;
+    for (const QScreen *each : QGuiApplication::screens())
+        screens << each->availableGeometry();
+    const std::optional<QRect> kept = WindowGeometry::restorable(
+        m_session->defaults().stringValue(WindowGeometry::settingsKey), screens);
+    if (kept)
+        window.setGeometry(*kept);
+    else
+        window.resizeContent(first);
+    if (visible.width() > 0 && visible.height() > 0)
+        window.setContentAspectRatio(float(visible.width()) / float(visible.height()));
 }
 
 void AppDelegate::addNewCoverlumeView()
@@ -405,6 +408,10 @@ int AppDelegate::applicationWillTerminate()
 {
     if (m_pump)
         m_pump->stop();
+    // The normal geometry is remembered, but not that of a size asked for
+    // on the command line or of a scripted run.
+    if (m_window && !m_commandLine.size && !m_commandLine.frames)
+        m_session->defaults().set(WindowGeometry::settingsKey, WindowGeometry::toText(m_window->normalGeometry()));
     m_session->leaveDistributedCenter();
     m_capture.stop();
     return RunOutputs::write(m_commandLine, *m_session);

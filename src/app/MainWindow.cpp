@@ -13,6 +13,11 @@ MainWindow::MainWindow(const DisplaySession &session, QWidget *parent)
     setWindowTitle(QStringLiteral("Coverlume"));
     setCentralWidget(m_display);
     buildMenus();
+    // A dark menu bar over the dark display, whatever the desktop's style.
+    menuBar()->setStyleSheet(QStringLiteral(
+        "QMenuBar { background: #1c1c1e; color: #c8c8cc; }"
+        "QMenuBar::item { background: transparent; padding: 3px 9px; }"
+        "QMenuBar::item:selected { background: #3a3a3c; }"));
 }
 
 void MainWindow::buildMenus()

@@ -87,8 +87,13 @@ std::optional<PlayerSource::Track> ScriptPlayerSource::playing()
     track.bookmark = run(s.bookmarkScript).int32Value();
     if (spotify)
         track.popularity = run(s.spotifyPopularityScript).int32Value();
-    track.loved = libraryMarks && run(s.iTunesLovedScript).booleanValue();
-    track.disliked = libraryMarks && run(s.iTunesDislikedScript).booleanValue();
+    if (libraryMarks) {
+        const ScriptResult loved = run(s.iTunesLovedScript);
+        const ScriptResult disliked = run(s.iTunesDislikedScript);
+        track.marksKnown = !loved.isNone() || !disliked.isNone();
+        track.loved = loved.booleanValue();
+        track.disliked = disliked.booleanValue();
+    }
     return track;
 }
 

@@ -47,8 +47,10 @@ QByteArray PlayerReport::nowPlayingBody(const std::optional<PlayerSource::Track>
     body += fieldLine(QStringLiteral("rating"), QString::number(t.rating));
     if (t.popularity)
         body += fieldLine(QStringLiteral("popularity"), QString::number(*t.popularity));
-    body += fieldLine(QStringLiteral("loved"), yesNo(t.loved));
-    body += fieldLine(QStringLiteral("disliked"), yesNo(t.disliked));
+    if (t.marksKnown) {
+        body += fieldLine(QStringLiteral("loved"), yesNo(t.loved));
+        body += fieldLine(QStringLiteral("disliked"), yesNo(t.disliked));
+    }
     return body.toUtf8();
 }
 

@@ -28,6 +28,8 @@ public:
         qint32 rating = 0;
         std::optional<qint32> popularity;
         bool loved = false, disliked = false;
+        // False when the player did not tell: the report leaves both lines out.
+        bool marksKnown = true;
     };
 
     virtual ~PlayerSource() = default;

@@ -175,7 +175,8 @@ void CoverlumeView::buildMarks()
         m_marks.thumbsNeitherUpNorDownImage = scaledTo(m_marks.thumbsNeitherUpNorDownImage,
                                                        m_marks.thumbsNeitherUpNorDownSize);
 
-    m_marks.defaultArtworkImage = scaledTo(loadResourceImage(QStringLiteral("album")), QSizeF(image, image));
+    // Kept at its own (large) size: the stage sizes it once, as any artwork.
+    m_marks.defaultArtworkImage = loadResourceImage(QStringLiteral("album"));
     m_marks.transparentMaskImage = scaledTo(loadResourceImage(QStringLiteral("transparent-mask")),
                                             QSizeF(image, image));
 }
@@ -216,7 +217,21 @@ void CoverlumeView::animateOneFrame()
     if (!theme)
         return; // a theme number that selects no frame step: the frame does nothing
     m_frameStep.run(*theme, m_frameSize);
-    m_stage->sync(m_nowPlaying->takeProgress());
+    ProgressSnapshot bar = m_nowPlaying->takeProgress();
+    // Another length and a jump back: the next track's values, which wait
+    // for its label (the layout, frame 1 of a cycle, takes them fresh).
+    if (m_cycle.framesCount == 1)
+        m_barHeld = false;
+    else if (!m_barHeld && m_barShown.shown && bar.maximum != m_barShown.maximum
+             && m_barShown.value - bar.value > 1.0)
+        m_barHeld = true;
+    if (m_barHeld) {
+        bar = m_barShown;
+        bar.redraw = false;
+    } else {
+        m_barShown = bar;
+    }
+    m_stage->sync(bar);
 }
 
 void CoverlumeView::setArtworkImage(const QImage &image)

@@ -139,6 +139,11 @@ private:
     ViewServices m_services;
     ThemeSettings m_themes;
     FrameCycle m_cycle;
+    // The bar as last handed to the stage, and whether it is held: the
+    // player moved on to another track before the cycle noticed, and the
+    // label still shows the last one until the next layout.
+    ProgressSnapshot m_barShown;
+    bool m_barHeld = false;
     Facts m_facts{m_cycle, m_themes};
     // Declared before the engine, which keeps references to them.
     QImage m_artworkImage;

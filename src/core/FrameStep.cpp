@@ -37,6 +37,9 @@ void FrameStep::run(const ThemeEntry &theme, const QSizeF &bounds)
     if (before == 0) {
         // Every layout reads the source first, then lays itself out.
         const NowShowing showing = m.nowPlaying.refresh(theme.layoutAs);
+        // The bar starts with the values of the track the label shows.
+        if (theme.pollsProgress)
+            m.nowPlaying.updateProgIndValues();
         m.stage.layout(theme.layoutAs, showing);
         if (const std::optional<int> reading = m.stage.lyricsReadingPosition())
             m.nowPlaying.setLyricsReadingPosition(*reading);
@@ -73,8 +76,10 @@ void FrameStep::run(const ThemeEntry &theme, const QSizeF &bounds)
         alpha = 0.0f;
     }
 
-    // 8. Progress.
-    if (c.framesCount % FrameCycle::progressPeriod == 0 && theme.pollsProgress)
+    // 8. Progress. The fade-out keeps the values of the track it fades out:
+    // the next track's would show under the last one's label.
+    if (c.framesCount % FrameCycle::progressPeriod == 0 && theme.pollsProgress
+        && c.framesCount < L - FrameCycle::fadeFrames)
         m.nowPlaying.updateProgIndValues();
 
     // 9. Clock and track change.

@@ -23,6 +23,11 @@ struct NowShowing
     int rating = 0;
     bool loved = false;
     bool disliked = false;
+    // The source told loved and disliked: the heart shows only then.
+    bool marksKnown = false;
+    // While nothing plays, what the display can tell the user instead: the
+    // paused text, or how to get a player going. Empty while a track plays.
+    QString idleHint;
     // iTunes or Music plays a stream: no rating marks.
     bool stream = false;
     // The extended details under the label, in order, unstyled; an empty

@@ -65,6 +65,14 @@ NowShowing NowPlayingEngine::nowShowing() const
     showing.rating = t.rating;
     showing.loved = t.loved;
     showing.disliked = t.disliked;
+    showing.marksKnown = t.marksKnown;
+    if (m_state.nothingPlays()) {
+        const QString paused = t.trackString ? t.trackString->string().simplified() : QString();
+        const QString reason = m_scripts.playerFacts(m_state.preferredPlayer).noPlayerReason;
+        showing.idleHint = !paused.isEmpty() ? paused
+            : !reason.isEmpty()              ? reason
+                                             : QStringLiteral("Start a music player, such as mpv, to see it here");
+    }
     showing.stream = t.iTunesRadio;
     showing.detailLines = m_details.detailLines();
     showing.artwork = m_artworkImage;
@@ -90,8 +98,8 @@ void NowPlayingEngine::describe(QJsonObject &state) const
     state.insert(QStringLiteral("artist"), lineValue(t.artistString));
     state.insert(QStringLiteral("album"), lineValue(t.albumString));
     state.insert(QStringLiteral("rating"), t.rating);
-    state.insert(QStringLiteral("loved"), t.loved);
-    state.insert(QStringLiteral("disliked"), t.disliked);
+    state.insert(QStringLiteral("loved"), t.marksKnown ? QJsonValue(t.loved) : QJsonValue());
+    state.insert(QStringLiteral("disliked"), t.marksKnown ? QJsonValue(t.disliked) : QJsonValue());
     state.insert(QStringLiteral("radio"), t.iTunesRadio);
     state.insert(QStringLiteral("scriptsSetUpFor"), static_cast<int>(m_scripts.scriptsSetUpFor));
     QJsonArray details;

@@ -286,7 +286,9 @@ void PlayerArtwork::fallbackArtworkStep()
     if (!m.artworkImage.isNull() || m.defaults.boolValue(QStringLiteral("userPaused")))
         return;
     const int actionWhenPaused = m.defaults.intValue(QStringLiteral("actionWhenPaused"));
-    if (!m.state.nothingPlays() && m.defaults.intValue(QStringLiteral("defaultArtwork")) == 1)
+    // 1 and 2 (a lookup on the web, which the display does not make) both
+    // show the built-in picture; 0 shows none.
+    if (!m.state.nothingPlays() && m.defaults.intValue(QStringLiteral("defaultArtwork")) != 0)
         m.artworkImage = defaultArtworkCopy();
     if (m.state.nothingPlays()) {
         if (actionWhenPaused == 1)

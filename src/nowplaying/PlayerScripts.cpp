@@ -452,7 +452,6 @@ QString PlayerScripts::processName(PlayerId player)
 PlayerFacts PlayerScripts::playerFacts(PlayerId player) const
 {
     const PlayerTable::Facts *facts = PlayerTable::find(player);
-    if (!facts || player == PlayerId::Broadcaster)
-        return {};
-    return m_service.playerFacts(facts->nameText());
+    const bool scripted = facts && player != PlayerId::Broadcaster;
+    return m_service.playerFacts(scripted ? facts->nameText() : QString());
 }

@@ -54,8 +54,10 @@ public:
     // The process name a player is matched by ("Spotify", "iTunes", …);
     // empty for none, the broadcaster and unknown ids.
     static QString processName(PlayerId player);
-    // What the backend knows of the player beyond its scripts (its current
-    // track's file, a finer position); nothing for none and the broadcaster.
+    // What the script service knows of a player beyond its scripts (its
+    // identity, seeks in its track, its current track's file, a finer
+    // position); for none and the broadcaster only why the service sees no
+    // player, if it knows.
     PlayerFacts playerFacts(PlayerId player) const;
 
 

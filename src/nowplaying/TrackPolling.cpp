@@ -101,7 +101,12 @@ bool TrackPolling::trackHasChanged()
     const double current = s.progress.value;
     const bool jumpedBack = t.lastProgressIndValue - current > 1.0;
     t.lastProgressIndValue = current;
-    return jumpedBack;
+    // A backend that saw the player seek within the same track tells a jump
+    // back from a new track; the simulated players tell no seeks.
+    const int seeks = m.scripts.playerFacts(s.currentPlayer).seeks;
+    const bool seekedBack = seeks > t.seeksSeen;
+    t.seeksSeen = seeks;
+    return jumpedBack && !seekedBack;
 }
 
 bool TrackPolling::acceptBroadcasterReport()
@@ -148,8 +153,12 @@ void TrackPolling::refresh(ThemeId layout)
     if (s.nothingPlays() && !s.noPlayer) {
         const bool quiet = (userPaused && showPaused == 0) || (!userPaused && actionWhenPaused == 3);
         const PlayerTable::Facts *preferred = PlayerTable::find(s.preferredPlayer);
-        if (!quiet && preferred && preferred->pausedText)
-            t.trackString = AttributedString(preferred->pausedLabel());
+        if (!quiet && preferred && preferred->pausedText) {
+            // A real player is named by its own name: "mpv Paused".
+            const QString identity = m.scripts.playerFacts(preferred->id).identity.simplified().left(64);
+            t.trackString = AttributedString(identity.isEmpty() ? preferred->pausedLabel()
+                                                                : identity + QStringLiteral(" Paused"));
+        }
     }
 
     // 5. A broadcaster without a title is paused.
@@ -254,8 +263,11 @@ void TrackPolling::readITunesOrMusic(ThemeId layout)
     t.artistString = present(textOf(slots.artistScript));
     t.albumString = present(textOf(slots.albumScript));
     t.rating = run(*slots.ratingSlot(facts.id)).int32Value();
-    t.loved = run(slots.iTunesLovedScript).booleanValue();
-    t.disliked = run(slots.iTunesDislikedScript).booleanValue();
+    const ScriptResult loved = run(slots.iTunesLovedScript);
+    const ScriptResult disliked = run(slots.iTunesDislikedScript);
+    t.marksKnown = !loved.isNone() || !disliked.isNone();
+    t.loved = loved.booleanValue();
+    t.disliked = disliked.booleanValue();
 }
 
 void TrackPolling::readBroadcaster()
@@ -266,6 +278,7 @@ void TrackPolling::readBroadcaster()
     t.artistString = present(b.getArtist());
     t.albumString = present(b.getAlbum());
     t.rating = b.getRating();
+    t.marksKnown = true;
     t.loved = b.getLoved();
     t.disliked = b.getDisliked();
     m.artwork.perSourceArtworkStep();

@@ -17,12 +17,17 @@ struct TrackRecord
     int rating = 0;
     bool loved = false;
     bool disliked = false;
+    // The source told loved and disliked; when it did not, no mark shows
+    // (a player that keeps no such marks is not a track marked "not loved").
+    bool marksKnown = false;
     // iTunes or Music is playing a stream (the title comes from the stream).
     bool iTunesRadio = false;
     // The radio title last seen by change detection.
     QString tempCopyTrackString;
     // The progress value the previous change check saw.
     double lastProgressIndValue = 0;
+    // The seeks the player's backend had seen in this track at that check.
+    int seeksSeen = 0;
     int positionInLyricsForRadio = 0;
 
     // Extended details; an empty string is a line not shown.

@@ -151,14 +151,16 @@ void CLProgressIndicator::drawAppleTV(QPainter &painter, const Layout &layout, d
 {
     const double u = height / 19.0;
     const double level = m_darkMode ? kAppleTVDarkGrey : kAppleTVGrey;
-    const QRectF room = inset(layout.bar, 2 * u, 2 * u);
+    // The track runs the bar's whole width, so it lines up with the text
+    // edge the bar is laid out against.
+    const QRectF room = inset(layout.bar, 0, 2 * u);
 
     painter.setPen(Qt::NoPen);
-    const QRectF track = inset(room, 3 * u, room.height() / 2.6);
+    const QRectF track = inset(room, 0, room.height() / 2.6);
     if (isDrawable(track))
         painter.fillRect(track, grey(level, m_transparency * kTrackAlpha));
 
-    QRectF fill = inset(room, 3 * u, room.height() / 3.0);
+    QRectF fill = inset(room, 0, room.height() / 3.0);
     if (isDrawable(fill)) {
         fill.setWidth(std::floor(filledFraction() * fill.width()));
         if (isDrawable(fill)) {

@@ -181,6 +181,9 @@ AttributedString LabelStyling::compose(const Lines &lines, const Source &source,
     const PlayerTable::Facts *facts = marksOf(source);
     const bool broadcastEcoute = source.player == PlayerId::Broadcaster && facts && facts->id == PlayerId::Ecoute;
     if (hasHearts(source) && switches.showLoved) {
+        // A source that keeps no marks shows no heart at all.
+        if (!source.marksKnown)
+            return label;
         label.append(newline);
         label.append(source.loved ? m_filledHeart : source.disliked ? m_slashedHeart : m_emptyHeart);
     } else if (hasStars(source) && !broadcastEcoute) {

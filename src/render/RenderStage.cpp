@@ -9,6 +9,7 @@
 #include "platform/NotificationCenter.h"
 #include "render/CLProgressIndicator.h"
 #include "render/ClockField.h"
+#include "render/IdleCard.h"
 #include "render/CompositeLyricView.h"
 #include "render/CompositeMosaicView.h"
 #include "render/Compositor.h"
@@ -121,6 +122,10 @@ void RenderStage::makeViews(bool appleTVBar)
     m_showProgress = m_context.themes.getShowProgressForCurrentTheme();
     m_progress->setHidden(!m_showProgress);
 
+    {
+        const FrameClock &clock = m_context.clock;
+        m_card = std::make_unique<IdleCard>([&clock] { return clock.now(); });
+    }
     if (m_context.defaults.boolValue(QStringLiteral("showClock"))) {
         const FrameClock &clock = m_context.clock;
         m_clock = std::make_unique<ClockField>([&clock] { return clock.now(); });
@@ -157,16 +162,41 @@ void RenderStage::addSubViews(const NowShowing &showing)
     const ThemeLayout *theme = themeLayout(shown);
     if (!theme)
         return; // a theme number that names no theme shows nothing
+    m_attaching = true;
     layout(shown == ThemeId::Blur ? ThemeId::AppleTV : shown, showing);
+    m_attaching = false;
     theme->attach(*this);
+    showIdleCard(showing);
     if (m_clock)
         m_tree->root().addSublayer(m_clock.get());
+}
+
+void RenderStage::showIdleCard(const NowShowing &showing)
+{
+    if (!m_card || showing.idleHint.isEmpty())
+        return;
+    m_card->removeFromSuperlayer();
+    const auto shows = [](const ::Layer *layer) {
+        return layer && layer->superlayer() && !layer->contents().isNull();
+    };
+    bool text = false;
+    if (m_label && m_label->superlayer()) {
+        for (const auto *line : {&showing.track, &showing.artist, &showing.album})
+            text = text || (*line && !(*line)->string().trimmed().isEmpty());
+    }
+    if (shows(m_cover.get()) || text || !m_tiles.empty())
+        return;
+    const double x = random01();
+    const double y = random01();
+    m_card->place(m_context.frameSize, x, y, showing.idleHint);
+    m_card->setOpacity(std::max(m_labelOpacity, m_coverOpacity));
+    m_tree->root().addSublayer(m_card.get());
 }
 
 void RenderStage::detachAll()
 {
     ::Layer *all[] = {m_mosaic.get(), m_lyric.get(), m_reflection.get(), m_cover.get(),
-                      m_label.get(), m_progress.get(), m_clock.get()};
+                      m_label.get(), m_progress.get(), m_clock.get(), m_card.get()};
     for (::Layer *layer : all)
         if (layer)
             layer->removeFromSuperlayer();
@@ -182,14 +212,19 @@ void RenderStage::layout(ThemeId theme, const NowShowing &showing)
     }
     m_shownArtwork = showing.artwork;
     m_lyricsReading.reset();
+    if (m_card)
+        m_card->removeFromSuperlayer();
     if (const ThemeLayout *layout = themeLayout(theme))
         layout->layout(*this, showing);
+    // While the views are being attached, addSubViews decides after them.
+    if (!m_attaching)
+        showIdleCard(showing);
 }
 
 void RenderStage::removeSubViews()
 {
     ::Layer *all[] = {m_mosaic.get(), m_lyric.get(), m_label.get(), m_reflection.get(),
-                      m_cover.get(), m_progress.get(), m_clock.get()};
+                      m_cover.get(), m_progress.get(), m_clock.get(), m_card.get()};
     for (::Layer *layer : all)
         if (layer)
             layer->removeFromSuperlayer();
@@ -202,6 +237,13 @@ void RenderStage::setLayerOpacity(ThemeStage::Layer layer, float opacity)
                                                         : m_reflection.get();
     if (target)
         target->setOpacity(opacity);
+    // The idle card fades with whatever the cycle fades.
+    if (layer == ThemeStage::Layer::Label)
+        m_labelOpacity = opacity;
+    else if (layer == ThemeStage::Layer::Cover)
+        m_coverOpacity = opacity;
+    if (m_card)
+        m_card->setOpacity(std::max(m_labelOpacity, m_coverOpacity));
 }
 
 void RenderStage::setProgressTransparency(float alpha)
@@ -260,6 +302,11 @@ void RenderStage::setLyricTransparency(float alpha)
 
 void RenderStage::describe(QJsonObject &state) const
 {
+    if (m_card && m_card->superlayer())
+        state.insert(QStringLiteral("idleCard"),
+                     QJsonObject{{QStringLiteral("hint"), m_card->hint()},
+                                 {QStringLiteral("x"), m_card->frame().x()},
+                                 {QStringLiteral("y"), m_card->frame().y()}});
     if (m_context.themes.getTheme() != ThemeId::Lyrics || !m_lyric)
         return;
     const QStringList &window = m_lyric->lyrics();
@@ -293,6 +340,8 @@ void RenderStage::syncViews() const
         m_clock->setFullScreen(m_context.host.isFullScreen());
         m_clock->refreshTime();
     }
+    if (m_card && m_card->superlayer())
+        m_card->refresh();
 }
 
 void RenderStage::sync(const ProgressSnapshot &progress)
@@ -461,7 +510,7 @@ void RenderStage::postCover(const QImage &picture, qint64 key)
 
 void RenderStage::reZonkCoverView()
 {
-    if (m_shownArtwork.isNull() && m_context.defaults.integerValue(QStringLiteral("defaultArtwork")) != 1)
+    if (m_shownArtwork.isNull() && m_context.defaults.integerValue(QStringLiteral("defaultArtwork")) == 0)
         return;
     if (!m_cover)
         return;
@@ -474,7 +523,7 @@ void RenderStage::reZonkCoverView()
 
 void RenderStage::reZonkReflectionView()
 {
-    if (m_shownArtwork.isNull() && m_context.defaults.integerValue(QStringLiteral("defaultArtwork")) != 1)
+    if (m_shownArtwork.isNull() && m_context.defaults.integerValue(QStringLiteral("defaultArtwork")) == 0)
         return;
     if (!m_reflection)
         return;

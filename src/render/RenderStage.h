@@ -16,6 +16,7 @@
 #include <vector>
 
 class ClockField;
+class IdleCard;
 class CLProgressIndicator;
 class CompositeLyricView;
 class CompositeMosaicView;
@@ -88,6 +89,8 @@ public:
     ::Layer *labelView() const { return m_label.get(); }
     CLProgressIndicator *progressIndicator() const { return m_progress.get(); }
     ClockField *clockField() const { return m_clock.get(); }
+    // The card shown while nothing plays and nothing else shows; attached only then.
+    IdleCard *idleCard() const { return m_card.get(); }
     ::Layer *mosaicView() const;
     ::Layer *lyricView() const;
     CompositeMosaicView *mosaic() const { return m_mosaic.get(); }
@@ -132,6 +135,8 @@ private:
     void makeViews(bool appleTVBar);
     void syncViews() const;
     void detachAll();
+    // Attaches the idle card when the layout left neither artwork nor text.
+    void showIdleCard(const NowShowing &showing);
     const ThemeLayout *currentLayout() const;
     void postCover(const QImage &picture, qint64 key);
 
@@ -143,6 +148,9 @@ private:
     std::unique_ptr<::Layer> m_label;
     std::unique_ptr<CLProgressIndicator> m_progress;
     std::unique_ptr<ClockField> m_clock;
+    std::unique_ptr<IdleCard> m_card;
+    float m_labelOpacity = 1, m_coverOpacity = 1;
+    bool m_attaching = false; // addSubViews is laying out before attaching
     std::unique_ptr<CompositeMosaicView> m_mosaic;
     std::unique_ptr<CompositeLyricView> m_lyric;
     std::vector<StageTile> m_tiles; // the mosaic tiles or the line slots

@@ -64,7 +64,7 @@ QImage StageImages::label(const AttributedString &text, const QSizeF &size, bool
         return image;
     YUpCanvas canvas(image, size);
     if (!text.isEmpty())
-        canvas.drawText(text, QRectF(QPointF(0, 0), size));
+        canvas.drawText(text, QRectF(QPointF(0, 0), size), YUpCanvas::TextFit::Fitted);
     if (!thumb.image.isNull()) {
         const double h = text.isEmpty() ? 0.0 : AttributedTextLayout(text).heightForWidth(size.width());
         const double tw = thumb.sizePoints.width();

@@ -54,11 +54,14 @@ void YUpCanvas::drawImage(const QRectF &rect, const QImage &image, double opacit
     m_painter.restore();
 }
 
-void YUpCanvas::drawText(const AttributedString &text, const QRectF &rect)
+void YUpCanvas::drawText(const AttributedString &text, const QRectF &rect, TextFit fit)
 {
     m_painter.save();
     m_painter.setWorldTransform(m_scale);
-    AttributedTextLayout(text).draw(&m_painter, toYDown(rect));
+    if (fit == TextFit::Fitted)
+        AttributedTextLayout(text).drawFitted(&m_painter, toYDown(rect));
+    else
+        AttributedTextLayout(text).draw(&m_painter, toYDown(rect));
     m_painter.restore();
 }
 

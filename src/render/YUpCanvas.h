@@ -35,7 +35,9 @@ public:
                    QPainter::CompositionMode mode = QPainter::CompositionMode_SourceOver);
     // Draws text from the top of `rect` (y-up points), upright. The
     // concatenated transforms do not apply to text.
-    void drawText(const AttributedString &text, const QRectF &rect);
+    // Fitted: the label's rules (AttributedTextLayout::drawFitted).
+    enum class TextFit { Wrapped, Fitted };
+    void drawText(const AttributedString &text, const QRectF &rect, TextFit fit = TextFit::Wrapped);
     // A y-up rectangle in y-down points of the same image.
     QRectF toYDown(const QRectF &rect) const;
 

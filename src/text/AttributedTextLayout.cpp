@@ -4,6 +4,7 @@
 #include "platform/Log.h"
 
 #include <QPainter>
+#include <QFontMetricsF>
 #include <QTextLayout>
 #include <algorithm>
 #include <cmath>
@@ -50,12 +51,12 @@ struct LineBox
     double height = 0.0;
 };
 
-QTextOption textOption()
+QTextOption textOption(bool wordsOnly = false)
 {
     // Qt aligns lines itself counting the spaces at the end of a paragraph;
     // we align them (see alignedOffset), so Qt lays out flush left.
     QTextOption option(Qt::AlignLeft | Qt::AlignAbsolute);
-    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    option.setWrapMode(wordsOnly ? QTextOption::WordWrap : QTextOption::WrapAtWordBoundaryOrAnywhere);
     // Unhinted advances: the same text measures the same at every size and
     // on every device, as the label's width arithmetic expects.
     option.setUseDesignMetrics(true);
@@ -201,8 +202,17 @@ struct AttributedTextLayout::Private
     double width = 0.0;
     double height = 0.0;
 
+    // Fitted: laid out for this height too (0: not fitted).
+    double fittedHeight = 0.0;
+
     void build();
     void layoutFor(double widthPoints);
+    void fitTo(const QSizeF &size);
+    // Lines of one paragraph at a width, without placing them.
+    int rawLines(Paragraph &paragraph, double lineWidth) const;
+    // Cuts a paragraph after its line `line`, where "…" still fits the width.
+    void elide(Paragraph &paragraph, int line, double lineWidth);
+    void drawLines(QPainter *painter, const QRectF &rect) const;
     QList<AttributedRunPainter::Piece> piecesOfLine(const LineBox &box) const;
 };
 
@@ -232,6 +242,126 @@ void AttributedTextLayout::Private::build()
         paragraph.layout->setCacheEnabled(true);
         paragraphs.push_back(std::move(paragraph));
     }
+}
+
+int AttributedTextLayout::Private::rawLines(Paragraph &paragraph, double lineWidth) const
+{
+    QTextLayout &layout = *paragraph.layout;
+    layout.beginLayout();
+    int count = 0;
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(lineWidth);
+        ++count;
+    }
+    layout.endLayout();
+    return count;
+}
+
+void AttributedTextLayout::Private::elide(Paragraph &paragraph, int lineIndex, double lineWidth)
+{
+    QTextLayout &layout = *paragraph.layout;
+    const QString text = layout.text();
+    const QTextLine line = layout.lineAt(lineIndex);
+    const int start = line.textStart();
+    int cutAt = start + line.textLength();
+    // The style the ellipsis takes: the text's at the cut.
+    AttributedStyle style;
+    for (const PieceSpan &piece : paragraph.pieces) {
+        if (!piece.attachment && piece.start <= std::max(start, cutAt - 1))
+            style = piece.style;
+    }
+    const QString ellipsis(QChar(0x2026));
+    const double room = lineWidth - QFontMetricsF(style.fontOrDefault().toQFont()).horizontalAdvance(ellipsis);
+    if (line.naturalTextWidth() > room) {
+        // Right-to-left text begins at the line's right end.
+        const bool rtl = text.mid(start, line.textLength()).isRightToLeft();
+        const double x = rtl ? line.naturalTextWidth() - std::max(0.0, room) : std::max(0.0, room);
+        int fits = line.xToCursor(x, QTextLine::CursorBetweenCharacters);
+        // The nearest boundary may lie past the room: step back inside it.
+        const double from = line.cursorToX(start);
+        while (fits > start && std::abs(line.cursorToX(fits) - from) > room)
+            --fits;
+        // Between words where the line has more than one; inside the word
+        // only when it alone is wider than the line.
+        const qsizetype space = fits > start ? text.lastIndexOf(QLatin1Char(' '), fits - 1) : -1;
+        cutAt = space > start ? int(space) : fits;
+    }
+    cutAt = std::clamp(cutAt, start, int(text.size()));
+    while (cutAt > start && text.at(cutAt - 1).isSpace())
+        --cutAt;
+    if (cutAt > start && text.at(cutAt - 1).isHighSurrogate())
+        --cutAt;
+    if (cutAt == start && start < text.size()) // at least one character before the ellipsis
+        cutAt = start + (text.at(start).isHighSurrogate() && start + 1 < text.size() ? 2 : 1);
+
+    QList<PieceSpan> kept;
+    for (PieceSpan piece : paragraph.pieces) {
+        if (piece.start >= cutAt)
+            continue;
+        piece.length = std::min(piece.length, cutAt - piece.start);
+        kept.append(piece);
+    }
+    kept.append(PieceSpan{cutAt, 1, style, false});
+    paragraph.pieces = kept;
+    layout.setText(text.left(cutAt) + ellipsis);
+    QList<QTextLayout::FormatRange> formats;
+    for (const PieceSpan &piece : paragraph.pieces)
+        formats.append(QTextLayout::FormatRange{piece.start, piece.length, formatFor(piece)});
+    layout.setFormats(formats);
+}
+
+void AttributedTextLayout::Private::fitTo(const QSizeF &size)
+{
+    const double lineWidth = size.width() + kWidthTolerance;
+    // Break only between words from here on: a word too wide is cut with "…".
+    for (Paragraph &paragraph : paragraphs)
+        paragraph.layout->setTextOption(textOption(true));
+    const auto overflowing = [&](const Paragraph &paragraph, int upTo) {
+        for (int i = 0; i < upTo && i < paragraph.layout->lineCount(); ++i) {
+            if (paragraph.layout->lineAt(i).naturalTextWidth() > lineWidth)
+                return i;
+        }
+        return -1;
+    };
+    const auto keepLines = [&](Paragraph &paragraph, int allowed) {
+        const int count = rawLines(paragraph, lineWidth);
+        const int wide = overflowing(paragraph, std::min(count, allowed));
+        const int last = wide >= 0 ? wide : count > allowed ? allowed - 1 : -1;
+        if (last < 0)
+            return;
+        elide(paragraph, last, lineWidth);
+        // The cut text may still take a line more where "…" fell onto one.
+        if (rawLines(paragraph, lineWidth) > last + 1)
+            elide(paragraph, last, lineWidth - 1.0);
+    };
+    // Every paragraph but the first keeps one line.
+    for (size_t p = 1; p < paragraphs.size(); ++p)
+        keepLines(paragraphs[p], 1);
+    if (paragraphs.empty())
+        return;
+    // The first takes what they leave.
+    laidOutWidth = std::numeric_limits<double>::quiet_NaN();
+    layoutFor(size.width());
+    double others = 0.0;
+    for (const LineBox &box : lines) {
+        if (box.paragraph > 0)
+            others = box.top + box.height; // to the end of the last line
+    }
+    double firstHeight = 0.0;
+    int firstLines = 0;
+    for (const LineBox &box : lines)
+        if (box.paragraph == 0) {
+            firstHeight = box.top + box.height;
+            ++firstLines;
+        }
+    const double othersHeight = others - firstHeight;
+    int allowed = 0;
+    for (const LineBox &box : lines)
+        if (box.paragraph == 0 && box.top + box.height + othersHeight <= size.height() + kFitTolerance)
+            ++allowed;
+    keepLines(paragraphs[0], std::max(1, std::min(allowed, firstLines)));
+    laidOutWidth = std::numeric_limits<double>::quiet_NaN();
+    layoutFor(size.width());
 }
 
 void AttributedTextLayout::Private::layoutFor(double widthPoints)
@@ -344,6 +474,41 @@ void AttributedTextLayout::draw(QPainter *painter, const QRectF &rect) const
         || !std::isfinite(rect.x()) || !std::isfinite(rect.y()))
         return;
     d->layoutFor(rect.width());
+    d->drawLines(painter, rect);
+}
+
+void AttributedTextLayout::drawFitted(QPainter *painter, const QRectF &rect) const
+{
+    if (!painter || !painter->isActive()) {
+        qCWarning(lcText, "attributed text not drawn: no active painter");
+        return;
+    }
+    if (!rect.isValid() || !std::isfinite(rect.width()) || !std::isfinite(rect.height())
+        || !std::isfinite(rect.x()) || !std::isfinite(rect.y()))
+        return;
+    d->fitTo(rect.size());
+    d->drawLines(painter, rect);
+}
+
+QStringList AttributedTextLayout::fittedLines(const QSizeF &size) const
+{
+    QStringList shown;
+    if (!size.isValid() || !std::isfinite(size.width()) || !std::isfinite(size.height()))
+        return shown;
+    d->fitTo(size);
+    for (size_t i = 0; i < d->lines.size(); ++i) {
+        const LineBox &box = d->lines[i];
+        if (i > 0 && box.top + box.height > size.height() + kFitTolerance)
+            break;
+        const QTextLine line = d->paragraphs[box.paragraph].layout->lineAt(box.line);
+        shown << d->paragraphs[box.paragraph].layout->text().mid(line.textStart(), line.textLength());
+    }
+    return shown;
+}
+
+void AttributedTextLayout::Private::drawLines(QPainter *painter, const QRectF &rect) const
+{
+    const auto *d = this;
     painter->save();
     painter->translate(rect.topLeft());
     for (size_t i = 0; i < d->lines.size(); ++i) {

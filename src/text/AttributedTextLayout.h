@@ -3,6 +3,7 @@
 #include "text/AttributedString.h"
 
 #include <QRectF>
+#include <QStringList>
 #include <QSizeF>
 #include <memory>
 
@@ -48,6 +49,15 @@ public:
     // still shows it); nothing is clipped. Draws nothing into an empty rect
     // or with a missing or inactive painter. The painter's state is kept.
     void draw(QPainter *painter, const QRectF &rect) const;
+
+    // Draws the text fitted into rect: lines break only where a line may
+    // break; every paragraph but the first keeps one line, the first takes
+    // the lines left (at least one); a word wider than the line, and the
+    // last line a paragraph gets when its text goes on, end in "…".
+    // Paragraphs that still do not fit are left out from the end.
+    void drawFitted(QPainter *painter, const QRectF &rect) const;
+    // The text as drawFitted() shows it in rect: one entry per line drawn.
+    QStringList fittedLines(const QSizeF &size) const;
 
 private:
     struct Private;

@@ -1,6 +1,7 @@
 // The companion broadcaster as a process, and Coverlume following it: both
 // on loopback addresses of their own, discovery fed by a fixture ARP table.
 
+#include "broadcast-server/PlayerReport.h"
 #include "broadcaster/BroadcastText.h"
 #include "broadcaster/BroadcasterFetcher.h"
 #include "support/AppProcess.h"
@@ -52,6 +53,29 @@ private Q_SLOTS:
              "artwork": ["cover.png"], "bitRate": 320, "sampleRate": 44100, "rating": 80, "loved": true},
             {"name": "Second Wind", "artist": "The Fixtures", "duration": 180}]}]})"));
         QVERIFY(writeBytes(path("nothing.json"), R"({"processes": ["Finder"]})"));
+    }
+
+    void marksThePlayerDidNotTellAreLeftOut_data()
+    {
+        QTest::addColumn<bool>("known");
+        QTest::addColumn<bool>("loved");
+        QTest::newRow("not told") << false << false;
+        QTest::newRow("told no") << true << false;
+        QTest::newRow("told yes") << true << true;
+    }
+    void marksThePlayerDidNotTellAreLeftOut()
+    {
+        QFETCH(bool, known);
+        QFETCH(bool, loved);
+        PlayerSource::Track track;
+        track.title = QStringLiteral("T");
+        track.marksKnown = known;
+        track.loved = loved;
+        const QHash<QString, QString> fields = BroadcastText::parseBody(PlayerReport::nowPlayingBody(track));
+        QCOMPARE(fields.contains("loved"), known);
+        QCOMPARE(fields.contains("disliked"), known);
+        if (known)
+            QCOMPARE(fields.value("loved"), QString::fromLatin1(loved ? "YES" : "NO"));
     }
 
     void servesTheLocalPlayer()

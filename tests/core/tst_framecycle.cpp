@@ -166,7 +166,9 @@ private Q_SLOTS:
         Cycle classic(0), cover(8);
         classic.toCounter(100);
         cover.toCounter(100);
-        QCOMPARE(classic.nowPlaying->count("updateProgIndValues"), 25); // every fourth frame
+        // Every fourth frame, and once with the layout (the bar starts with
+        // the values of the track its label shows).
+        QCOMPARE(classic.nowPlaying->count("updateProgIndValues"), 26);
         QCOMPARE(cover.nowPlaying->count("updateProgIndValues"), 0);    // not in Cover Only
         // Read once per view, lengthened for Lyrics.
         Cycle lyrics(6);

@@ -5,6 +5,7 @@
 
 #include "core/FrameCycle.h"
 
+#include <QDBusObjectPath>
 #include <QtTest>
 
 namespace {
@@ -89,6 +90,55 @@ private Q_SLOTS:
         d.frames(2 * FrameCycle::slowPeriod);
         QCOMPARE(maximum(), 50);
         QVERIFY2(d.layouts().isEmpty(), "a new length is not a new track");
+    }
+
+    void aJumpBackIsANewTrackUnlessThePlayerSeeked_data()
+    {
+        QTest::addColumn<bool>("seeked");
+        QTest::newRow("seeked back in the track") << true;
+        QTest::newRow("the next track, then a seek") << false;
+    }
+    void aJumpBackIsANewTrackUnlessThePlayerSeeked()
+    {
+        QFETCH(bool, seeked);
+        QVariantMap first = status("Playing");
+        first.insert(QStringLiteral("Metadata"), track(QStringLiteral("First")));
+        first.insert(QStringLiteral("Position"), QVariant::fromValue<qlonglong>(60'000'000));
+        FakeMprisPlayer player(QStringLiteral("seeker"), QStringLiteral("seeker"), first);
+        MprisPlayer::freezeTimeForTesting(true);
+        BridgedView d;
+        d.frames(40);
+        QVERIFY(player.drained(&d.bridge));
+        d.frames(2 * FrameCycle::slowPeriod); // the change check sees 60 s
+        d.stage->calls.clear();
+        if (!seeked) {
+            QVariantMap next = track(QStringLiteral("Second"));
+            next.insert(QStringLiteral("mpris:trackid"), QVariant::fromValue(QDBusObjectPath(QStringLiteral("/t/2"))));
+            player.setProperties({{QStringLiteral("Metadata"), next}});
+        }
+        player.seeked(10'000'000);
+        QVERIFY(busBarrier(player.busName()));
+        MprisPlayer::skipTimeForTesting(MprisPlayer::flipHoldMs);
+        QVERIFY(allSettled(&d.bridge));
+        d.frames(2 * FrameCycle::slowPeriod + 2 * FrameCycle::fadeFrames);
+        QCOMPARE(d.layouts().isEmpty(), seeked);
+    }
+
+    void aRealPlayerIsNamedByItsIdentityAndTellsNoMarks()
+    {
+        QVariantMap first = status("Playing");
+        first.insert(QStringLiteral("Metadata"), track(QStringLiteral("First")));
+        FakeMprisPlayer player(QStringLiteral("mpv"), QStringLiteral("mpv"), first);
+        BridgedView d;
+        d.frames(40);
+        QCOMPARE(d.state().value(QStringLiteral("track")).toString(), QStringLiteral("First"));
+        QVERIFY(d.state().value(QStringLiteral("loved")).isNull()); // not told, so not "no"
+        player.setProperties(status("Paused"));
+        QVERIFY(player.drained(&d.bridge));
+        MprisPlayer::skipTimeForTesting(MprisPlayer::flipHoldMs);
+        QVERIFY(allSettled(&d.bridge));
+        d.frames(d.state().value(QStringLiteral("cycle")).toInt() + 40);
+        QCOMPARE(d.state().value(QStringLiteral("track")).toString(), QStringLiteral("mpv Paused"));
     }
 };
 

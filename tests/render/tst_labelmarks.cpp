@@ -25,13 +25,14 @@ struct MarksStage : RenderedView
     }
     // One layout showing the three lines and these marks; the label's picture.
     QImage label(ThemeId theme, PlayerId player, int rating, const QString &broadcast = QString(),
-                 bool loved = false, bool disliked = false, bool stream = false)
+                 bool loved = false, bool disliked = false, bool stream = false,
+                 bool marksKnown = true)
     {
         layOut(theme, NowShowing{.player = player, .broadcastPlayer = broadcast,
                                  .track = AttributedString(QStringLiteral("Alpha")),
                                  .artist = AttributedString(QStringLiteral("Band A")),
                                  .album = AttributedString(QStringLiteral("Album A")), .rating = rating,
-                                 .loved = loved, .disliked = disliked, .stream = stream, .detailLines = {},
+                                 .loved = loved, .disliked = disliked, .marksKnown = marksKnown, .stream = stream, .detailLines = {},
                                  .artwork = solid(QColor(40, 40, 200), QSize(64, 64))});
         const QImage image = stage->labelView()->contents();
         keep(image, QString::fromLatin1(QTest::currentDataTag()));
@@ -150,13 +151,21 @@ private Q_SLOTS:
             {ThemeId::AppleTV, true, false, "filled", white(1.0, 0.85)},
             {ThemeId::AppleTV, false, true, "slashed", white(0.75, 1.0)},
             {ThemeId::AppleTV, false, false, "empty", white(1.0, 0.25)},
+            // A source that did not tell (the bridge's players) draws no heart.
+            {ThemeId::Classic, false, false, "none", {}},
+            {ThemeId::AppleTV, false, false, "none", {}},
         };
         for (const Row &row : rows) {
             const QByteArray heart(row.heart);
             MarksStage s(row.theme);
-            const QImage label = s.label(row.theme, PlayerId::ITunes, 60, QString(), row.loved, row.disliked);
+            const QImage label = s.label(row.theme, PlayerId::ITunes, 60, QString(), row.loved, row.disliked,
+                                         false, heart != "none");
             // Title, artist, album, then the heart below two empty lines.
             const auto lines = bands(label);
+            if (heart == "none") {
+                QCOMPARE(lines.size(), 3);
+                continue;
+            }
             QCOMPARE(lines.size(), 4);
             QVERIFY(lines[3].first - lines[2].second > lines[1].first - lines[0].second);
             const QList<QRect> found = glyphs(label, lines.last());

@@ -49,10 +49,12 @@ private Q_SLOTS:
         QTest::addColumn<QSize>("screen");
         QTest::addColumn<QStringList>("extra");
         QTest::addColumn<QSize>("view");
-        QTest::newRow("wide") << QSize(1600, 900) << QStringList() << QSize(640, 360);
-        QTest::newRow("tall") << QSize(800, 1280) << QStringList() << QSize(640, 1024);
+        // 60 % of the width, at least 960 where the screen has room.
+        QTest::newRow("wide") << QSize(1600, 900) << QStringList() << QSize(960, 540);
+        QTest::newRow("4K") << QSize(3840, 2160) << QStringList() << QSize(2304, 1296);
+        QTest::newRow("tall") << QSize(800, 1280) << QStringList() << QSize(800, 1280);
         // Nothing to take a shape from: a common display shape instead.
-        QTest::newRow("zero-sized") << QSize(0, 0) << QStringList() << QSize(640, 400);
+        QTest::newRow("zero-sized") << QSize(0, 0) << QStringList() << QSize(960, 600);
         QTest::newRow("size-asked-for") << QSize(1600, 900) << QStringList{"--size", "500x300"} << QSize(500, 300);
     }
 
@@ -103,7 +105,7 @@ private Q_SLOTS:
         QVERIFY2(app.waitForLog("Coverlume Standalone version"), app.log.constData());
         QVERIFY(app.terminate());
         QCOMPARE(app.normalExitCode(), 0);
-        QCOMPARE(viewSize(name), mode.isEmpty() ? QSize(640, 400) : QSize(1280, 800));
+        QCOMPARE(viewSize(name), mode.isEmpty() ? QSize(960, 600) : QSize(1280, 800));
     }
 };
 

@@ -289,7 +289,7 @@ void MprisBridge::choose(bool announce)
         const MprisPlayer *after = m_players.value(chosen.value(name));
         if (before && after && sameProcessPlayer(before, after) && m_posted.value(name) == signatureOf(*after))
             continue;
-        qCInfo(lcPlayers, "%s is now played by %s", qUtf8Printable(name),
+        logAt(m_defaults, 1, lcPlayers, "%s is now played by %s", qUtf8Printable(name),
                chosen.value(name).isEmpty() ? "nothing" : qUtf8Printable(chosen.value(name)));
         MprisPlayer *player = m_players.value(chosen.value(name));
         if (announce)
@@ -326,6 +326,25 @@ MprisPlayer *MprisBridge::standInPlayer(const QString &name) const
 {
     const auto it = m_chosen.constFind(name);
     return it == m_chosen.constEnd() ? nullptr : m_players.value(it.value());
+}
+
+PlayerFacts MprisBridge::playerFacts(const QString &application) const
+{
+    PlayerFacts facts;
+    // Identity, seeks and the no-player reason.
+    if (!isOnBus())
+        facts.noPlayerReason = QStringLiteral("No session bus: start Coverlume from your desktop session");
+    const MprisPlayer *player = standInPlayer(application);
+    if (!player)
+        return facts;
+    facts.identity = player->identity();
+    facts.seeks = player->seeksInTrack();
+    // The current track's file and its position, from the position clock.
+    if (!player->track().isEmpty()) {
+        facts.location = player->track().url;
+        facts.positionMs = player->positionUs() / 1000;
+    }
+    return facts;
 }
 
 QString MprisBridge::standIn(const QString &name) const
@@ -548,18 +567,4 @@ ScriptResult MprisBridge::answer(const ScriptVocabulary::Entry &entry, const Mpr
         // depth, date added: MPRIS does not tell.
         return ScriptResult();
     }
-}
-
-PlayerFacts MprisBridge::playerFacts(const QString &application) const
-{
-    PlayerFacts facts;
-    const MprisPlayer *player = standInPlayer(application);
-    if (!player)
-        return facts;
-    // The current track's file and its position, from the position clock.
-    if (!player->track().isEmpty()) {
-        facts.location = player->track().url;
-        facts.positionMs = player->positionUs() / 1000;
-    }
-    return facts;
 }

@@ -322,6 +322,7 @@ void MprisPlayer::applyMetadata(const QVariantMap &metadata)
     m_track = track;
     m_clock.setLength(track.lengthUs);
     if (newTrack) {
+        m_seeksBeforeTrack = m_seeks;
         m_lengthPassedUs = -1;
         m_clock.jumpTo(0, monotonicNs());
         pollPosition();

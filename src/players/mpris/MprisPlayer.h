@@ -56,6 +56,8 @@ public:
 
     const QString &busName() const { return m_busName; }
     const QString &identity() const { return m_identity; }
+    // Seeked signals seen since the current track began.
+    int seeksInTrack() const { return int(m_seeks - m_seeksBeforeTrack); }
     // As of the last settling: a change still settling is not answered yet.
     PlayState state() const { return isSettling() ? m_settledState : m_state; }
     const MprisTrack &track() const { return m_track; }
@@ -127,6 +129,7 @@ private:
     qint64 m_lengthPassedUs = -1; // the length the position was last seen past
     // Counts Seeked signals: a position asked for before the latest seek is stale.
     quint64 m_seeks = 0;
+    quint64 m_seeksBeforeTrack = 0; // m_seeks when the current track began
     qint64 m_lastPlayingNs = -1;
     QTimer m_settle;
     qint64 m_settleStartNs = -1;

@@ -39,7 +39,7 @@ void AppleTvLayout::layout(RenderStage &stage, const NowShowing &showing) const
         g.labelRect = QRectF(M, y + t, 0.5 * W - 2 * M, S - t);
     } else {
         g.randomPoint = QPointF(0.5 * W - S, y);
-        g.labelRect = QRectF(0.5 * W + M, y + t, 0.5 * W - M, S - t);
+        g.labelRect = QRectF(0.5 * W + M, y + t, 0.5 * W - 2 * M, S - t); // a margin on both sides
     }
     if (blur)
         setUpBlurImage(stage, showing.artwork);
@@ -85,8 +85,9 @@ void AppleTvLayout::setProgressFrame(RenderStage &stage, const QSizeF &bounds)
         }
     } else {
         rect = QRectF(x + S + M, y, S - 2 * M, 0.6 * F);
-        if (rect.width() > W - rect.x())
-            rect.setWidth(W - rect.x());
+        // Never past the screen's margin.
+        if (rect.width() > W - M - rect.x())
+            rect.setWidth(W - M - rect.x());
     }
     g.progressRect = rect;
     if (CLProgressIndicator *progress = stage.progressIndicator())

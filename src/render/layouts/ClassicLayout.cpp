@@ -129,8 +129,9 @@ void ClassicLayout::setProgressFrame(RenderStage &stage, const QSizeF &bounds, f
         }
     } else {
         rect = QRectF(x + S + (1 - E) * M, y + u, S - 2 * M, 0.6 * F);
-        if (rect.width() > W - rect.x())
-            rect.setWidth(W - rect.x());
+        // Never past the screen's margin.
+        if (rect.width() > W - M - rect.x())
+            rect.setWidth(W - M - rect.x());
     }
     g.progressRect = rect;
     if (CLProgressIndicator *progress = stage.progressIndicator())
