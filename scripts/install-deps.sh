@@ -11,6 +11,7 @@ packages=(
   mpd mpc mpdris2 python3-mutagen
   fonts-liberation fonts-dejavu-core
   libxcb-screensaver0-dev
+  clang-14
 )
 missing=()
 for p in "${packages[@]}"; do
