@@ -144,8 +144,13 @@ void BroadcasterDiscovery::saveBroadcasters()
     };
     if (missingFrom(m_defaults->arrayValue(kKnownBroadcastersKey)).isEmpty())
         return;
+    // Entries that are no broadcaster's address are not written back.
     m_defaults->update(kKnownBroadcastersKey, [&missingFrom](const QVariant &stored) {
-        QVariantList entries = stored.toList();
+        QVariantList entries;
+        for (const QVariant &entry : stored.toList()) {
+            if (isBaseAddress(entry.toString()))
+                entries << entry;
+        }
         for (const QString &address : missingFrom(entries))
             entries << address;
         return QVariant(entries);

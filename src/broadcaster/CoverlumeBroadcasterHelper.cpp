@@ -174,6 +174,12 @@ void CoverlumeBroadcasterHelper::pollKnownBroadcaster()
     // Read again here: the broadcaster may have been lost meanwhile.
     if (m_knownBroadcaster.isEmpty())
         return;
+    // A poll still unanswered when the next is due has failed: a
+    // broadcaster that never finishes its answers is lost, not kept.
+    if (m_discovery->isWaitingFor(m_knownBroadcaster)) {
+        helperURLReceivedNoData(nullptr, m_knownBroadcaster);
+        return;
+    }
     m_discovery->probe(m_knownBroadcaster);
 }
 
