@@ -13,6 +13,7 @@ packages=(
   mpd mpc mpdris2 python3-mutagen
   fonts-liberation fonts-dejavu-core fonts-noto-color-emoji fonts-droid-fallback
   libxcb-screensaver0-dev
+  clang-14
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,6 +1,7 @@
 #include "artwork/ArtworkDownloader.h"
 
 #include "platform/BoundedGet.h"
+#include "platform/LocalFile.h"
 #include "platform/NetworkPolicy.h"
 
 #include <QDeadlineTimer>
@@ -92,47 +93,11 @@ QByteArray ArtworkDownloader::readLocalFile(const QUrl &url, QString *error) con
 {
     QUrl local = url;
     local.setHost(QString()); // "localhost" names this machine
-    const QByteArray path = QFile::encodeName(local.toLocalFile());
-    // Non-blocking, so that opening a FIFO does not wait for a writer; the
-    // type is checked on the open descriptor, not on the name.
-    const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) {
-        setError(error, QStringLiteral("cannot open the file"));
-        return {};
-    }
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        setError(error, QStringLiteral("not a regular file"));
-        return {};
-    }
-    if (info.st_size > m_options.maxBytes) {
-        ::close(fd);
-        setError(error, QStringLiteral("the file is larger than %1 bytes").arg(m_options.maxBytes));
-        return {};
-    }
-    QByteArray body;
-    char chunk[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, chunk, sizeof chunk);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            if (n < 0)
-                body.clear();
-            break;
-        }
-        body.append(chunk, n);
-        if (body.size() > m_options.maxBytes) {
-            // It grew while being read.
-            body.clear();
-            break;
-        }
-    }
-    ::close(fd);
-    if (body.isEmpty())
-        setError(error, QStringLiteral("nothing read"));
-    return body;
+    QString reason;
+    const std::optional<QByteArray> body = LocalFile::readRegular(local.toLocalFile(), m_options.maxBytes, &reason);
+    if (!body)
+        setError(error, reason);
+    return body.value_or(QByteArray());
 }
 
 QByteArray ArtworkDownloader::fetchOnWorker(const QUrl &url, QString *error) const

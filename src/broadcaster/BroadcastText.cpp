@@ -2,8 +2,9 @@
 
 #include "platform/WebText.h"
 
-#include <optional>
+#include <algorithm>
 #include <limits>
+#include <optional>
 
 namespace BroadcastText {
 
@@ -101,15 +102,45 @@ bool booleanValue(const QString &text)
 
 QString cleanValue(const QString &value)
 {
-    QString clean = value;
-    for (QChar &c : clean) {
-        if (isLineBreak(c))
-            c = u' ';
+    // Cap first, never splitting a surrogate pair.
+    qsizetype n = std::min(value.size(), maxValueLength);
+    if (n < value.size() && n > 0 && value.at(n - 1).isHighSurrogate())
+        --n;
+    const auto spaceAt = [&](qsizetype i) {
+        return i < n && (value.at(i) == u' ' || isLineBreak(value.at(i)));
+    };
+    QString clean;
+    clean.reserve(n);
+    // One pass over runs of spaces. A colon with spaces on both sides would
+    // make a second separator: the shorter run beside it goes (the one
+    // before it on a tie, so " : " becomes ": "), every other space stays.
+    qsizetype i = 0;
+    while (i < n) {
+        if (!spaceAt(i)) {
+            clean += value.at(i++);
+            continue;
+        }
+        qsizetype end = i;
+        while (spaceAt(end))
+            ++end;
+        const qsizetype before = end - i;
+        qsizetype after = 0;
+        if (end < n && value.at(end) == u':') {
+            while (spaceAt(end + 1 + after))
+                ++after;
+        }
+        if (after > 0 && before <= after) {
+            i = end; // the colon and the run after it follow as they are
+            continue;
+        }
+        clean.append(QString(before, u' '));
+        if (after > 0) {
+            clean += u':';
+            i = end + 1 + after;
+        } else {
+            i = end;
+        }
     }
-    // Repeat: removing one separator's spaces can leave a new one behind
-    // only in pathological texts like " :  : ", which this settles.
-    while (clean.contains(separator))
-        clean.replace(separator, QStringLiteral(": "));
     return clean;
 }
 

@@ -29,8 +29,13 @@ qint64 integerValue(const QString &text);
 // optional white space, an optional sign and leading zeros.
 bool booleanValue(const QString &text);
 
-// A value made safe for one field line: line breaks become spaces and the
-// separator loses its spaces, so the line always splits in exactly two.
+// The longest value a field line carries, in UTF-16 units.
+inline constexpr qsizetype maxValueLength = 64 * 1024;
+
+// A value made safe for one field line, in one pass: cut to
+// maxValueLength, line breaks become spaces, and a colon with spaces on both
+// sides loses the shorter run (the one before it on a tie: " : " becomes
+// ": "), so the line always splits in exactly two. Other spaces are kept.
 QString cleanValue(const QString &value);
 
 // "key : value\n" with the value cleaned.

@@ -7,7 +7,11 @@
 
 // Made at once (its thread still starts at the first request), so that
 // commands sent from another thread never race to make it.
-BroadcasterCommands::BroadcasterCommands() : m_fetcher(std::make_unique<BroadcasterFetcher>()) {}
+BroadcasterCommands::BroadcasterCommands()
+    : m_fetcher(std::make_unique<BroadcasterFetcher>())
+    , m_artworkFetcher(std::make_unique<BroadcasterFetcher>())
+{
+}
 BroadcasterCommands::~BroadcasterCommands() = default;
 
 BroadcasterFetcher &BroadcasterCommands::fetcher()
@@ -17,20 +21,17 @@ BroadcasterFetcher &BroadcasterCommands::fetcher()
 
 int BroadcasterCommands::requestsSent() const
 {
-    return m_fetcher->requestsSent();
+    return m_fetcher->requestsSent() + m_artworkFetcher->requestsSent();
 }
 
-QByteArray BroadcasterCommands::artwork(const QString &base)
+void BroadcasterCommands::artworkLater(const QString &base, std::function<void(QByteArray)> done)
 {
     if (base.isEmpty())
-        return {};
-    const std::optional<QByteArray> body =
-        fetcher().fetch(base + BroadcastProtocol::artworkPath, BroadcasterRequest::maxArtworkBytes);
-    if (!body || body->isEmpty()) {
-        qCInfo(lcBroadcaster, "data is nil");
-        return {};
-    }
-    return *body;
+        return;
+    m_artworkFetcher->fetchLater(base + BroadcastProtocol::artworkPath, BroadcasterRequest::maxArtworkBytes,
+                                 [done = std::move(done)](std::optional<QByteArray> body) {
+                                     done(body ? std::move(*body) : QByteArray());
+                                 });
 }
 
 void BroadcasterCommands::send(const QString &base, QLatin1String path)

@@ -63,11 +63,16 @@ bool BroadcasterDiscovery::addKnownBroadcaster(DefaultsStore &defaults, const QS
     }
     if (base)
         *base = entry;
-    QVariantList entries = defaults.arrayValue(kKnownBroadcastersKey);
-    if (entries.contains(QVariant(entry)))
-        return true;
-    entries << entry;
-    if (!defaults.set(kKnownBroadcastersKey, entries)) {
+    // Added to the list the file holds now, under the writer lock: other
+    // processes add theirs at the same time. Success is what reads back.
+    defaults.update(kKnownBroadcastersKey, [&entry](const QVariant &stored) {
+        QVariantList entries = stored.toList();
+        if (!entries.contains(QVariant(entry)))
+            entries << entry;
+        return QVariant(entries);
+    });
+    defaults.synchronize();
+    if (!defaults.arrayValue(kKnownBroadcastersKey).contains(QVariant(entry))) {
         if (error)
             *error = QStringLiteral("cannot save the settings in '%1'").arg(defaults.filePath());
         return false;
@@ -127,13 +132,29 @@ void BroadcasterDiscovery::saveBroadcasters()
 {
     if (!m_defaults)
         return;
-    QVariantList entries;
-    for (const QString &address : std::as_const(m_knownBroadcasters))
-        entries << address;
-    if (m_defaults->arrayValue(kKnownBroadcastersKey) == entries)
+    // Only the addresses the file lacks are added, to the file's own list:
+    // one added by hand or by another process meanwhile stays.
+    const auto missingFrom = [this](const QVariantList &entries) {
+        QStringList missing;
+        for (const QString &address : std::as_const(m_knownBroadcasters)) {
+            if (!entries.contains(QVariant(address)))
+                missing << address;
+        }
+        return missing;
+    };
+    if (missingFrom(m_defaults->arrayValue(kKnownBroadcastersKey)).isEmpty())
         return;
-    m_defaults->set(kKnownBroadcastersKey, entries);
-    m_defaults->synchronize();
+    // Entries that are no broadcaster's address are not written back.
+    m_defaults->update(kKnownBroadcastersKey, [&missingFrom](const QVariant &stored) {
+        QVariantList entries;
+        for (const QVariant &entry : stored.toList()) {
+            if (isBaseAddress(entry.toString()))
+                entries << entry;
+        }
+        for (const QString &address : missingFrom(entries))
+            entries << address;
+        return QVariant(entries);
+    });
 }
 
 QNetworkAccessManager &BroadcasterDiscovery::manager()

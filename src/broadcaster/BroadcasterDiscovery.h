@@ -35,6 +35,7 @@ public:
 
     QStringList knownBroadcasters() const { return m_knownBroadcasters; }
     int probesSent() const { return m_probesSent; }
+    bool isWaitingFor(const QString &address) const { return m_inFlight.value(address) > 0; }
 
     // "http://ADDRESS:45055" for a dotted-quad address; empty for anything else.
     static QString baseAddress(const QString &ipv4);

@@ -26,6 +26,7 @@ class FetchWorker : public QObject
 {
 public:
     std::atomic<int> sent{0};
+    std::atomic<bool> stopping{false}; // set by the owner: the exchange running ends at once
 
     void run(std::shared_ptr<FetchJob> job)
     {
@@ -42,6 +43,7 @@ public:
         BoundedGet::Options options;
         options.deadline = std::chrono::milliseconds(BroadcasterFetcher::totalDeadlineMs);
         options.maxBytes = job->maxBytes;
+        options.cancel = &stopping;
         BoundedGet::Result result = BoundedGet::get(BroadcasterRequest::makeRequest(url), options, m_manager);
         if (result.timedOut)
             qCWarning(lcBroadcaster, "request to %s took too long", qUtf8Printable(job->address));
@@ -71,10 +73,13 @@ BroadcasterFetcher::~BroadcasterFetcher()
 {
     if (!m_thread)
         return;
-    // The worker goes with its thread's last events; then the thread ends.
-    QMetaObject::invokeMethod(m_worker, [worker = m_worker] { delete worker; }, Qt::QueuedConnection);
+    // A fetch still running (an artwork asked for ahead) is cut short, the
+    // thread ends, and then its worker goes: deleting the worker from within
+    // the fetch's own waiting would pull its manager from under it.
+    m_worker->stopping = true;
     m_thread->quit();
     m_thread->wait();
+    delete m_worker;
     delete m_thread;
 }
 
@@ -104,6 +109,19 @@ std::optional<QByteArray> BroadcasterFetcher::fetch(const QString &address, qint
     if (result.wait_for(std::chrono::milliseconds(totalDeadlineMs + 1000)) != std::future_status::ready)
         return std::nullopt;
     return result.get();
+}
+
+void BroadcasterFetcher::fetchLater(const QString &address, qint64 maxBytes,
+                                    std::function<void(std::optional<QByteArray>)> done)
+{
+    ensureWorker();
+    auto job = std::make_shared<FetchJob>();
+    job->address = address;
+    job->maxBytes = maxBytes;
+    QMetaObject::invokeMethod(m_worker, [worker = m_worker, job, done = std::move(done)] {
+        worker->run(job);
+        done(job->result.get_future().get());
+    }, Qt::QueuedConnection);
 }
 
 int BroadcasterFetcher::requestsSent() const

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -32,6 +33,10 @@ public:
     // The body of a successful answer (status below 400); nothing on any
     // failure, refusal, time-out or a body over maxBytes.
     std::optional<QByteArray> fetch(const QString &address, qint64 maxBytes);
+    // The same without waiting: done() is called on the worker thread with
+    // the outcome, before this object's destructor returns.
+    void fetchLater(const QString &address, qint64 maxBytes,
+                    std::function<void(std::optional<QByteArray>)> done);
 
     // Requests sent so far (tests check that none went out).
     int requestsSent() const;

@@ -34,14 +34,26 @@ void BroadcasterReport::take(const QHash<QString, QString> &fields, qint64 nowMs
 
     auto text = [&fields](const char *key, QString &field) {
         const auto found = fields.constFind(QLatin1String(key));
-        if (found != fields.constEnd() && !found->isEmpty())
-            field = *found;
+        if (found == fields.constEnd())
+            return;
+        // Control characters (NUL among them) have no place on the display.
+        QString kept;
+        kept.reserve(found->size());
+        for (const QChar c : *found) {
+            if (c.category() != QChar::Other_Control)
+                kept += c;
+        }
+        if (!kept.isEmpty())
+            field = kept;
     };
-    auto number = [&fields](const char *key, qint64 &field) {
+    // Seconds; the progress bar takes 0 up to maxSeconds.
+    auto number = [&fields](const char *key, qint64 &field, bool isTime = false) {
         const auto found = fields.constFind(QLatin1String(key));
         if (found == fields.constEnd())
             return false;
         field = BroadcastText::integerValue(*found);
+        if (isTime)
+            field = std::clamp<qint64>(field, 0, maxSeconds);
         return true;
     };
     auto flag = [&fields](const char *key, bool &field) {
@@ -59,9 +71,9 @@ void BroadcasterReport::take(const QHash<QString, QString> &fields, qint64 nowMs
     text("samplerate", samplerate);
     text("kind", kind);
     text("player", player);
-    if (number("bookmark", bookmark))
+    if (number("bookmark", bookmark, true))
         bookmarkReceivedMs = nowMs;
-    number("duration", duration);
+    number("duration", duration, true);
     number("rating", rating);
     number("popularity", popularity);
     flag("loved", loved);

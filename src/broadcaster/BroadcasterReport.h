@@ -11,6 +11,7 @@
 struct BroadcasterReport
 {
     QString track, artist, album, spotifyID, bitrate, bitdepth, samplerate, kind, player;
+    static constexpr qint64 maxSeconds = 1000000000; // longer times read as this
     qint64 bookmark = 0, duration = 0, rating = 0, popularity = 0;
     bool loved = false, disliked = false;
     // When the bookmark arrived, in monotonic milliseconds; none while the

@@ -135,6 +135,7 @@ void CoverlumeBroadcasterHelper::start()
 {
     m_report.clear();
     setKnownBroadcaster(QString());
+    forgetArtwork();
     m_discovery->findBroadcastService();
     m_poller->start();
 }
@@ -149,9 +150,14 @@ void CoverlumeBroadcasterHelper::helperURLDidReceiveData(CoverlumeBroadcasterHel
                                                          const QString &fromURL)
 {
     const QString previousTrack = m_report.track;
+    const QString previousBroadcaster = m_knownBroadcaster;
     m_report.take(fields, nowMs());
     if (!m_report.track.isEmpty())
         setKnownBroadcaster(fromURL);
+    // A new track's artwork is asked for now, off the frame; the layout
+    // shows what has arrived by then.
+    if (!m_report.track.isEmpty() && (previousTrack != m_report.track || previousBroadcaster != fromURL))
+        requestArtwork(fromURL);
     if (previousTrack != m_report.track)
         m_center->post(playerInfoNotification);
 }
@@ -164,6 +170,7 @@ void CoverlumeBroadcasterHelper::helperURLReceivedNoData(CoverlumeBroadcasterHel
     const QString previousTrack = m_report.track;
     m_report.forgetTrack();
     setKnownBroadcaster(QString());
+    forgetArtwork();
     qCInfo(lcBroadcaster, "lost the broadcaster %s", qUtf8Printable(fromURL));
     if (!previousTrack.isEmpty())
         m_center->post(playerInfoNotification);
@@ -174,12 +181,43 @@ void CoverlumeBroadcasterHelper::pollKnownBroadcaster()
     // Read again here: the broadcaster may have been lost meanwhile.
     if (m_knownBroadcaster.isEmpty())
         return;
+    // A poll still unanswered when the next is due has failed: a
+    // broadcaster that never finishes its answers is lost, not kept.
+    if (m_discovery->isWaitingFor(m_knownBroadcaster)) {
+        helperURLReceivedNoData(nullptr, m_knownBroadcaster);
+        return;
+    }
     m_discovery->probe(m_knownBroadcaster);
 }
 
 QByteArray CoverlumeBroadcasterHelper::getArtwork()
 {
-    return m_commands->artwork(m_knownBroadcaster);
+    if (m_knownBroadcaster.isEmpty())
+        return {};
+    if (m_artwork.isEmpty())
+        qCInfo(lcBroadcaster, "data is nil"); // none came, or not yet
+    return m_artwork;
+}
+
+void CoverlumeBroadcasterHelper::requestArtwork(const QString &address)
+{
+    forgetArtwork();
+    const int request = m_artworkRequest;
+    // Answered on the fetch thread; kept on the main thread if it is still
+    // the artwork of the track asked for. The context outlives the commands,
+    // whose destructor ends the fetch thread.
+    m_commands->artworkLater(address, [this, request](QByteArray bytes) {
+        QMetaObject::invokeMethod(m_context, [this, request, bytes = std::move(bytes)] {
+            if (request == m_artworkRequest)
+                m_artwork = bytes;
+        }, Qt::QueuedConnection);
+    });
+}
+
+void CoverlumeBroadcasterHelper::forgetArtwork()
+{
+    ++m_artworkRequest;
+    m_artwork.clear();
 }
 
 // The keys may be sent from a thread of their own: the address is read

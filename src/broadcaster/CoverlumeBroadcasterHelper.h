@@ -33,9 +33,10 @@ class QObject;
 // nothing is saved. The centre must outlive this object.
 //
 // Threads: everything but the polling thread runs on the main thread
-// (start, the getters, the exchange callbacks, getArtwork and the commands,
-// which block their caller for at most 10 seconds without running an event
-// loop). The polling thread only reads the known address under a lock and
+// (start, the getters, the exchange callbacks and the commands, which
+// block their caller for at most 10 seconds without running an event loop;
+// getArtwork only hands over the bytes a fetch thread brought for the
+// current track, asked for when the track arrived). The polling thread only reads the known address under a lock and
 // hands each poll to the main thread. stop() (and the destructor) stop and
 // join it; a thread left running is never destroyed by this object.
 //
@@ -133,11 +134,15 @@ private:
 
     void setKnownBroadcaster(const QString &address);
     void pollKnownBroadcaster();
+    void requestArtwork(const QString &address);
+    void forgetArtwork();
     qint64 nowMs() const;
 
     Options m_options;
     NotificationCenter *m_center;
     BroadcasterReport m_report; // main thread
+    QByteArray m_artwork;       // main thread: the current track's, once arrived
+    int m_artworkRequest = 0;   // main thread: which request m_artwork may come from
 
     // Written on the main thread under the lock; the polling thread reads it.
     QString m_knownBroadcaster;

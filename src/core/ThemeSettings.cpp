@@ -4,6 +4,7 @@
 #include "platform/DefaultsStore.h"
 #include "platform/Log.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
@@ -28,6 +29,28 @@ int lowSignedByte(double value)
 bool isRealTheme(qint64 theme)
 {
     return theme >= 0 && theme <= 9;
+}
+
+// The size factors scale points of a view at most a few thousand wide; the
+// 3D effect turns the cover by 20 degrees a unit.
+constexpr double maxSizeFactor = 10.0;
+constexpr double max3Deffect = 10.0;
+
+// A size or angle factor held to a range in which no layout's arithmetic
+// can overflow; a value outside it (or not a number) is logged once per key.
+float boundedSetting(const QString &key, double value, double limit, float fallback, bool *logged)
+{
+    const double low = key == QLatin1String("3Deffect") ? -limit : 0.0;
+    double bounded = value;
+    if (std::isnan(value))
+        bounded = fallback;
+    else
+        bounded = std::clamp(value, low, limit);
+    if (bounded != value && !*logged) {
+        qCWarning(lcCore, "%s %g is out of range; using %g", qPrintable(key), value, bounded);
+        *logged = true;
+    }
+    return static_cast<float>(bounded);
 }
 
 } // namespace
@@ -158,17 +181,23 @@ double ThemeSettings::lookUp(const QString &key, Global global, double fallback,
 
 float ThemeSettings::getArtworkSizeForCurrentTheme() const
 {
-    return static_cast<float>(lookUp(QStringLiteral("imageSize"), Global::Float, 1.2f, Entry::Float));
+    static bool logged = false;
+    return boundedSetting(QStringLiteral("imageSize"), lookUp(QStringLiteral("imageSize"), Global::Float, 1.2f, Entry::Float),
+                          maxSizeFactor, 1.2f, &logged);
 }
 
 float ThemeSettings::getFontSizeForCurrentTheme() const
 {
-    return static_cast<float>(lookUp(QStringLiteral("fontSize"), Global::Float, 1.0f, Entry::Float));
+    static bool logged = false;
+    return boundedSetting(QStringLiteral("fontSize"), lookUp(QStringLiteral("fontSize"), Global::Float, 1.0f, Entry::Float),
+                          maxSizeFactor, 1.0f, &logged);
 }
 
 float ThemeSettings::get3DeffectForCurrentTheme() const
 {
-    return static_cast<float>(lookUp(QStringLiteral("3Deffect"), Global::Float, 0.3f, Entry::Float));
+    static bool logged = false;
+    return boundedSetting(QStringLiteral("3Deffect"), lookUp(QStringLiteral("3Deffect"), Global::Float, 0.3f, Entry::Float),
+                          max3Deffect, 0.3f, &logged);
 }
 
 bool ThemeSettings::getShowRatingForCurrentTheme() const

@@ -169,16 +169,24 @@ void PlayerArtwork::logSpotifyTrackArtwork()
     const QString address = runSlot(m.scripts.slots.spotifyArtURLScript).text;
     if (address.isEmpty() || address.size() > kMaxAddressLength)
         return;
-    // Oldest first: a new address goes to the end and the oldest make room.
-    QStringList addresses = recentSpotifyArtworks();
-    if (!addresses.contains(address))
-        addresses << address;
-    while (addresses.size() > maxRecentSpotifyArtworks)
-        addresses.removeFirst();
-    const QVariantList list(addresses.cbegin(), addresses.cend());
     // Nothing new: the settings file is not written on every rebuild.
-    if (list != m.defaults.arrayValue(kRecentSpotifyArtworks))
-        m.defaults.set(kRecentSpotifyArtworks, list);
+    if (recentSpotifyArtworks().contains(address))
+        return;
+    // Oldest first: a new address goes to the end and the oldest make room,
+    // in the list the file holds now (another display may add to it too).
+    m.defaults.update(kRecentSpotifyArtworks, [&address](const QVariant &stored) {
+        QStringList addresses;
+        for (const QVariant &entry : stored.toList()) {
+            const QString kept = entry.typeId() == QMetaType::QString ? entry.toString() : QString();
+            if (!kept.isEmpty() && kept.size() <= kMaxAddressLength && !addresses.contains(kept))
+                addresses << kept;
+        }
+        if (!addresses.contains(address))
+            addresses << address;
+        while (addresses.size() > maxRecentSpotifyArtworks)
+            addresses.removeFirst();
+        return QVariant(QVariantList(addresses.cbegin(), addresses.cend()));
+    });
 }
 
 QImage PlayerArtwork::randomCoverFrom(const ScriptSlot &slot) const

@@ -24,6 +24,7 @@ namespace {
 const QString fileName = QStringLiteral("defaults.json");
 constexpr qint64 maxFileBytes = 16 * 1024 * 1024;
 constexpr int lockWaitMs = 2000;
+constexpr int updateLockWaitMs = 10000;
 constexpr int maxKeepAsideAttempts = 1000;
 
 bool isNullValue(const QVariant &value)
@@ -405,6 +406,42 @@ bool DefaultsStore::synchronize()
     if (m_persistent != before)
         notifyChanged();
     return done;
+}
+
+bool DefaultsStore::update(const QString &key, const std::function<QVariant(const QVariant &)> &change)
+{
+    if (!QDir().mkpath(m_directory)) {
+        reportOnce(QStringLiteral("settings directory %1 cannot be created; %2 is not changed").arg(m_directory, key));
+        return false;
+    }
+    // Unlike a plain write, never without the lock: the change is made to
+    // what the file holds, and another writer must not slip in between.
+    // Its turn may come after many other writers': it waits longer.
+    QLockFile lock(filePath() + QStringLiteral(".lock"));
+    if (!lock.tryLock(updateLockWaitMs)) {
+        qCWarning(lcPlatform).noquote()
+            << QStringLiteral("settings file %1 is locked by another writer; %2 is not changed").arg(filePath(), key);
+        return false;
+    }
+    FileContents current = readFile();
+    if (!current.readable)
+        return false;
+    applyPending(current.values);
+    const QVariant next = change(current.values.value(key));
+    if (isNullValue(next))
+        current.values.remove(key);
+    else
+        current.values.insert(key, next);
+    if (!commit(current.values))
+        return false;
+    const QVariantMap before = m_persistent;
+    m_persistent = current.values;
+    m_pendingSets.clear();
+    m_pendingRemovals.clear();
+    m_lastProblem.clear();
+    if (m_persistent != before)
+        notifyChanged();
+    return true;
 }
 
 int DefaultsStore::addChangeListener(std::function<void()> listener)

@@ -69,6 +69,12 @@ public:
     bool remove(const QString &key);
     // Re-reads the file and writes the pending changes, if any.
     bool synchronize();
+    // Read, change, write as one step under the writer lock, for a list or
+    // dictionary that other processes change too: change() gets the key's
+    // value in the file as it is now (invalid when absent) and returns the
+    // new one (invalid removes the key). False, with nothing changed, when
+    // the lock cannot be had within 10 seconds or the file cannot be read or written.
+    bool update(const QString &key, const std::function<QVariant(const QVariant &)> &change);
 
     // The coercions the getters use, for values taken out of dictionaries.
     static bool toBool(const QVariant &value);

@@ -262,8 +262,13 @@ bool Reader::event(const QJsonValue &value, const QString &path, const Scenario 
                 return false;
             out->trackIndex = int(index); // checked against the list once the events are in order
         } else if (t.isObject()) {
-            if (!track(t, here, playerName, &out->track.emplace()))
+            // Read into a local: a nested type with member initialisers is
+            // not default-constructible through optional::emplace for every
+            // compiler.
+            Scenario::Track added;
+            if (!track(t, here, playerName, &added))
                 return false;
+            out->track = std::move(added);
         } else {
             return fail(here, QStringLiteral("expected a track index or a track"));
         }

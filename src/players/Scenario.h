@@ -28,6 +28,7 @@ struct Scenario
     static constexpr int maxLibraryCovers = 1000;
     static constexpr int maxProcesses = 1000;
     static constexpr int maxNameLength = 255;
+    static constexpr int maxTextLength = 64 * 1024; // longer texts are cut, as a real player's are
     static constexpr double maxSeconds = 1e9;
     static constexpr qint64 maxFrame = qint64(1) << 40;
 

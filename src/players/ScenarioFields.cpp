@@ -58,6 +58,13 @@ bool ScenarioFields::string(const QJsonValue &value, const QString &path, QStrin
     *out = value.toString();
     if (maxLength >= 0 && out->size() > maxLength)
         return fail(path, QStringLiteral("longer than %1 characters").arg(maxLength));
+    // A free text is cut as a real player's would be, never splitting a pair.
+    if (out->size() > Scenario::maxTextLength) {
+        qsizetype n = Scenario::maxTextLength;
+        if (out->at(n - 1).isHighSurrogate())
+            --n;
+        out->truncate(n);
+    }
     return true;
 }
 

@@ -106,6 +106,15 @@ void LabelStyling::style(Lines &lines, const Source &source, const Switches &swi
     const auto styleLine = [&](std::optional<AttributedString> &line, const QColor &colour, double size) {
         if (!line)
             return;
+        // No label shows more than this of one line: the rest is cut, with
+        // an ellipsis, before any shaping (a player may send megabytes).
+        if (line->length() > maxLineCharacters) {
+            int keep = maxLineCharacters;
+            if (line->string().at(keep - 1).isHighSurrogate())
+                --keep;
+            *line = line->substring(0, keep);
+            line->append(AttributedString(QStringLiteral("\u2026")));
+        }
         line->append(AttributedString(QStringLiteral(" ")));
         line->setAttributes(markStyle(colour, AttributedFont::system(size), paragraph));
     };

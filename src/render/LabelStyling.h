@@ -16,6 +16,9 @@
 class LabelStyling
 {
 public:
+    // The most of a title, artist or album line that is laid out.
+    static constexpr int maxLineCharacters = 2000;
+
     // Colours of one theme's label: device white levels with alpha.
     struct Palette
     {

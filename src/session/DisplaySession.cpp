@@ -303,6 +303,9 @@ bool DisplaySession::writeState(const QString &path, QString *error) const
     state.insert(QStringLiteral("fullScreen"), isFullScreen());
     state.insert(QStringLiteral("windowVisible"), m_windowVisible);
     state.insert(QStringLiteral("sleepPrevented"), m_power && m_power->sleepPrevented());
+    // How the frames went: how many ran, and the longest step in milliseconds.
+    state.insert(QStringLiteral("framesRun"), m_timings.count());
+    state.insert(QStringLiteral("longestFrameMs"), double(m_timings.maxNs()) / 1e6);
     file.write(QJsonDocument(state).toJson(QJsonDocument::Indented));
     return commit(file, QStringLiteral("the state"), error);
 }

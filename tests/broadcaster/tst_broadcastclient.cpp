@@ -8,6 +8,8 @@
 #include "support/NetworkStandIn.h"
 
 #include <QNetworkAccessManager>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <atomic>
@@ -164,7 +166,8 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(client.helper->bookmarkSeconds() >= 3, 5000);
         QCOMPARE(client.notifications, 1);
 
-        QCOMPARE(client.helper->getArtwork(), QByteArray("\x89PNG artwork"));
+        // Asked for when the track arrived, handed over once it has come.
+        QTRY_COMPARE_WITH_TIMEOUT(client.helper->getArtwork(), QByteArray("\x89PNG artwork"), 5000);
         client.helper->sendNext();
         client.helper->sendPlayPause();
         QStringList targets;
@@ -239,8 +242,10 @@ private Q_SLOTS:
         QTest::newRow("20.4 s") << playing << qint64(20400) << 120.0;
         QTest::newRow("past the end") << playing << qint64(250000) << 100.0;
         QTest::newRow("clock gone back") << playing << qint64(-50000) << 100.0;
-        QTest::newRow("no overflow") << Fields{{"bookmark", huge}, {"duration", huge}} << qint64(5000)
-                                     << double(std::numeric_limits<qint64>::max());
+        QTest::newRow("held to the bar's range") << Fields{{"bookmark", huge}, {"duration", huge}} << qint64(5000)
+                                                 << double(BroadcasterReport::maxSeconds);
+        const QString lowest = QString::number(std::numeric_limits<qint64>::min());
+        QTest::newRow("never negative") << Fields{{"bookmark", lowest}, {"duration", lowest}} << qint64(5000) << 0.0;
         // After an answer without a bookmark there is none to count on from.
         QTest::newRow("bookmark left out") << Fields{{"duration", "300"}} << qint64(20400) << 0.0;
     }
@@ -253,6 +258,38 @@ private Q_SLOTS:
         client.answer(answer);
         client.nowMs += elapsedMs;
         QTEST(client.helper->getBookmark(), "estimate");
+    }
+
+    void controlCharactersAreDropped()
+    {
+        Client client;
+        client.answer({{"track", QStringLiteral("So\u0000ng\u0007\u009f")}, {"artist", QStringLiteral("\u0000")}});
+        QCOMPARE(client.helper->getTrack(), QStringLiteral("Song"));
+        QVERIFY(client.helper->getArtist().isEmpty());
+    }
+
+    // A broadcaster that takes the polls but never finishes its answers is
+    // lost at the next poll, and the display hears of it.
+    void aHangingPollLosesTheBroadcaster()
+    {
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress(QStringLiteral("127.0.0.2")), CoverlumeBroadcasterHelper::port));
+        int answered = 0;
+        QList<QTcpSocket *> held;
+        connect(&server, &QTcpServer::newConnection, &server, [&] {
+            while (QTcpSocket *socket = server.nextPendingConnection()) {
+                if (answered++ == 0)
+                    socket->write("HTTP/1.1 200 OK\r\nContent-Length: 12\r\nConnection: close\r\n\r\ntrack : Song");
+                held << socket; // the later ones hear nothing back
+            }
+        });
+        Client client({"127.0.0.2"});
+        client.helper->start();
+        QTRY_VERIFY_WITH_TIMEOUT(client.helper->hasKnownBroadcaster(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!client.helper->hasKnownBroadcaster(), 5000);
+        QVERIFY(client.helper->getTrack().isEmpty());
+        QCOMPARE(client.notifications, 2);
+        client.helper->stop();
     }
 };
 

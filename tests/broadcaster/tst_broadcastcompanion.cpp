@@ -102,10 +102,20 @@ private Q_SLOTS:
                                  QProcessEnvironment::systemEnvironment(), kCompanion).status, 1);
     }
 
-    void addsABroadcasterByHand()
+    // Forty added at once, each by a process of its own: all forty stay.
+    void addsBroadcastersByHand()
     {
-        QCOMPARE(AppProcess::run({"--add-broadcaster", "127.0.0.6", "--config-dir", path("byhand")}).status, 0);
-        QVERIFY(readBytes(path("byhand/defaults.json")).contains("\"http://127.0.0.6:45055\""));
+        std::vector<std::unique_ptr<AppProcess>> adding;
+        for (int i = 10; i < 50; ++i)
+            adding.push_back(std::make_unique<AppProcess>(
+                QStringList{"--add-broadcaster", QStringLiteral("127.0.0.%1").arg(i), "--config-dir", path("byhand")}));
+        for (const auto &process : adding) {
+            QVERIFY(process->process.waitForFinished(60000));
+            QCOMPARE(process->normalExitCode(), 0);
+        }
+        const QByteArray saved = readBytes(path("byhand/defaults.json"));
+        for (int i = 10; i < 50; ++i)
+            QVERIFY2(saved.contains(QStringLiteral("\"http://127.0.0.%1:45055\"").arg(i).toUtf8()), saved.constData());
     }
 
     void coverlumeFollowsTheCompanion()

@@ -56,14 +56,35 @@ private Q_SLOTS:
         QTEST(BroadcastText::booleanValue(text), "flag");
     }
 
-    // What the companion writes always reads back as one field.
-    void cleanedValuesSurviveParsing()
+    // What the companion writes always reads back as one field, with only
+    // the spaces of would-be separators gone, and at most 64 Ki characters.
+    void cleansValues_data()
     {
-        for (const char *value : {"Live : Paris", "one\ntwo\r\nthree", "a :  : b : : c", " : x"}) {
-            const Fields fields = BroadcastText::parseBody(BroadcastText::fieldLine("track", value).toUtf8());
-            QCOMPARE(fields.keys(), QStringList{"track"});
-            QVERIFY(!fields.value("track").isEmpty() && !fields.value("track").contains(BroadcastText::separator));
-        }
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("clean");
+        QTest::newRow("separator") << "Live : Paris" << "Live: Paris";
+        QTest::newRow("line breaks") << "one\ntwo\r\nthree" << "one two  three";
+        QTest::newRow("chained") << "a :  : b : : c" << "a:  :b:: c";
+        QTest::newRow("leading") << " : x" << ": x";
+        QTest::newRow("long run before") << "     : x" << "     :x";
+        QTest::newRow("long run after") << "a :    b" << "a:    b";
+        QTest::newRow("plain spaces") << "  a  b  " << "  a  b  ";
+        QTest::newRow("colon alone") << "a:b :c d: e" << "a:b :c d: e";
+        QTest::newRow("65,000 spaces")
+            << QString(65000, u' ') + ": x" << QString(65000, u' ') + ":x";
+        QTest::newRow("capped") << QString(70000, u'a') << QString(64 * 1024, u'a');
+        QTest::newRow("pair kept whole")
+            << QString(64 * 1024 - 1, u'a') + QString::fromUcs4(U"\U0001F3B5")
+            << QString(64 * 1024 - 1, u'a');
+    }
+    void cleansValues()
+    {
+        QFETCH(QString, value);
+        const QString clean = BroadcastText::cleanValue(value);
+        QTEST(clean, "clean");
+        const Fields fields = BroadcastText::parseBody(BroadcastText::fieldLine("track", value).toUtf8());
+        QCOMPARE(fields.keys(), QStringList{"track"});
+        QCOMPARE(fields.value("track"), clean);
     }
 
     void readsTheNeighbourTable()

@@ -155,6 +155,33 @@ private Q_SLOTS:
             QVERIFY2(actual == row.expected, row.key);
         }
     }
+
+    // Size and angle factors are held to ranges no layout can overflow,
+    // from the global value and a theme's dictionary alike.
+    void sizeFactorsAreBounded()
+    {
+        struct Row { const char *key; QVariant stored; bool inDictionary; float expected; };
+        const Row rows[] = {{"fontSize", 2147483648.0, false, 10}, {"fontSize", 1e308, false, 10},
+                            {"fontSize", 3e9, true, 10},           {"fontSize", -4, false, 0},
+                            {"fontSize", 1.5, true, 1.5f},         {"imageSize", 1e300, true, 10},
+                            {"imageSize", true, false, 1},         {"3Deffect", -3e9, false, -10},
+                            {"3Deffect", -0.5, true, -0.5f},       {"3Deffect", 1e40, false, 10}};
+        ThemeSettings themes = fresh();
+        set(QStringLiteral("theme"), 0);
+        const QString dictionary = ThemeSettings::dictionaryKey(ThemeId::Classic);
+        for (const Row &row : rows) {
+            const QString key = QLatin1String(row.key);
+            m_defaults->remove(dictionary);
+            if (row.inDictionary)
+                set(dictionary, QVariantMap{{key, row.stored}});
+            else
+                set(key, row.stored);
+            const float actual = key == QLatin1String("fontSize") ? themes.getFontSizeForCurrentTheme()
+                : key == QLatin1String("imageSize")               ? themes.getArtworkSizeForCurrentTheme()
+                                                                  : themes.get3DeffectForCurrentTheme();
+            QVERIFY2(actual == row.expected, qPrintable(QStringLiteral("%1 %2").arg(key).arg(actual)));
+        }
+    }
 };
 
 QTEST_GUILESS_MAIN(TestThemeSettings)

@@ -168,6 +168,19 @@ private Q_SLOTS:
         QCOMPARE(s->players.at(1).state, PlayState::Stopped);
     }
 
+    // Free texts are cut at 64 Ki characters, as a real player's titles are.
+    void longTextsAreCut()
+    {
+        const QString longName(100000, u'n');
+        const QByteArray json = QStringLiteral(R"({"players": [{"name": "iTunes", "tracks": [{"name": "%1", "artist": "a"}]}]})")
+                                    .arg(longName).toUtf8();
+        QString error;
+        const std::optional<Scenario> s = Scenario::parse(json, m_dir.filePath(QStringLiteral("long.json")), &error);
+        QVERIFY2(s, qPrintable(error));
+        QCOMPARE(s->players.at(0).tracks.at(0).name, longName.left(Scenario::maxTextLength));
+        QCOMPARE(s->players.at(0).tracks.at(0).artist, QStringLiteral("a"));
+    }
+
     void eventsRunInFrameOrder()
     {
         const QByteArray json = R"({"players": [{"name": "iTunes", "tracks": [{}, {}]}], "events": [

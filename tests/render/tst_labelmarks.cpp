@@ -1,6 +1,7 @@
 // The rating marks as the label draws them, read from the label's own picture
 // (clear background). Set COVERLUME_SAMPLE_DIR to keep them.
 
+#include "render/LabelStyling.h"
 #include "render/LayerTree.h"
 #include "render/RenderStage.h"
 #include "support/EngineHarness.h"
@@ -216,6 +217,17 @@ private Q_SLOTS:
             QVERIFY(rating ? thumb.width() < thumb.height() : thumb.width() > 1.5 * thumb.height());
             QCOMPARE(inkOf(label, thumb).alpha(), 255);
         }
+    }
+
+    // A megabyte title costs no more than what a label can show.
+    void longLinesAreCut()
+    {
+        LabelStyling styling;
+        LabelStyling::Lines lines{AttributedString(QString(1 << 20, u'x')), AttributedString(QStringLiteral("A")),
+                                  std::nullopt};
+        styling.style(lines, NowShowing{}, {}, true, 20, LabelStyling::Palette::classic());
+        QCOMPARE(lines.track->string(), QString(LabelStyling::maxLineCharacters, u'x') + u'\u2026' + u' ');
+        QCOMPARE(lines.artist->string(), QStringLiteral("A "));
     }
 
     void noMarks()

@@ -1,5 +1,6 @@
 #include "players/mpris/ArtFetcher.h"
 
+#include "platform/LocalFile.h"
 #include "platform/Log.h"
 
 #include <QBuffer>
@@ -35,14 +36,7 @@ bool ArtFetcher::isImage(const QByteArray &bytes)
 
 QByteArray ArtFetcher::readFile(const QString &path)
 {
-    const QFileInfo info(path);
-    // Not a FIFO or a device: those could block or never end.
-    if (!info.isFile() || info.size() > maxBytes)
-        return QByteArray();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray();
-    return file.read(maxBytes + 1).left(maxBytes);
+    return LocalFile::readRegular(path, maxBytes).value_or(QByteArray());
 }
 
 QByteArray ArtFetcher::readDataAddress(const QString &address)
