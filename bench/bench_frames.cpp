@@ -225,7 +225,7 @@ int main(int argc, char **argv)
         : 0;
     std::printf("frames %lld  theme %d  mean %.4f ms  p50 %.4f ms  p99 %.4f ms  max %.4f ms\n",
                 static_cast<long long>(session->frameTimings().count()),
-                session->view()->themeSettings().getTheme(), meanMs, percentileMs(figures, 0.50),
+                int(session->view()->themeSettings().getTheme()), meanMs, percentileMs(figures, 0.50),
                 percentileMs(figures, 0.99), static_cast<double>(session->frameTimings().maxNs()) / 1e6);
     if (parser.isSet(QStringLiteral("scripts")) && session->simulatedPlayers())
         printScriptTraffic(*session->simulatedPlayers(), 601, frames);

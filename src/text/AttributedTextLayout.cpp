@@ -458,6 +458,21 @@ double AttributedTextLayout::heightForWidth(double widthPoints) const
     return d->height;
 }
 
+namespace {
+
+// An active painter and a finite, non-empty rectangle to draw into.
+bool canDraw(const QPainter *painter, const QRectF &rect)
+{
+    if (!painter || !painter->isActive()) {
+        qCWarning(lcText, "attributed text not drawn: no active painter");
+        return false;
+    }
+    return rect.isValid() && std::isfinite(rect.width()) && std::isfinite(rect.height())
+           && std::isfinite(rect.x()) && std::isfinite(rect.y());
+}
+
+} // namespace
+
 int AttributedTextLayout::lineCountForWidth(double widthPoints) const
 {
     d->layoutFor(widthPoints);
@@ -466,12 +481,7 @@ int AttributedTextLayout::lineCountForWidth(double widthPoints) const
 
 void AttributedTextLayout::draw(QPainter *painter, const QRectF &rect) const
 {
-    if (!painter || !painter->isActive()) {
-        qCWarning(lcText, "attributed text not drawn: no active painter");
-        return;
-    }
-    if (!rect.isValid() || !std::isfinite(rect.width()) || !std::isfinite(rect.height())
-        || !std::isfinite(rect.x()) || !std::isfinite(rect.y()))
+    if (!canDraw(painter, rect))
         return;
     d->layoutFor(rect.width());
     d->drawLines(painter, rect);
@@ -479,12 +489,7 @@ void AttributedTextLayout::draw(QPainter *painter, const QRectF &rect) const
 
 void AttributedTextLayout::drawFitted(QPainter *painter, const QRectF &rect) const
 {
-    if (!painter || !painter->isActive()) {
-        qCWarning(lcText, "attributed text not drawn: no active painter");
-        return;
-    }
-    if (!rect.isValid() || !std::isfinite(rect.width()) || !std::isfinite(rect.height())
-        || !std::isfinite(rect.x()) || !std::isfinite(rect.y()))
+    if (!canDraw(painter, rect))
         return;
     d->fitTo(rect.size());
     d->drawLines(painter, rect);

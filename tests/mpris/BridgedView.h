@@ -34,7 +34,7 @@ struct BridgedView
         stage = recording.get();
         view = std::make_unique<CoverlumeView>(QSizeF(1280, 800),
                                                ViewServices{defaults, bridge, local, distributed, clock, host},
-                                               ViewParts{nullptr, std::move(recording), std::make_unique<RecordingPower>()});
+                                               ViewParts{.stage = std::move(recording), .power = std::make_unique<RecordingPower>()});
         view->startAnimation();
         view->setArtworkImage(QImage());
     }

@@ -14,10 +14,12 @@ public:
     // then the label may be dark over the background it builds first.
     void layout(RenderStage &stage, const NowShowing &showing) const override;
 
+    // A flat S × S cover at the layout's random point (Lyrics' too).
+    static void setCover(RenderStage &stage, const QImage &artwork);
+
 private:
     // The Blur theme's background in the reflection view, and with it the
     // stage's dark flag and the progress bar's mode (BlurLayout.cpp).
     static void setUpBlurImage(RenderStage &stage, const QImage &artwork);
-    static void setCover(RenderStage &stage, const QImage &artwork);
     static void setProgressFrame(RenderStage &stage, const QSizeF &bounds);
 };

@@ -1,3 +1,4 @@
+#include "render/layouts/AppleTvLayout.h"
 #include "render/layouts/ThemeLayout.h"
 
 #include "core/FrameCycle.h"
@@ -170,29 +171,16 @@ private:
             lyrics->setLyrics(shown.lines, !shown.counters.has_value());
     }
 
-    // A flat cover, no reflection.
     // The timed counters of the layout in progress; set by setWindow, read by
     // setSlots. The layout object is shared, and main thread only.
     mutable std::optional<std::vector<float>> m_counters;
 
+    // A flat cover, no reflection.
     static void setCover(RenderStage &stage, const QImage &artwork)
     {
-        const QImage &sized = stage.prepareArtwork(artwork);
-        StageGeometry &g = stage.layoutGeometry();
-        const double S = g.imagesize;
-        g.coverViewRect = QRectF(g.randomPoint, QSizeF(S, S));
-        Layer *cover = stage.coverView();
-        if (!cover)
-            return;
-        if (sized.isNull()) {
-            cover->setContents(QImage());
-            return;
-        }
-        cover->setOpacity(0);
-        cover->setTransform(Transform3D());
-        cover->setContents(sized);
-        cover->setFrame(g.coverViewRect);
-        cover->setBounds(QRectF(0, 0, S, S));
+        AppleTvLayout::setCover(stage, artwork);
+        if (Layer *cover = stage.coverView())
+            cover->setTransform(Transform3D());
     }
 
     // The lyric area on the other side, and a height for every slot, each
