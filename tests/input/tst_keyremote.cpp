@@ -33,27 +33,11 @@ QByteArray scenario(const QString &player)
 }
 
 // Keeps its answer until the test lets it go, as a broadcaster that hangs.
-class WaitingBroadcaster final : public BroadcasterClient
+class WaitingBroadcaster final : public FakeBroadcaster
 {
 public:
     QSemaphore answer;
     QAtomicInt sent;
-    void start() override {}
-    bool hasKnownBroadcaster() const override { return true; }
-    QString getTrack() const override { return {}; }
-    QString getArtist() const override { return {}; }
-    QString getAlbum() const override { return {}; }
-    int getRating() const override { return 0; }
-    bool getLoved() const override { return false; }
-    bool getDisliked() const override { return false; }
-    QByteArray getArtwork() override { return {}; }
-    double getDuration() const override { return 0; }
-    double getBookmark() const override { return 0; }
-    QString getPlayer() const override { return {}; }
-    QVariant getBitrate() const override { return {}; }
-    QVariant getBitdepth() const override { return {}; }
-    QVariant getSamplerate() const override { return {}; }
-    QVariant getKind() const override { return {}; }
     void sendPlayPause() override
     {
         sent.fetchAndAddOrdered(1);

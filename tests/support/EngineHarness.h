@@ -16,7 +16,7 @@
 class RenderStage;
 
 // A broadcaster of the tests' own: it reports what the test sets.
-class FakeBroadcaster final : public BroadcasterClient
+class FakeBroadcaster : public BroadcasterClient
 {
 public:
     int starts = 0;
