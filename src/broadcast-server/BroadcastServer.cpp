@@ -1,5 +1,6 @@
 #include "broadcast-server/BroadcastServer.h"
 
+#include "broadcast-server/RequestHead.h"
 #include "platform/Log.h"
 
 #include <QTcpServer>
@@ -90,34 +91,19 @@ void BroadcastServer::readRequest(QTcpSocket *socket)
         socket->readAll(); // one request per connection; the rest is ignored
         return;
     }
-    QByteArray head = socket->property("head").toByteArray();
-    head += socket->read(maxRequestBytes + 1 - head.size());
-    socket->setProperty("head", head);
-    const qsizetype end = head.indexOf("\r\n\r\n") >= 0 ? head.indexOf("\r\n\r\n") : head.indexOf("\n\n");
-    if (end < 0) {
-        if (head.size() > maxRequestBytes)
-            answer(socket, "?", QString(), plain(431));
-        return;
+    QByteArray received = socket->property("head").toByteArray();
+    received += socket->read(maxRequestBytes + 1 - received.size());
+    socket->setProperty("head", received);
+    const RequestHead head = RequestHead::parse(received);
+    switch (head.outcome) {
+    case RequestHead::Outcome::Incomplete: return;
+    case RequestHead::Outcome::TooLarge: answer(socket, "?", QString(), plain(431)); return;
+    case RequestHead::Outcome::Malformed: answer(socket, "?", QString(), plain(400)); return;
+    case RequestHead::Outcome::BadTarget: answer(socket, head.method, head.path, plain(400)); return;
+    case RequestHead::Outcome::NotAllowed: answer(socket, head.method, head.path, plain(405)); return;
+    case RequestHead::Outcome::Complete: break;
     }
-
-    const QByteArray requestLine = head.left(head.indexOf('\n')).trimmed();
-    const QList<QByteArray> parts = requestLine.split(' ');
-    if (parts.size() != 3 || !parts.at(2).startsWith("HTTP/1.") || !parts.at(1).startsWith('/')) {
-        answer(socket, "?", QString(), plain(400));
-        return;
-    }
-    const QByteArray &method = parts.at(0);
-    const QUrl target(QString::fromLatin1(parts.at(1)), QUrl::StrictMode);
-    const QString path = target.isValid() ? target.path(QUrl::FullyDecoded) : QString();
-    if (!target.isValid()) {
-        answer(socket, method, QString::fromLatin1(parts.at(1)), plain(400));
-        return;
-    }
-    if (method != "GET" && method != "HEAD") {
-        answer(socket, method, path, plain(405));
-        return;
-    }
-    answer(socket, method, path, m_handler ? m_handler(path) : plain(404));
+    answer(socket, head.method, head.path, m_handler ? m_handler(head.path) : plain(404));
 }
 
 void BroadcastServer::answer(QTcpSocket *socket, const QByteArray &method, const QString &path,

@@ -21,7 +21,7 @@ class BroadcastServer : public QObject
 {
     Q_OBJECT
 public:
-    static constexpr qint64 maxRequestBytes = 8 * 1024;
+    static constexpr qint64 maxRequestBytes = 8 * 1024; // RequestHead::maxBytes
     static constexpr int requestTimeoutMs = 5000;
     static constexpr int writeTimeoutMs = 60'000;
     static constexpr int maxConnections = 32;
