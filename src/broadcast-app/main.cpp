@@ -13,8 +13,10 @@
 #include <QCoreApplication>
 #include <QHostAddress>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <sys/resource.h>
 
 int main(int argc, char **argv)
 {
@@ -35,6 +37,14 @@ int main(int argc, char **argv)
         return commandLine.exitStatus();
     case BroadcastCommandLine::Action::Run:
         break;
+    }
+
+    // Each waiting client holds a descriptor: make room for every slot and
+    // waiting place the server keeps, where the hard limit allows.
+    rlimit files {};
+    if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < 4096) {
+        files.rlim_cur = std::min<rlim_t>(4096, files.rlim_max);
+        setrlimit(RLIMIT_NOFILE, &files);
     }
 
     QCoreApplication app(argc, argv);
