@@ -1,0 +1,88 @@
+#!/usr/bin/env bash
+# Installs the Debian package into a throwaway Debian 12 root and checks it
+# there as a user would meet it: apt-get pulls every dependency, the
+# commands and their man pages work, and the desktop entry's Exec line,
+# started under Xvfb, shows the window. The screen is saved as a PNG.
+#
+# Needs root, mmdebstrap and the Debian mirror this machine's apt uses
+# (read from /etc/apt/sources.list*). It downloads a small system, so it is
+# run by hand before a release, not by the test command.
+#
+# Usage: sudo scripts/check-install.sh [PACKAGE.deb [SCREENSHOT.png]]
+#   default: build/coverlume_*.deb and installed.png in the current folder
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+
+if [ "${1:-}" = "--inside" ]; then
+  # Run by mmdebstrap as a customize hook: $2 is the new root, with /dev,
+  # /proc and /sys mounted; $3 the package's name there, $4 the screenshot.
+  root=$2 deb=$3 shot=$4
+  in_root() { chroot "$root" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin LC_ALL=C.UTF-8 \
+      HOME=/tmp/home XDG_CONFIG_HOME=/tmp/home/.config XDG_RUNTIME_DIR=/tmp/run "$@"; }
+  say() { printf 'check-install: %s\n' "$*"; }
+
+  say "apt-get install ./$deb"
+  in_root env DEBIAN_FRONTEND=noninteractive apt-get install -y "/tmp/$deb" >"$root/tmp/apt.log" 2>&1 \
+    || { tail -30 "$root/tmp/apt.log"; exit 1; }
+  grep -E '^(Setting up|Unpacking) ' "$root/tmp/apt.log" | wc -l | sed 's/^/check-install: packages set up: /'
+  for dep in $(in_root dpkg-query -W -f='${Depends}\n' coverlume | tr ',' '\n' | sed 's/[(|].*//; s/ //g'); do
+    in_root dpkg-query -W -f='${Status}\n' "$dep" | grep -q 'install ok installed' \
+      || { say "dependency $dep is not installed"; exit 1; }
+  done
+  say "every dependency is installed"
+
+  in_root coverlume --version
+  in_root coverlume-broadcast --version
+  for page in coverlume coverlume-broadcast; do
+    out=$(in_root env MANPAGER=cat MANWIDTH=80 man "$page" 2>&1) || { printf '%s\n' "$out"; exit 1; }
+    printf '%s\n' "$out" | grep -q 'ENVIRONMENT' || { say "man $page has no ENVIRONMENT section"; exit 1; }
+    say "man $page: $(printf '%s\n' "$out" | wc -l) lines"
+  done
+
+  exec_line=$(sed -n 's/^Exec=//p' "$root/usr/share/applications/com.quillmoor.Coverlume.desktop")
+  say "starting the desktop entry's Exec line: $exec_line"
+  mkdir -p "$root/tmp/fb" "$root/tmp/home/.config" "$root/tmp/run"
+  chmod 700 "$root/tmp/run"
+  in_root Xvfb :77 -screen 0 1280x800x24 -fbdir /tmp/fb -nolisten tcp >"$root/tmp/xvfb.log" 2>&1 &
+  xvfb=$!
+  # The entry's command line, split as the desktop would (it has no quoting).
+  # shellcheck disable=SC2086
+  in_root env DISPLAY=:77 COVERLUME_LOOPBACK_ONLY=1 $exec_line >"$root/tmp/app.log" 2>&1 &
+  app=$!
+  stop() { kill "$app" "$xvfb" 2>/dev/null; wait "$app" "$xvfb" 2>/dev/null || true; }
+  trap stop EXIT
+  shown=
+  for _ in $(seq 1 300); do
+    if in_root env DISPLAY=:77 xwininfo -root -tree 2>/dev/null | grep -q '"Coverlume"'; then shown=1; break; fi
+    kill -0 "$app" 2>/dev/null || break
+    sleep 0.1
+  done
+  [ -n "$shown" ] || { cat "$root/tmp/app.log"; say "no Coverlume window"; exit 1; }
+  say "the window is shown: $(in_root env DISPLAY=:77 xprop -name Coverlume WM_CLASS 2>/dev/null)"
+  sleep 3   # the first picture fades in
+  python3 "$top/scripts/xwd-to-png.py" "$root/tmp/fb/Xvfb_screen0" "$shot"
+  say "screen saved to $shot"
+  exit 0
+fi
+
+[ "$(id -u)" -eq 0 ] || { echo "check-install: run it as root (it builds a root file system)" >&2; exit 1; }
+command -v mmdebstrap >/dev/null || { echo "check-install: needs mmdebstrap (apt-get install mmdebstrap)" >&2; exit 1; }
+deb=${1:-$(ls "$top"/build/coverlume_*.deb 2>/dev/null | head -1)}
+[ -f "$deb" ] || { echo "check-install: no package; build it with: cmake --build build --target package" >&2; exit 1; }
+deb=$(cd "$(dirname "$deb")" && pwd)/$(basename "$deb")
+shot=$(realpath -m "${2:-installed.png}")
+
+# The Debian mirror this machine installs from.
+mirror=$(cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources 2>/dev/null \
+  | grep -oE 'https?://[^ ]*/debian/?' | grep -v security | head -1)
+[ -n "$mirror" ] || { echo "check-install: no Debian mirror in /etc/apt/sources.list*" >&2; exit 1; }
+echo "check-install: Debian 12 from $mirror"
+
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+start=$SECONDS
+mmdebstrap --quiet --mode=root --variant=apt --include=man-db,xvfb,xauth,x11-utils \
+  --customize-hook="cp '$deb' \"\$1/tmp/\"" \
+  --customize-hook="'$0' --inside \"\$1\" '$(basename "$deb")' '$shot'" \
+  bookworm "$scratch/root" "deb $mirror bookworm main"
+echo "check-install: passed in $((SECONDS - start)) s"
