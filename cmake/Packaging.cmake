@@ -79,6 +79,7 @@ if(HELP2MAN AND GZIP)
       COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
       COMMAND ${CMAKE_COMMAND} -E env ${man_date_env} QT_QPA_PLATFORM=offscreen
               ${HELP2MAN} --no-info --section=1 --name=${${command}_man_name}
+              --version-string=${PROJECT_VERSION}
               --include=${COVERLUME_PACKAGING_DIR}/${command}.h2m
               --output=${page} $<TARGET_FILE:${command}>
       COMMAND ${GZIP} -9nf ${page}
@@ -122,7 +123,7 @@ endif()
 install(FILES ${COVERLUME_PACKAGING_DIR}/copyright ${COVERLUME_CHANGELOG}
         DESTINATION ${COVERLUME_DOC_DIR})
 install(FILES ${COVERLUME_PACKAGING_DIR}/coverlume.lintian-overrides
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME coverlume OPTIONAL)
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME coverlume)
 
 # --- The Debian package ------------------------------------------------------
 set(CPACK_GENERATOR DEB)

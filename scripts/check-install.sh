@@ -2,7 +2,8 @@
 # Installs the Debian package into a throwaway Debian 12 root and checks it
 # there as a user would meet it: apt-get pulls every dependency, the
 # commands and their man pages work, and the desktop entry's Exec line,
-# started under Xvfb, shows the window. The screen is saved as a PNG.
+# started under Xvfb, shows the window. The screen, with the Coverlume menu
+# open, is saved as a PNG.
 #
 # Needs root, mmdebstrap and the Debian mirror this machine's apt uses
 # (read from /etc/apt/sources.list*). It downloads a small system, so it is
@@ -45,11 +46,21 @@ if [ "${1:-}" = "--inside" ]; then
   chmod 700 "$root/tmp/run"
   in_root Xvfb :77 -screen 0 1280x800x24 -fbdir /tmp/fb -nolisten tcp >"$root/tmp/xvfb.log" 2>&1 &
   xvfb=$!
-  # The entry's command line, split as the desktop would (it has no quoting).
-  # shellcheck disable=SC2086
-  in_root env DISPLAY=:77 COVERLUME_LOOPBACK_ONLY=1 $exec_line >"$root/tmp/app.log" 2>&1 &
+  for _ in $(seq 1 100); do
+    in_root xdpyinfo -display :77 >/dev/null 2>&1 && break
+    sleep 0.1
+  done
+  # The entry's command line, split as the desktop would (it has no
+  # quoting), on a session bus of its own as a desktop would give it.
+  in_root env DISPLAY=:77 COVERLUME_LOOPBACK_ONLY=1 dbus-run-session -- \
+    sh -c "echo \$\$ >/tmp/app.pid; exec $exec_line" >"$root/tmp/app.log" 2>&1 &
   app=$!
-  stop() { kill "$app" "$xvfb" 2>/dev/null; wait "$app" "$xvfb" 2>/dev/null || true; }
+  # The program by its own id; the bus goes with it.
+  stop() {
+    [ -s "$root/tmp/app.pid" ] && kill "$(cat "$root/tmp/app.pid")" 2>/dev/null
+    wait "$app" 2>/dev/null
+    kill "$xvfb" 2>/dev/null; wait "$xvfb" 2>/dev/null || true
+  }
   trap stop EXIT
   shown=
   for _ in $(seq 1 300); do
@@ -60,6 +71,9 @@ if [ "${1:-}" = "--inside" ]; then
   [ -n "$shown" ] || { cat "$root/tmp/app.log"; say "no Coverlume window"; exit 1; }
   say "the window is shown: $(in_root env DISPLAY=:77 xprop -name Coverlume WM_CLASS 2>/dev/null)"
   sleep 3   # the first picture fades in
+  # Open the Coverlume menu, so the picture shows it too.
+  in_root env DISPLAY=:77 xdotool mousemove 40 10 click 1
+  sleep 1
   python3 "$top/scripts/xwd-to-png.py" "$root/tmp/fb/Xvfb_screen0" "$shot"
   say "screen saved to $shot"
   exit 0
@@ -73,15 +87,16 @@ deb=$(cd "$(dirname "$deb")" && pwd)/$(basename "$deb")
 shot=$(realpath -m "${2:-installed.png}")
 
 # The Debian mirror this machine installs from.
-mirror=$(cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources 2>/dev/null \
-  | grep -oE 'https?://[^ ]*/debian/?' | grep -v security | head -1)
+mirror=$(grep -hsE '^[[:space:]]*(URIs:|deb )' /etc/apt/sources.list /etc/apt/sources.list.d/*.list \
+  /etc/apt/sources.list.d/*.sources | grep -oE 'https?://[^ ]*/debian/?( |$)' | grep -v security | head -1 || true)
+mirror=${mirror% }
 [ -n "$mirror" ] || { echo "check-install: no Debian mirror in /etc/apt/sources.list*" >&2; exit 1; }
 echo "check-install: Debian 12 from $mirror"
 
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 start=$SECONDS
-mmdebstrap --quiet --mode=root --variant=apt --include=man-db,xvfb,xauth,x11-utils \
+mmdebstrap --quiet --mode=root --variant=apt --include=man-db,xvfb,xauth,x11-utils,xdotool,dbus-daemon \
   --customize-hook="cp '$deb' \"\$1/tmp/\"" \
   --customize-hook="'$0' --inside \"\$1\" '$(basename "$deb")' '$shot'" \
   bookworm "$scratch/root" "deb $mirror bookworm main"
