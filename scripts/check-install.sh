@@ -18,8 +18,11 @@ if [ "${1:-}" = "--inside" ]; then
   # Run by mmdebstrap as a customize hook: $2 is the new root, with /dev,
   # /proc and /sys mounted; $3 the package's name there, $4 the screenshot.
   root=$2 deb=$3 shot=$4
-  in_root() { chroot "$root" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin LC_ALL=C.UTF-8 \
+  # exec_in_root replaces the calling shell, so that "exec_in_root ... &"
+  # leaves the command's own id in $!; in_root runs in a subshell.
+  exec_in_root() { exec chroot "$root" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin LC_ALL=C.UTF-8 \
       HOME=/tmp/home XDG_CONFIG_HOME=/tmp/home/.config XDG_RUNTIME_DIR=/tmp/run "$@"; }
+  in_root() { (exec_in_root "$@"); }
   say() { printf 'check-install: %s\n' "$*"; }
 
   say "apt-get install ./$deb"
@@ -44,35 +47,41 @@ if [ "${1:-}" = "--inside" ]; then
   say "starting the desktop entry's Exec line: $exec_line"
   mkdir -p "$root/tmp/fb" "$root/tmp/home/.config" "$root/tmp/run"
   chmod 700 "$root/tmp/run"
-  in_root Xvfb :77 -screen 0 1280x800x24 -fbdir /tmp/fb -nolisten tcp >"$root/tmp/xvfb.log" 2>&1 &
+  # Xvfb picks a free display and names it on descriptor 3.
+  exec_in_root Xvfb -displayfd 3 -screen 0 1280x800x24 -fbdir /tmp/fb -nolisten tcp \
+    3>"$root/tmp/display" >"$root/tmp/xvfb.log" 2>&1 &
   xvfb=$!
+  display=
   for _ in $(seq 1 100); do
-    in_root xdpyinfo -display :77 >/dev/null 2>&1 && break
+    display=$(cat "$root/tmp/display" 2>/dev/null || true)
+    [ -n "$display" ] && break
     sleep 0.1
   done
+  [ -n "$display" ] || { cat "$root/tmp/xvfb.log"; kill "$xvfb"; say "Xvfb did not start"; exit 1; }
+  display=:$display
   # The entry's command line, split as the desktop would (it has no
   # quoting), on a session bus of its own as a desktop would give it.
-  in_root env DISPLAY=:77 COVERLUME_LOOPBACK_ONLY=1 dbus-run-session -- \
+  exec_in_root env DISPLAY=$display COVERLUME_LOOPBACK_ONLY=1 dbus-run-session -- \
     sh -c "echo \$\$ >/tmp/app.pid; exec $exec_line" >"$root/tmp/app.log" 2>&1 &
   app=$!
   # The program by its own id; the bus goes with it.
   stop() {
-    [ -s "$root/tmp/app.pid" ] && kill "$(cat "$root/tmp/app.pid")" 2>/dev/null
+    if [ -s "$root/tmp/app.pid" ]; then kill "$(cat "$root/tmp/app.pid")" 2>/dev/null; else kill "$app" 2>/dev/null; fi
     wait "$app" 2>/dev/null
     kill "$xvfb" 2>/dev/null; wait "$xvfb" 2>/dev/null || true
   }
   trap stop EXIT
   shown=
   for _ in $(seq 1 300); do
-    if in_root env DISPLAY=:77 xwininfo -root -tree 2>/dev/null | grep -q '"Coverlume"'; then shown=1; break; fi
+    if in_root env DISPLAY=$display xwininfo -root -tree 2>/dev/null | grep -q '"Coverlume"'; then shown=1; break; fi
     kill -0 "$app" 2>/dev/null || break
     sleep 0.1
   done
   [ -n "$shown" ] || { cat "$root/tmp/app.log"; say "no Coverlume window"; exit 1; }
-  say "the window is shown: $(in_root env DISPLAY=:77 xprop -name Coverlume WM_CLASS 2>/dev/null)"
+  say "the window is shown: $(in_root env DISPLAY=$display xprop -name Coverlume WM_CLASS 2>/dev/null)"
   sleep 3   # the first picture fades in
   # Open the Coverlume menu, so the picture shows it too.
-  in_root env DISPLAY=:77 xdotool mousemove 40 10 click 1
+  in_root env DISPLAY=$display xdotool mousemove 40 10 click 1
   sleep 1
   python3 "$top/scripts/xwd-to-png.py" "$root/tmp/fb/Xvfb_screen0" "$shot"
   say "screen saved to $shot"
