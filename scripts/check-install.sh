@@ -2,8 +2,9 @@
 # Installs the Debian package into a throwaway Debian 12 root and checks it
 # there as a user would meet it: apt-get pulls every dependency, the
 # commands and their man pages work, and the desktop entry's Exec line,
-# started under Xvfb, shows the window. The screen, with the Coverlume menu
-# open, is saved as a PNG.
+# started under Xvfb, shows the window, and its "Start with the Desktop"
+# item writes the autostart entry. The screen, with the Coverlume menu open,
+# is saved as a PNG.
 #
 # Needs root, mmdebstrap and the Debian mirror this machine's apt uses
 # (read from /etc/apt/sources.list*). It downloads a small system, so it is
@@ -80,7 +81,16 @@ if [ "${1:-}" = "--inside" ]; then
   [ -n "$shown" ] || { cat "$root/tmp/app.log"; say "no Coverlume window"; exit 1; }
   say "the window is shown: $(in_root env DISPLAY=$display xprop -name Coverlume WM_CLASS 2>/dev/null)"
   sleep 3   # the first picture fades in
-  # Open the Coverlume menu, so the picture shows it too.
+  # Tick "Start with the Desktop" in the Coverlume menu: the installed entry
+  # lands in the autostart folder. Then open the menu again for the picture.
+  in_root env DISPLAY=$display xdotool mousemove 40 10 click 1
+  sleep 1
+  in_root env DISPLAY=$display xdotool mousemove 100 76 click 1
+  autostart=$root/tmp/home/.config/autostart/com.quillmoor.Coverlume.desktop
+  for _ in $(seq 1 50); do [ -f "$autostart" ] && break; sleep 0.1; done
+  cmp "$autostart" "$root/usr/share/applications/com.quillmoor.Coverlume.desktop" \
+    || { say "ticking Start with the Desktop wrote no copy of the entry"; exit 1; }
+  say "Start with the Desktop wrote the autostart entry"
   in_root env DISPLAY=$display xdotool mousemove 40 10 click 1
   sleep 1
   python3 "$top/scripts/xwd-to-png.py" "$root/tmp/fb/Xvfb_screen0" "$shot"

@@ -68,8 +68,10 @@ check_man_pages() {
     [ -e "$page" ] || break
     count=$((count + 1))
     # The way lintian reads them: any warning from groff is a finding.
-    LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 quiet \
-      man --warnings -E UTF-8 -l -Tutf8 -Z "$page" >/dev/null || { echo "in $(basename "$page")"; ok=1; }
+    local warnings
+    warnings=$(LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 \
+      man --warnings -E UTF-8 -l -Tutf8 -Z "$page" 2>&1 >/dev/null) && [ -z "$warnings" ] \
+      || { printf '%s\n' "$warnings"; echo "in $(basename "$page")"; ok=1; }
   done
   [ "$count" -eq 2 ] || { echo "expected 2 man pages, found $count"; ok=1; }
   return $ok
