@@ -14,6 +14,7 @@ packages=(
   fonts-liberation fonts-dejavu-core fonts-noto-color-emoji fonts-droid-fallback
   libxcb-screensaver0-dev
   clang-14
+  help2man lintian desktop-file-utils appstream dpkg-dev man-db
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -265,7 +265,10 @@ void AppDelegate::toggleActivationPolicy()
 
     if (!m_statusItem) {
         m_statusItem = std::make_unique<StatusItem>(
-            QList<QAction *>{m_window->preferencesAction(), m_window->fullScreenAction()});
+            QList<QAction *>{m_window->preferencesAction(), m_window->fullScreenAction(),
+                             m_window->autostartAction()});
+        connect(m_statusItem.get(), &StatusItem::menuAboutToShow, m_window.get(),
+                &MainWindow::refreshStartsWithDesktop);
         connect(m_statusItem.get(), &StatusItem::toggleWindowRequested, this,
                 &AppDelegate::toggleWindowShown);
         connect(m_statusItem.get(), &StatusItem::consoleRequested, this, &AppDelegate::showConsole);

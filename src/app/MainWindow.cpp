@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <cmath>
 
 MainWindow::MainWindow(const DisplaySession &session, QWidget *parent)
@@ -31,6 +32,12 @@ void MainWindow::buildMenus()
     m_hideTaskbarAction = app->addAction(tr("Hide Taskbar Entry"));
     m_hideTaskbarAction->setCheckable(true);
     connect(m_hideTaskbarAction, &QAction::toggled, this, &MainWindow::hideTaskbarEntryToggled);
+    m_autostartAction = app->addAction(tr("Start with the Desktop"));
+    m_autostartAction->setCheckable(true);
+    connect(m_autostartAction, &QAction::triggered, this, &MainWindow::setStartsWithDesktop);
+    // Desktop tools edit the entry behind our back: read it at each showing.
+    connect(app, &QMenu::aboutToShow, this, &MainWindow::refreshStartsWithDesktop);
+    refreshStartsWithDesktop();
     app->addSeparator();
     QAction *quit = app->addAction(tr("&Quit"));
     quit->setShortcut(QKeySequence::Quit);
@@ -57,6 +64,25 @@ void MainWindow::setHideTaskbarEntryChecked(bool checked)
 {
     const QSignalBlocker quiet(m_hideTaskbarAction);
     m_hideTaskbarAction->setChecked(checked);
+}
+
+void MainWindow::refreshStartsWithDesktop()
+{
+    const QSignalBlocker quiet(m_autostartAction);
+    m_autostartAction->setChecked(m_autostart.isEnabled());
+}
+
+void MainWindow::setStartsWithDesktop(bool starts)
+{
+    QString error;
+    if (!m_autostart.setEnabled(starts, &error)) {
+        QMessageBox::warning(this, tr("Start with the Desktop"),
+                             starts ? tr("Coverlume could not be set to start with the desktop.")
+                                    : tr("Coverlume could not be kept from starting with the desktop."),
+                             QMessageBox::Ok);
+        qWarning("coverlume: %s", qUtf8Printable(error));
+    }
+    refreshStartsWithDesktop();
 }
 
 QSize MainWindow::contentSize() const

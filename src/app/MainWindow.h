@@ -1,5 +1,7 @@
 #pragma once
 
+#include "session/Autostart.h"
+
 #include <QMainWindow>
 
 class DisplaySession;
@@ -38,9 +40,14 @@ public:
     // item, whose text follows the window's state.
     QAction *preferencesAction() const { return m_preferencesAction; }
     QAction *fullScreenAction() const { return m_fullScreenAction; }
+    // "Start with the Desktop": ticked while the session's autostart entry
+    // is there and on. The tray menu shows it too.
+    QAction *autostartAction() const { return m_autostartAction; }
 
 public Q_SLOTS:
     void toggleFullScreen();
+    // Reads the autostart entry again into the item's tick.
+    void refreshStartsWithDesktop();
 
 Q_SIGNALS:
     void consoleRequested();
@@ -63,11 +70,14 @@ protected:
 private:
     void buildMenus();
     void keepAspectRatio();
+    void setStartsWithDesktop(bool starts);
 
     DisplayWidget *m_display;
     QAction *m_fullScreenAction = nullptr;
     QAction *m_preferencesAction = nullptr;
     QAction *m_hideTaskbarAction = nullptr;
+    QAction *m_autostartAction = nullptr;
+    Autostart m_autostart;
     float m_aspectRatio = 0;
     bool m_closingHides = false;
     bool m_adjusting = false;

@@ -28,6 +28,7 @@ StatusItem::StatusItem(const QList<QAction *> &windowActions, QObject *parent)
     m_menu->addActions(windowActions);
     m_menu->addAction(tr("Console"), this, &StatusItem::consoleRequested);
     m_menu->addSeparator();
+    connect(m_menu, &QMenu::aboutToShow, this, &StatusItem::menuAboutToShow);
     m_menu->addAction(tr("Quit Coverlume"), this, &StatusItem::quitRequested);
 
     m_icon->setIcon(statusIcon());

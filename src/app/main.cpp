@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QGuiApplication>
+#include <QIcon>
 #include <cstdio>
 
 namespace {
@@ -70,6 +71,9 @@ int main(int argc, char **argv)
 
     QCoreApplication::setApplicationName(QStringLiteral("Coverlume"));
     QCoreApplication::setApplicationVersion(QStringLiteral(COVERLUME_VERSION));
+    // The desktop entry's name: docks match the window to it (Wayland's
+    // app_id, the X11 window's desktop file) and show its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.quillmoor.Coverlume"));
 
     if (!commandLine.addBroadcaster.isEmpty()) {
         QCoreApplication app(argc, argv);
@@ -85,6 +89,10 @@ int main(int argc, char **argv)
         return status;
     }
     QApplication app(argc, argv);
+    // Installed, the icon comes from the theme; a build tree has none.
+    const QIcon icon = QIcon::fromTheme(QStringLiteral("com.quillmoor.Coverlume"));
+    if (!icon.isNull())
+        QApplication::setWindowIcon(icon);
     CoverlumeBroadcasterHelper &broadcaster = setUpBroadcaster();
     AppDelegate delegate(commandLine);
     const int status = delegate.exec();
