@@ -21,7 +21,7 @@ if(COVERLUME_FUZZ)
   # Coverage for the fuzzer in every object; the fuzzer's own main is linked
   # into the fuzz targets only.
   add_compile_options(-fsanitize=fuzzer-no-link,address,undefined
-                      -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+                      -fno-sanitize-recover=undefined -fno-omit-frame-pointer -O1 -g1)
   add_link_options(-fsanitize=address,undefined)
   set(BUILD_TESTING OFF CACHE BOOL "" FORCE)
 endif()
@@ -50,5 +50,6 @@ function(coverlume_sanitizer_environment)
         "LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/fuzz/lsan.supp:print_suppressions=0"
         "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
         "COVERLUME_TIME_FACTOR=4")
+    set_property(TEST ${t} PROPERTY TIMEOUT 1200)
   endforeach()
 endfunction()

@@ -14,6 +14,7 @@ packages=(
   fonts-liberation fonts-dejavu-core fonts-noto-color-emoji fonts-droid-fallback
   libxcb-screensaver0-dev
   clang-14
+  libclang-rt-14-dev
 )
 missing=()
 for p in "${packages[@]}"; do
