@@ -26,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (const auto link = LyricScrape::htmlLink(page, prefix))
             FuzzSupport::require(link->startsWith(prefix, Qt::CaseInsensitive), "a link starts with its prefix");
         if (const auto link = LyricScrape::quotedLink(page, prefix))
-            FuzzSupport::require(link->startsWith(prefix), "a quoted link starts with its prefix");
+            FuzzSupport::require(link->startsWith(prefix, Qt::CaseInsensitive), "a quoted link starts with its prefix");
     }
     (void)LyricScrape::azLyrics(page);
     (void)LyricScrape::metroLyrics(page, artist);

@@ -16,7 +16,10 @@ COVERLUME_FUZZ_APPLICATION
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    static const QTemporaryDir folder;
+    // In memory where there is a tmpfs: each run writes the file twice.
+    static const QTemporaryDir folder(QDir(QStringLiteral("/dev/shm")).exists()
+                                          ? QStringLiteral("/dev/shm/coverlume-fuzz-XXXXXX")
+                                          : QDir::tempPath() + QStringLiteral("/coverlume-fuzz-XXXXXX"));
     QDir dir(folder.path());
     for (const QString &name : dir.entryList(QDir::Files | QDir::Hidden))
         dir.remove(name);
