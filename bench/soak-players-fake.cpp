@@ -4,7 +4,8 @@
 // again), stops answering for a random while, and vanishes. Prints one line
 // per cycle and a summary; exit 1 when the display failed to follow it once.
 //
-//   soak_players_fake CYCLES SEED
+//   soak_players_fake CYCLES SEED [LONGEST_HANG_MS]   (default 1500; 0: never hangs,
+//                                                       the control run)
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -17,6 +18,7 @@
 #include <QRandomGenerator>
 #include <QTimer>
 #include <QVariantMap>
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -72,11 +74,12 @@ void spin(int ms)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: soak_players_fake CYCLES SEED\n");
+    if (argc != 3 && argc != 4) {
+        std::fprintf(stderr, "usage: soak_players_fake CYCLES SEED [LONGEST_HANG_MS]\n");
         return 2;
     }
     const int cycles = QByteArray(argv[1]).toInt();
+    const int longestHangMs = argc == 4 ? std::max(0, QByteArray(argv[3]).toInt()) : 1500;
     QRandomGenerator random(QByteArray(argv[2]).toUInt());
     const QString address = qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS");
     int followed = 0;
@@ -113,8 +116,9 @@ int main(int argc, char **argv)
             slowestFollowMs = std::max(slowestFollowMs, followMs);
             spin(int(random.bounded(50, 300)));
             // Hangs: the display's calls go unanswered for a while.
-            player.hanging = true;
-            const int hangMs = int(random.bounded(100, 1500));
+            player.hanging = longestHangMs > 0;
+            const int hangMs = longestHangMs > 0 ? int(random.bounded(std::min(100, longestHangMs), longestHangMs + 1))
+                                                 : int(random.bounded(100, 1500));
             spin(hangMs);
             std::printf("cycle %d followed %s in %lld ms, hung %d ms\n", cycle, ok ? "yes" : "NO",
                         static_cast<long long>(followMs), hangMs);

@@ -4,12 +4,17 @@
 # CYCLES times (default 1000). Passes when the display followed the player
 # again after every return and its longest frame step stayed under 300 ms.
 #
-#   bench/soak-players.sh [BUILD_DIR] [CYCLES] [SEED]
+#   bench/soak-players.sh [BUILD_DIR] [CYCLES] [SEED] [LONGEST_HANG_MS]
+#
+# LONGEST_HANG_MS 0 is the control run: the player comes and goes the same
+# way but always answers, so what the machine's load alone does to the frame
+# steps shows.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$top/build}
 cycles=${2:-1000}
 seed=${3:-1}
+hang=${4:-1500}
 [ -x "$build/coverlume" ] && [ -x "$build/bench/soak_players_fake" ] \
     || { echo "build coverlume and soak_players_fake first" >&2; exit 2; }
 out=$(mktemp -d)
@@ -17,11 +22,11 @@ export COVERLUME_LOOPBACK_ONLY=1
 # Private bus and settings: tests/with-private-bus.sh runs the rest.
 exec "$top/tests/with-private-bus.sh" bash -c '
   set -u
-  build=$1 cycles=$2 seed=$3 out=$4
+  build=$1 cycles=$2 seed=$3 out=$4 hang=$5
   "$build/coverlume" --offscreen --config-dir "$out" --size 1280x800 --state "$out/state.json" \
       >"$out/display.log" 2>&1 &
   display=$!
-  "$build/bench/soak_players_fake" "$cycles" "$seed" >"$out/fake.log"
+  "$build/bench/soak_players_fake" "$cycles" "$seed" "$hang" >"$out/fake.log"
   fake=$?
   kill -TERM "$display"
   wait "$display"
@@ -38,4 +43,4 @@ PY
   status=$?
   rm -rf "$out"
   exit $status
-' soak "$build" "$cycles" "$seed" "$out"
+' soak "$build" "$cycles" "$seed" "$out" "$hang"
