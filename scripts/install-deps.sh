@@ -15,6 +15,7 @@ packages=(
   libxcb-screensaver0-dev
   clang-14
   help2man lintian desktop-file-utils appstream dpkg-dev man-db
+  libclang-rt-14-dev
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -52,7 +52,8 @@ QString metalQuery(const QString &song, const QString &artist);
 // The first link in a search page that starts with `prefix` (ignoring
 // case) and runs through ".html" (ignoring case), unescaped.
 std::optional<QString> htmlLink(const QString &searchPage, const QString &prefix);
-// The first link that starts with `prefix` and runs up to a quotation mark.
+// The first link that starts with `prefix` (ignoring case, as host names
+// are) and runs up to a quotation mark, unescaped.
 std::optional<QString> quotedLink(const QString &searchPage, const QString &prefix);
 
 // The artist's first space-separated word, punctuation stripped from its

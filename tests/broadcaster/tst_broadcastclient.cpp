@@ -6,6 +6,7 @@
 #include "platform/DefaultsStore.h"
 #include "platform/NotificationCenter.h"
 #include "support/NetworkStandIn.h"
+#include "support/TimeFactor.h"
 
 #include <QNetworkAccessManager>
 #include <QTcpServer>
@@ -51,7 +52,7 @@ Recorder exchange(const QString &address)
     QSignalSpy ended(exchange, &CoverlumeBroadcasterHelperURL::ended);
     exchange->sendGetRequestTo(address);
     [&] {
-        QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 1, 8000);
+        QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 1, TimeFactor::ms(8000));
         QTRY_VERIFY(exchange.isNull()); // it deletes itself
     }();
     return recorder;
@@ -155,7 +156,7 @@ private Q_SLOTS:
         sendEverything(client); // nothing is sent while no broadcaster is known
         QCOMPARE(client.helper->syncRequestsSent(), 0);
         client.helper->start();
-        QTRY_VERIFY_WITH_TIMEOUT(client.helper->hasKnownBroadcaster(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(client.helper->hasKnownBroadcaster(), TimeFactor::ms(5000));
         QCOMPARE(client.helper->knownBroadcaster(), kFirst);
         QCOMPARE(client.helper->getBitrate(), QVariant(QStringLiteral("320 kbps")));
         QVERIFY(!client.helper->getBitdepth().isValid());
@@ -163,11 +164,11 @@ private Q_SLOTS:
         QCOMPARE(client.defaults.arrayValue("knownBroadcasters"), (QVariantList{kSecond, kFirst}));
 
         // Polls of the same track: one notification in all.
-        QTRY_VERIFY_WITH_TIMEOUT(client.helper->bookmarkSeconds() >= 3, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(client.helper->bookmarkSeconds() >= 3, TimeFactor::ms(5000));
         QCOMPARE(client.notifications, 1);
 
         // Asked for when the track arrived, handed over once it has come.
-        QTRY_COMPARE_WITH_TIMEOUT(client.helper->getArtwork(), QByteArray("\x89PNG artwork"), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(client.helper->getArtwork(), QByteArray("\x89PNG artwork"), TimeFactor::ms(5000));
         client.helper->sendNext();
         client.helper->sendPlayPause();
         QStringList targets;
@@ -179,11 +180,11 @@ private Q_SLOTS:
         // without a word, so finding it again is a change.
         client.helper->start();
         QCOMPARE(client.helper->pollingThreadsStarted(), 1);
-        QTRY_VERIFY_WITH_TIMEOUT(client.helper->hasKnownBroadcaster(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(client.helper->hasKnownBroadcaster(), TimeFactor::ms(5000));
         QCOMPARE(client.notifications, 2);
 
         server.close(); // the next poll loses it, and polling stops
-        QTRY_VERIFY_WITH_TIMEOUT(!client.helper->hasKnownBroadcaster(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!client.helper->hasKnownBroadcaster(), TimeFactor::ms(5000));
         QVERIFY(client.helper->getTrack().isEmpty());
         QCOMPARE(client.notifications, 3);
         const int sent = client.helper->probesSent() + client.helper->syncRequestsSent();
@@ -285,8 +286,8 @@ private Q_SLOTS:
         });
         Client client({"127.0.0.2"});
         client.helper->start();
-        QTRY_VERIFY_WITH_TIMEOUT(client.helper->hasKnownBroadcaster(), 5000);
-        QTRY_VERIFY_WITH_TIMEOUT(!client.helper->hasKnownBroadcaster(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(client.helper->hasKnownBroadcaster(), TimeFactor::ms(5000));
+        QTRY_VERIFY_WITH_TIMEOUT(!client.helper->hasKnownBroadcaster(), TimeFactor::ms(5000));
         QVERIFY(client.helper->getTrack().isEmpty());
         QCOMPARE(client.notifications, 2);
         client.helper->stop();

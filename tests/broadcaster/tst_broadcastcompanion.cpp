@@ -7,6 +7,7 @@
 #include "support/AppProcess.h"
 #include "support/NetworkStandIn.h"
 #include "support/TestFiles.h"
+#include "support/TimeFactor.h"
 
 #include <QImage>
 #include <QJsonObject>
@@ -110,7 +111,7 @@ private Q_SLOTS:
             adding.push_back(std::make_unique<AppProcess>(
                 QStringList{"--add-broadcaster", QStringLiteral("127.0.0.%1").arg(i), "--config-dir", path("byhand")}));
         for (const auto &process : adding) {
-            QVERIFY(process->process.waitForFinished(60000));
+            QVERIFY(process->process.waitForFinished(TimeFactor::ms(60000)));
             QCOMPARE(process->normalExitCode(), 0);
         }
         const QByteArray saved = readBytes(path("byhand/defaults.json"));

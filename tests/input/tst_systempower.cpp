@@ -9,6 +9,7 @@
 #include "core/RegisteredDefaults.h"
 #include "support/Fakes.h"
 #include "support/LogCapture.h"
+#include "support/TimeFactor.h"
 #include "../platform/PrivateBus.h"
 
 #include <QDBusConnectionInterface>
@@ -395,7 +396,7 @@ private Q_SLOTS:
         refused.power->preventSleep();
         QTRY_COMPARE(desktop.count("Inhibit"), 3);
         desktop.screenSaver.mode = FakeScreenSaver::Answer;
-        QTRY_VERIFY_WITH_TIMEOUT((refused.power->preventSleep(), refused.power->sleepPrevented()), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT((refused.power->preventSleep(), refused.power->sleepPrevented()), TimeFactor::ms(5000));
         QCOMPARE(desktop.count("Inhibit"), 4);
     }
 

@@ -13,6 +13,7 @@
 #include <QVariantMap>
 
 #include "players/mpris/MprisPlayer.h"
+#include "support/TimeFactor.h"
 
 // Only the bus tests/with-private-bus.sh made for this run: its socket sits
 // beside the run's own runtime folder. Tests that start real players check it.
@@ -36,7 +37,7 @@ inline bool busBarrier(const QString &busName)
     call << QStringLiteral("org.mpris.MediaPlayer2") << QStringLiteral("Identity");
     QDBusPendingCallWatcher watcher(QDBusConnection::sessionBus().asyncCall(call, 5000));
     QSignalSpy finished(&watcher, &QDBusPendingCallWatcher::finished);
-    return finished.wait(10000);
+    return finished.wait(TimeFactor::ms(10000));
 }
 
 // Waits until no player of the bridge has a change still settling, so
@@ -45,7 +46,7 @@ inline bool allSettled(QObject *bridge)
 {
     for (MprisPlayer *player : bridge->findChildren<MprisPlayer *>()) {
         QSignalSpy settled(player, &MprisPlayer::settled);
-        if (player->isSettling() && !settled.wait(5000))
+        if (player->isSettling() && !settled.wait(TimeFactor::ms(5000)))
             return false;
     }
     return true;

@@ -5,6 +5,7 @@
 #include "support/Pixels.h"
 #include "support/ScriptTexts.h"
 #include "support/TestFiles.h"
+#include "support/TimeFactor.h"
 #include "FakeMprisPlayer.h"
 
 #include "platform/DefaultsStore.h"
@@ -155,7 +156,7 @@ private Q_SLOTS:
 
         // The announced address answers 404; the image host serves it.
         const QString artScript = scriptText(QStringLiteral("Spotify"), Op::Artwork, 1);
-        QTRY_COMPARE_WITH_TIMEOUT(bridge->execute(artScript).data(), Pixels::pngBytes(QSize(16, 16), Qt::green), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(bridge->execute(artScript).data(), Pixels::pngBytes(QSize(16, 16), Qt::green), TimeFactor::ms(5000));
         QCOMPARE(artworkHost->requests().size(), 1);
         QCOMPARE(artworkHost->requests().first().target, QByteArray("/image/ab12"));
         QCOMPARE(run(*bridge, "Spotify", Op::ArtworkUrl), QStringLiteral("http://127.0.0.72:45071/image/ab12"));
@@ -169,7 +170,7 @@ private Q_SLOTS:
 
         // Commands reach the player.
         run(*bridge, "Spotify", Op::Next);
-        QTRY_COMPARE_WITH_TIMEOUT(spotify.calls(), QStringList{QStringLiteral("Next")}, 2000);
+        QTRY_COMPARE_WITH_TIMEOUT(spotify.calls(), QStringList{QStringLiteral("Next")}, TimeFactor::ms(2000));
 
         // A pause alone (no metadata in the signal) reaches the display
         // once, with Spotify's paused code; back to playing, "kPSP".
@@ -219,7 +220,7 @@ private Q_SLOTS:
 
         // B quits: A, paused with a track, takes over and the display is told.
         b.vanish();
-        QTRY_COMPARE_WITH_TIMEOUT(bridge->standIn(QStringLiteral("Music")), kP + "alpha", 2000);
+        QTRY_COMPARE_WITH_TIMEOUT(bridge->standIn(QStringLiteral("Music")), kP + "alpha", TimeFactor::ms(2000));
         QCOMPARE(m_posted, (QStringList{music, music, music}));
         QCOMPARE(run(*bridge, "Music", Op::Name), QStringLiteral("A1"));
     }
@@ -246,7 +247,7 @@ private Q_SLOTS:
         // Ratings in each player's own scale, from MPRIS's 0-1 or the 0-5
         // some players send; exactly 1 is a full MPRIS rating.
         FakeMprisPlayer mpd(QStringLiteral("mpd"), QStringLiteral("Music Player Daemon"), playing(meta));
-        QTRY_COMPARE_WITH_TIMEOUT(bridge->standIn(QStringLiteral("Music")), kP + "mpd", 2000);
+        QTRY_COMPARE_WITH_TIMEOUT(bridge->standIn(QStringLiteral("Music")), kP + "mpd", TimeFactor::ms(2000));
         const struct { double sent; int music, swinsian; } ratings[] = {{0.8, 80, 4}, {1.0, 100, 5}, {3.0, 60, 3}};
         for (const auto &r : ratings) {
             meta.insert(QStringLiteral("xesam:userRating"), r.sent);
@@ -337,7 +338,7 @@ private Q_SLOTS:
         odd.setProperties({{QStringLiteral("Metadata"), metadata(QStringLiteral("W2"), {}, {}, 1, big)},
                            {QStringLiteral("PlaybackStatus"), QStringLiteral("Playing")}});
         QVERIFY(odd.drained(bridge.get()));
-        QTRY_VERIFY_WITH_TIMEOUT(!playerOn(bridge.get(), kP + "odd")->isFetchingArt(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!playerOn(bridge.get(), kP + "odd")->isFetchingArt(), TimeFactor::ms(5000));
         QCOMPARE(web->requestCount(), 1);
         QVERIFY(bridge->execute(art).isNone());
 
@@ -354,7 +355,7 @@ private Q_SLOTS:
         // Vanishing with a poll out.
         run(*bridge, "Music", Op::Position);
         odd.vanish();
-        QTRY_VERIFY_WITH_TIMEOUT(bridge->standIn(QStringLiteral("Music")).isEmpty(), 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(bridge->standIn(QStringLiteral("Music")).isEmpty(), TimeFactor::ms(2000));
         QVERIFY(bridge->execute(scriptText(QStringLiteral("Music"), Op::Status)).isNone());
     }
 
@@ -423,7 +424,7 @@ private Q_SLOTS:
 
         // It quits, both names at once: the other player is followed.
         vlc.vanish();
-        QTRY_COMPARE_WITH_TIMEOUT(bridge->standIn(QStringLiteral("Music")), kP + "mpd", 2000);
+        QTRY_COMPARE_WITH_TIMEOUT(bridge->standIn(QStringLiteral("Music")), kP + "mpd", TimeFactor::ms(2000));
         QCOMPARE(rows().size(), 1);
     }
 

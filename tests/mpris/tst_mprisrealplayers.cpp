@@ -11,6 +11,7 @@
 #include "support/AppProcess.h"
 #include "support/ScriptTexts.h"
 #include "support/TestFiles.h"
+#include "support/TimeFactor.h"
 
 #include <QDBusConnectionInterface>
 #include <QDeadlineTimer>
@@ -86,7 +87,7 @@ class TestMprisRealPlayers : public QObject
         process->setStandardOutputFile(log, QIODevice::Append);
         process->setStandardErrorFile(log, QIODevice::Append);
         process->start(program, arguments);
-        if (!process->waitForStarted(10000))
+        if (!process->waitForStarted(TimeFactor::ms(10000)))
             return nullptr;
         m_processes.push_back(std::move(process));
         return m_processes.back().get();
@@ -118,7 +119,7 @@ class TestMprisRealPlayers : public QObject
         QTcpSocket probe; // refused at once while it starts: asked again until it listens
         for (QDeadlineTimer deadline(15000); probe.state() != QAbstractSocket::ConnectedState && !deadline.hasExpired();) {
             probe.connectToHost(kMpdAddress, kMpdPort.toUShort());
-            if (!probe.waitForConnected(1000))
+            if (!probe.waitForConnected(TimeFactor::ms(1000)))
                 probe.abort(), QTest::qWait(100);
         }
         for (const QStringList &command : {QStringList{"update", "--wait"}, {"add", "one.flac"}, {"add", "two.flac"}, {"play"}}) {
@@ -181,9 +182,9 @@ private Q_SLOTS:
         while (!m_processes.empty()) {
             QProcess &process = *m_processes.back();
             process.terminate();
-            if (!process.waitForFinished(5000)) {
+            if (!process.waitForFinished(TimeFactor::ms(5000))) {
                 process.kill();
-                process.waitForFinished(2000);
+                process.waitForFinished(TimeFactor::ms(2000));
             }
             m_processes.pop_back();
         }
@@ -214,7 +215,7 @@ private Q_SLOTS:
         const QString bus = QStringLiteral("org.mpris.MediaPlayer2.") + player;
         const QString failed = player == u"mpv" ? startMpv() : player == u"mpd" ? startMpd() : startVlc();
         QVERIFY2(failed.isEmpty(), qPrintable(failed));
-        QTRY_VERIFY_WITH_TIMEOUT(QDBusConnection::sessionBus().interface()->isServiceRegistered(bus).value(), 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(QDBusConnection::sessionBus().interface()->isServiceRegistered(bus).value(), TimeFactor::ms(15000));
 
         // A display on the bridge in this process: the track (some players
         // name the file before its tags), its embedded front cover.
@@ -224,8 +225,8 @@ private Q_SLOTS:
         const auto musicAnswer = [&d](Op op, int argument = 0) {
             return d.bridge.execute(scriptText(QStringLiteral("Music"), op, argument));
         };
-        QTRY_COMPARE_WITH_TIMEOUT(musicAnswer(Op::Name).stringValue(), QStringLiteral("First Light"), 10000);
-        QTRY_COMPARE_WITH_TIMEOUT(musicAnswer(Op::Artwork, 1).data(), m_front, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(musicAnswer(Op::Name).stringValue(), QStringLiteral("First Light"), TimeFactor::ms(10000));
+        QTRY_COMPARE_WITH_TIMEOUT(musicAnswer(Op::Artwork, 1).data(), m_front, TimeFactor::ms(5000));
         QCOMPARE(d.bridge.standIn(QStringLiteral("Music")), bus);
         QCOMPARE(d.bridge.players().size(), 1);
 
@@ -246,14 +247,14 @@ private Q_SLOTS:
         QVERIFY(busBarrier(bus) && allSettled(&d.bridge));
         posted.clear();
         QVERIFY(tell(bus, "Pause"));
-        QTRY_COMPARE_WITH_TIMEOUT(posted, QStringList{kMusicPosted}, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(posted, QStringList{kMusicPosted}, TimeFactor::ms(5000));
         QVERIFY(busBarrier(bus) && allSettled(&d.bridge));
         QCOMPARE(posted.size(), 1);
         QCOMPARE(musicAnswer(Op::Status).stringValue(), QStringLiteral("kPSp"));
         state = runCoverlume();
         QCOMPARE(state.value(QStringLiteral("track")).toString(), paused);
         QVERIFY(tell(bus, "Play"));
-        QTRY_COMPARE_WITH_TIMEOUT(musicAnswer(Op::Status).stringValue(), QStringLiteral("kPSP"), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(musicAnswer(Op::Status).stringValue(), QStringLiteral("kPSP"), TimeFactor::ms(5000));
         QVERIFY(busBarrier(bus) && allSettled(&d.bridge));
 
         // Next, the display running on meanwhile, from early in a cycle (so
@@ -279,7 +280,7 @@ private Q_SLOTS:
 
         // The player quits: nothing plays any more.
         cleanup();
-        QTRY_VERIFY_WITH_TIMEOUT(d.bridge.standIn(QStringLiteral("Music")).isEmpty(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(d.bridge.standIn(QStringLiteral("Music")).isEmpty(), TimeFactor::ms(10000));
         d.distributed.removeObserver(this);
         state = runCoverlume();
         QCOMPARE(state.value(QStringLiteral("noPlayer")).toBool(), true);
@@ -310,10 +311,10 @@ private Q_SLOTS:
                                                "--start=" + QString::number(position - 1),
                                                music(QStringLiteral("one.flac"))}));
         const QString bus = QStringLiteral("org.mpris.MediaPlayer2.mpv");
-        QTRY_VERIFY_WITH_TIMEOUT(QDBusConnection::sessionBus().interface()->isServiceRegistered(bus).value(), 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(QDBusConnection::sessionBus().interface()->isServiceRegistered(bus).value(), TimeFactor::ms(15000));
         BridgedView d;
         QTRY_COMPARE_WITH_TIMEOUT(d.bridge.playerFacts(QStringLiteral("Music")).location,
-                                  QUrl::fromLocalFile(music(QStringLiteral("one.flac"))).toString(), 10000);
+                                  QUrl::fromLocalFile(music(QStringLiteral("one.flac"))).toString(), TimeFactor::ms(10000));
 
         // Every address points at a closed loopback port: nothing may leave.
         QTemporaryDir runDir;

@@ -1,5 +1,6 @@
 #include "session/ConsoleCapture.h"
 #include "session/ConsoleLineBuffer.h"
+#include "support/TimeFactor.h"
 
 #include <QProcess>
 #include <QSignalSpy>
@@ -120,7 +121,7 @@ private Q_SLOTS:
             echoed += terminal.drain(std::min<qsizetype>(1000, big.size() - offset));
         }
         QCOMPARE(echoed, big);
-        QTRY_COMPARE_WITH_TIMEOUT(joined(chunks).size(), big.size(), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(joined(chunks).size(), big.size(), TimeFactor::ms(10000));
         QCOMPARE(joined(chunks), big);
 
         // After stop (the reader has ended when it returns) the descriptor
@@ -143,13 +144,13 @@ private Q_SLOTS:
         QProcess child;
         child.setProcessChannelMode(QProcess::ForwardedChannels);
         child.start(QStringLiteral("sleep"), {QStringLiteral("20")});
-        QVERIFY(child.waitForStarted(5000));
+        QVERIFY(child.waitForStarted(TimeFactor::ms(5000)));
 
         capture.stop();
         QVERIFY(!capture.isCapturing());
         QCOMPARE(child.state(), QProcess::Running);
         child.kill();
-        child.waitForFinished(5000);
+        child.waitForFinished(TimeFactor::ms(5000));
 
         // A bad descriptor fails cleanly, and stopping then is harmless.
         QString error;

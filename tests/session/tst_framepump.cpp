@@ -1,4 +1,5 @@
 #include "session/FramePump.h"
+#include "support/TimeFactor.h"
 
 #include <QEventLoop>
 #include <QSignalSpy>
@@ -49,7 +50,7 @@ private Q_SLOTS:
         QSignalSpy finished(&pump, &FramePump::finished);
         pump.start();
         QCOMPARE(frames, 1);
-        QVERIFY(finished.wait(5000));
+        QVERIFY(finished.wait(TimeFactor::ms(5000)));
         QCOMPARE(frames, 2);
     }
 
@@ -112,7 +113,7 @@ private Q_SLOTS:
         QSignalSpy finished(&pump, &FramePump::finished);
         pump.setFrameLimit(limit);
         pump.start();
-        QVERIFY(finished.count() == 1 || finished.wait(5000));
+        QVERIFY(finished.count() == 1 || finished.wait(TimeFactor::ms(5000)));
         QCOMPARE(frames, limit);
         QVERIFY(!pump.isRunning());
         // Nothing is left scheduled that could run another frame.

@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <QStringList>
 #include <algorithm>
+#include "support/TimeFactor.h"
 
 class AppProcess
 {
@@ -35,7 +36,7 @@ public:
     {
         AppProcess app(arguments, environment, program);
         Outcome outcome;
-        if (!app.process.waitForFinished(60000)) {
+        if (!app.process.waitForFinished(TimeFactor::ms(60000))) {
             outcome.err = QStringLiteral("did not finish in time");
             return outcome;
         }
@@ -52,14 +53,14 @@ public:
         process.setProcessEnvironment(environment);
         process.setReadChannel(QProcess::StandardError);
         process.start(program, arguments);
-        process.waitForStarted(10000);
+        process.waitForStarted(TimeFactor::ms(10000));
     }
 
     ~AppProcess()
     {
         if (process.state() != QProcess::NotRunning) {
             process.kill();
-            process.waitForFinished(5000);
+            process.waitForFinished(TimeFactor::ms(5000));
         }
     }
 
