@@ -28,7 +28,6 @@ namespace {
 
 constexpr int kTileCount = 70;
 constexpr double kCoverM34 = 1.0 / 600.0;
-constexpr double kReflectionReZonkM34 = 1.0 / 500.0;
 
 // Cheap when it is the same image; otherwise a comparison of the pixels,
 // far cheaper than sizing, mirroring and encoding the picture again.
@@ -529,5 +528,6 @@ void RenderStage::reZonkReflectionView()
         return;
     m_reflection->setFrame(m_geometry.reflectionRect);
     m_reflection->setAnchorPoint(m_geometry.reflectionViewAnchor);
-    m_reflection->setTransform(turn(kReflectionReZonkM34, effect()));
+    // The cover's turn: the layout anchored both at one point of the view.
+    m_reflection->setTransform(turn(kCoverM34, effect()));
 }

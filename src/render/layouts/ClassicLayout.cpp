@@ -11,6 +11,8 @@ namespace {
 
 constexpr double kCoverM34 = 1.0 / 600.0;
 constexpr int kPlacementAttempts = 10;
+// StageImages::reflection draws S wide and this many S high.
+constexpr double kReflectionHeight = 1.3;
 
 } // namespace
 
@@ -85,10 +87,15 @@ void ClassicLayout::setCover(RenderStage &stage, float E, const QImage &artwork)
     const double S = g.imagesize;
     const double x = g.randomPoint.x(), y = g.randomPoint.y();
     const bool left = g.alignment == 1;
-    g.reflectionRect = QRectF(x, y - S, S, 1.29 * S);
+    // The reflection's picture is S × 1.3 S, the mirrored cover in its lower
+    // S: drawn at that size its top edge is the cover's bottom edge.
+    g.reflectionRect = QRectF(x, y - S, S, kReflectionHeight * S);
     g.coverViewRect = QRectF(x, y, S, S);
-    g.reflectionViewAnchor = QPointF(left ? 0.0 : 1.0, 1.4);
     g.coverViewAnchor = QPointF(left ? 0.0 : 1.0, coverOnly() ? 1.4 : 0.8);
+    // Cover and reflection turn as one plane: the same turn about the same
+    // point of the view, so their edges meet and their widths agree.
+    const double pivotY = g.coverViewRect.y() + g.coverViewAnchor.y() * S;
+    g.reflectionViewAnchor = QPointF(g.coverViewAnchor.x(), (pivotY - g.reflectionRect.y()) / g.reflectionRect.height());
     Layer *cover = stage.coverView();
     Layer *reflection = stage.reflectionView();
     if (!cover || !reflection)
@@ -103,7 +110,7 @@ void ClassicLayout::setCover(RenderStage &stage, float E, const QImage &artwork)
     reflection->setContents(stage.reflectionImage());
     reflection->setTransform(stage.turn(kCoverM34, E));
     reflection->setFrame(g.reflectionRect);
-    reflection->setBounds(QRectF(0, 0, S, 1.29 * S));
+    reflection->setBounds(QRectF(QPointF(0, 0), g.reflectionRect.size()));
 
     cover->setOpacity(0);
     cover->setAnchorPoint(g.coverViewAnchor);
