@@ -84,7 +84,7 @@ void FrameStep::run(const ThemeEntry &theme, const QSizeF &bounds)
 
     // 9. Clock and track change.
     if (c.framesCount % FrameCycle::slowPeriod == 0) {
-        if (m.host.isFullScreen() && m.defaults.boolValue(QStringLiteral("showClock")))
+        if (m.defaults.boolValue(QStringLiteral("showClock")))
             m.stage.placeClock(FrameCycle::positionOfClock(bounds, m.clock.now().time()));
         if (c.framesCount < L - FrameCycle::fadeFrames && !sourceChanged
             && m.nowPlaying.currentPlayer() != PlayerId::None) {

@@ -1,8 +1,10 @@
 #include "render/ClockField.h"
 
+#include "core/FrameCycle.h"
 #include "text/AttributedTextLayout.h"
 
 #include <QPainter>
+#include <algorithm>
 
 namespace {
 
@@ -44,14 +46,6 @@ void ClockField::setTimeSource(TimeSource now)
     setNeedsDisplay();
 }
 
-void ClockField::setFullScreen(bool fullScreen)
-{
-    if (fullScreen == m_fullScreen)
-        return;
-    m_fullScreen = fullScreen;
-    setNeedsDisplay();
-}
-
 bool ClockField::refreshTime()
 {
     if (currentText() == m_shownText)
@@ -67,6 +61,26 @@ QString ClockField::timeText(const QTime &time, const QLocale &locale)
     return time.toString(QStringLiteral("HH")) + hourMinuteSeparator(locale) + time.toString(QStringLiteral("mm"));
 }
 
+QRectF ClockField::clearPlace(const QSizeF &bounds, const QTime &time, const QList<QRectF> &avoid)
+{
+    const auto clear = [&avoid](const QRectF &plate) {
+        return std::none_of(avoid.cbegin(), avoid.cend(),
+                            [&plate](const QRectF &rect) { return FrameCycle::thisRectClashesWith(plate, rect); });
+    };
+    const QRectF onTime = FrameCycle::positionOfClock(bounds, time);
+    if (!time.isValid() || clear(onTime))
+        return onTime;
+    // Half the dial each way: twelve hours round.
+    for (int minutes = 1; minutes <= 6 * 60; ++minutes) {
+        for (const int sense : {1, -1}) {
+            const QRectF place = FrameCycle::positionOfClock(bounds, time.addSecs(sense * minutes * 60));
+            if (clear(place))
+                return place;
+        }
+    }
+    return onTime;
+}
+
 QString ClockField::currentText() const
 {
     const QDateTime now = m_now ? m_now() : QDateTime::currentDateTime();
@@ -76,7 +90,7 @@ QString ClockField::currentText() const
 void ClockField::draw(QPainter &painter, const QSizeF &sizePoints) const
 {
     m_shownText = currentText();
-    if (!m_fullScreen || sizePoints.isEmpty())
+    if (sizePoints.isEmpty())
         return;
 
     const QRectF plate(QPointF(0, 0), sizePoints);

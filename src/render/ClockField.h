@@ -3,13 +3,17 @@
 #include "render/Layer.h"
 
 #include <QDateTime>
+#include <QList>
 #include <QLocale>
+#include <QRectF>
 #include <QString>
 #include <functional>
 
-// The wall clock of the full-screen display: a translucent black plate with
-// the time of day in white, centred, three quarters of the plate's height.
-// Outside full screen it draws nothing.
+// The wall clock of the display, full screen or in a window: a translucent
+// black plate with the time of day in white, centred, three quarters of the
+// plate's height. It goes round the view as the hours turn
+// (FrameCycle::positionOfClock), stepping aside where the artwork or the
+// text stands (clearPlace).
 //
 // The time comes from the clock it is given (the display's FrameClock, so a
 // scripted run shows its scripted time); without one it reads the wall clock.
@@ -25,8 +29,6 @@ public:
     explicit ClockField(TimeSource now = TimeSource());
 
     void setTimeSource(TimeSource now);
-    bool isFullScreen() const { return m_fullScreen; }
-    void setFullScreen(bool fullScreen);
 
     // Marks the clock for display when the text it would show now differs
     // from the one it shows; returns whether it did.
@@ -35,6 +37,12 @@ public:
     // with the locale's separator between them ("15:30"; "15.30" where the
     // locale writes times so).
     static QString timeText(const QTime &time, const QLocale &locale = QLocale());
+    // Where the clock of a view of size `bounds` stands at `time` when its
+    // plate there clears every rectangle of `avoid` (y up, like the view);
+    // else the nearest place on its path that does, a minute's step at a
+    // time either way round the dial. Where no place is clear, the place of
+    // `time`.
+    static QRectF clearPlace(const QSizeF &bounds, const QTime &time, const QList<QRectF> &avoid);
 
 protected:
     bool drawsItself() const override { return true; }
@@ -44,6 +52,5 @@ private:
     QString currentText() const;
 
     TimeSource m_now;
-    bool m_fullScreen = false;
     mutable QString m_shownText; // what the last drawing showed
 };

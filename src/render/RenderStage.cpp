@@ -14,6 +14,7 @@
 #include "render/CompositeMosaicView.h"
 #include "render/Compositor.h"
 #include "render/LabelDetails.h"
+#include "render/LayerGeometry.h"
 #include "render/LayerTree.h"
 #include "render/StageImages.h"
 #include "render/layouts/ThemeLayout.h"
@@ -28,7 +29,6 @@ namespace {
 
 constexpr int kTileCount = 70;
 constexpr double kCoverM34 = 1.0 / 600.0;
-constexpr double kReflectionReZonkM34 = 1.0 / 500.0;
 
 // Cheap when it is the same image; otherwise a comparison of the pixels,
 // far cheaper than sizing, mirroring and encoding the picture again.
@@ -131,7 +131,6 @@ void RenderStage::makeViews(bool appleTVBar)
         m_clock = std::make_unique<ClockField>([&clock] { return clock.now(); });
         m_clock->setName(QStringLiteral("clockField"));
         m_clock->setFrame(FrameCycle::positionOfClock(m_context.frameSize, clock.now().time()));
-        m_clock->setFullScreen(m_context.host.isFullScreen());
         m_tree->root().addSublayer(m_clock.get());
     } else {
         m_clock.reset();
@@ -167,8 +166,10 @@ void RenderStage::addSubViews(const NowShowing &showing)
     m_attaching = false;
     theme->attach(*this);
     showIdleCard(showing);
-    if (m_clock)
+    if (m_clock) {
         m_tree->root().addSublayer(m_clock.get());
+        placeClockNow();
+    }
 }
 
 void RenderStage::showIdleCard(const NowShowing &showing)
@@ -217,8 +218,10 @@ void RenderStage::layout(ThemeId theme, const NowShowing &showing)
     if (const ThemeLayout *layout = themeLayout(theme))
         layout->layout(*this, showing);
     // While the views are being attached, addSubViews decides after them.
-    if (!m_attaching)
+    if (!m_attaching) {
         showIdleCard(showing);
+        placeClockNow();
+    }
 }
 
 void RenderStage::removeSubViews()
@@ -325,8 +328,39 @@ void RenderStage::describe(QJsonObject &state) const
 
 void RenderStage::placeClock(const QRectF &frame)
 {
+    if (!m_clock)
+        return;
+    // The place on the clock's path for now, unless the layout stands there.
+    const QList<QRectF> avoid = clockObstacles();
+    const bool clear = std::none_of(avoid.cbegin(), avoid.cend(),
+                                    [&frame](const QRectF &rect) { return FrameCycle::thisRectClashesWith(frame, rect); });
+    m_clock->setFrame(clear ? frame
+                            : ClockField::clearPlace(m_context.frameSize, m_context.clock.now().time(), avoid));
+}
+
+void RenderStage::placeClockNow()
+{
     if (m_clock)
-        m_clock->setFrame(frame);
+        placeClock(FrameCycle::positionOfClock(m_context.frameSize, m_context.clock.now().time()));
+}
+
+QList<QRectF> RenderStage::clockObstacles() const
+{
+    QList<QRectF> avoid;
+    const auto attached = [](const ::Layer *layer) { return layer && layer->superlayer(); };
+    // The artwork as turned; a picture behind the whole view is the background.
+    for (const ::Layer *artwork : {m_cover.get(), m_reflection.get()}) {
+        if (!attached(artwork) || artwork->contents().isNull())
+            continue;
+        const QRectF turned = LayerGeometry::mappedBounds(artwork->localToSuperlayer(), artwork->bounds());
+        if (!turned.isEmpty() && !turned.contains(QRectF(QPointF(0, 0), m_context.frameSize)))
+            avoid.append(turned);
+    }
+    if (attached(m_label.get()) && !m_label->contents().isNull())
+        avoid.append(m_label->frame());
+    if (attached(m_progress.get()) && m_showProgress)
+        avoid.append(m_progress->frame());
+    return avoid;
 }
 
 void RenderStage::syncViews() const
@@ -337,7 +371,6 @@ void RenderStage::syncViews() const
             m_progress->setHidden(true);
     }
     if (m_clock) {
-        m_clock->setFullScreen(m_context.host.isFullScreen());
         m_clock->refreshTime();
     }
     if (m_card && m_card->superlayer())
@@ -529,5 +562,6 @@ void RenderStage::reZonkReflectionView()
         return;
     m_reflection->setFrame(m_geometry.reflectionRect);
     m_reflection->setAnchorPoint(m_geometry.reflectionViewAnchor);
-    m_reflection->setTransform(turn(kReflectionReZonkM34, effect()));
+    // The cover's turn: the layout anchored both at one point of the view.
+    m_reflection->setTransform(turn(kCoverM34, effect()));
 }

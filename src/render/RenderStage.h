@@ -11,6 +11,8 @@
 
 #include <QByteArray>
 #include <QImage>
+#include <QList>
+#include <QRectF>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -138,6 +140,11 @@ private:
     // Attaches the idle card when the layout left neither artwork nor text.
     void showIdleCard(const NowShowing &showing);
     const ThemeLayout *currentLayout() const;
+    // The clock's place for the time now, clear of the layout.
+    void placeClockNow();
+    // The cover and its reflection as turned, the label and the bar, where
+    // they are attached.
+    QList<QRectF> clockObstacles() const;
     void postCover(const QImage &picture, qint64 key);
 
     StageContext m_context;

@@ -193,6 +193,8 @@ private Q_SLOTS:
         QCOMPARE(h.power->calls, (QStringList{"checkSystemIdle", "preventSleep"}));
         QCOMPARE(h.stageCallsOver(16).filter("clock(").size(), 1); // every sixteen frames
         h.host.fullScreen = false;
+        QCOMPARE(h.stageCallsOver(32).filter("clock(").size(), 2); // in a window too
+        h.defaults->set(QStringLiteral("showClock"), false);
         QVERIFY(h.stageCallsOver(40).filter("clock(").isEmpty());
         h.defaults->set(QStringLiteral("blockSleepInFullScreen"), false);
         h.host.fullScreen = true;

@@ -1,9 +1,14 @@
-// The full-screen clock: its text, its pixels, and redraws by the minute.
+// The clock: its text, its pixels, redraws by the minute, and its place
+// clear of the artwork and the text in every theme that lays out.
 #include "render/ClockField.h"
+#include "render/RenderStage.h"
+#include "support/EngineHarness.h"
 #include "support/LayerScene.h"
 #include "support/Pixels.h"
 
+#include <QTemporaryDir>
 #include <QTest>
+#include <cstdlib>
 
 using namespace Pixels;
 
@@ -24,6 +29,15 @@ struct ClockScene : LayerScene
 
 const auto isWhite = [](QRgb p) { return near(p, Qt::white, 14); };
 
+QString redCover()
+{
+    static QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("red.png"));
+    if (!QFile::exists(path))
+        solid(QColor(200, 40, 40), QSize(300, 300), QImage::Format_RGB32).save(path);
+    return path;
+}
+
 } // namespace
 
 class TestClockField : public QObject
@@ -31,6 +45,8 @@ class TestClockField : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void initTestCase() { Q_INIT_RESOURCE(resources); }
+
     void timeTextIs24HourWithTheLocaleSeparator()
     {
         const QList<std::tuple<QTime, const char *, QString>> rows = {
@@ -40,12 +56,10 @@ private Q_SLOTS:
             QCOMPARE(ClockField::timeText(time, QLocale(QLatin1String(locale))), text);
     }
 
-    void drawnOnlyInFullScreenAndRedrawnByTheMinute()
+    void drawnAndRedrawnByTheMinute()
     {
         ClockScene scene;
         const auto notWhite = [](QRgb p) { return !isWhite(p); };
-        QCOMPARE(boundsWhere(scene.render(), notWhite), QRect());
-        scene.clock.setFullScreen(true);
         const QImage image = scene.render();
         // The translucent black plate over the clock's frame, corners rounded.
         QVERIFY(std::abs(qGray(image.pixel(45, 40)) - 128) <= 3);
@@ -69,6 +83,67 @@ private Q_SLOTS:
         scene.damage();
         QVERIFY(maxDifference(scene.frame, half) > 100);
         QVERIFY(!scene.clock.refreshTime());
+    }
+
+    // Under the plate, with the clock hidden, the stage is black: no cover,
+    // reflection, text or bar. Full screen or not, at the layout and after
+    // the frame loop placed it again; random layouts and fixed ones.
+    void clearOfTheArtworkAndTheText_data()
+    {
+        QTest::addColumn<int>("theme");
+        QTest::addColumn<bool>("centred");
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<int>("seed"); // random places; the side of a fixed layout
+        QTest::addColumn<QTime>("time");
+        QTest::addColumn<bool>("fullScreen");
+        const struct { const char *name; ThemeId theme; bool centred; } themes[] = {
+            {"Classic", ThemeId::Classic, false}, {"Classic centred", ThemeId::Classic, true},
+            {"Cover Only", ThemeId::CoverOnly, false}, {"Apple TV", ThemeId::AppleTV, false},
+            {"Full Screen centred", ThemeId::FullScreen, true}};
+        for (const auto &t : themes)
+            for (const QSize size : {QSize(960, 600), QSize(1920, 1080)})
+                for (const int seed : {2, 5})
+                    for (const QTime time : {QTime(15, 0), QTime(7, 30)})
+                        QTest::addRow("%s %dx%d seed %d %s", t.name, size.width(), size.height(), seed,
+                                      qPrintable(time.toString(QStringLiteral("HH:mm"))))
+                            << int(t.theme) << t.centred << size << seed << time << (seed != 2);
+    }
+    void clearOfTheArtworkAndTheText()
+    {
+        QFETCH(int, theme);
+        QFETCH(bool, centred);
+        QFETCH(QSize, size);
+        QFETCH(int, seed);
+        QFETCH(QTime, time);
+        QFETCH(bool, fullScreen);
+        ::srandom(unsigned(seed));
+        RenderedView v(oneTrack(600, redCover()),
+                       withTheme(theme, {{QStringLiteral("showClock"), true}, {QStringLiteral("centred"), centred}}),
+                       QSizeF(size));
+        v.h.clock = FrameClock(QDateTime(QDate(2026, 12, 6), time, Qt::UTC));
+        v.h.host.fullScreen = fullScreen;
+        v.stage->layoutGeometry().alignment = seed % 2;
+        v.start();
+        ClockField *clock = v.stage->clockField();
+        QVERIFY(clock);
+        for (const int frame : {2, 17}) {
+            for (int i = 0; i < 100 && v.framesCount() != frame; ++i)
+                v.frame();
+            QCOMPARE(v.framesCount(), frame);
+            for (auto layer : {ThemeStage::Layer::Label, ThemeStage::Layer::Cover, ThemeStage::Layer::Reflection})
+                v.stage->setLayerOpacity(layer, 1.0f);
+            clock->setHidden(true);
+            const QImage shot = v.snapshot();
+            clock->setHidden(false);
+            QVERIFY(!v.stage->coverView()->contents().isNull());
+            const QRect plate = v.inPicture(clock->frame()).adjusted(1, 1, -1, -1);
+            const QRect under = boundsWhere(shot, [](QRgb p) { return qGray(p) > 12; }, plate);
+            if (!under.isEmpty())
+                v.snapshot(QStringLiteral("clock-%1").arg(QString::fromLatin1(QTest::currentDataTag())));
+            QVERIFY2(under.isEmpty(), qPrintable(QStringLiteral("frame %1: plate %2,%3 %4x%5 over drawing at %6,%7")
+                                                     .arg(frame).arg(plate.x()).arg(plate.y()).arg(plate.width())
+                                                     .arg(plate.height()).arg(under.x()).arg(under.y())));
+        }
     }
 };
 

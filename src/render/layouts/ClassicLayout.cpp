@@ -4,13 +4,19 @@
 #include "core/ThemeSettings.h"
 #include "platform/FrameClock.h"
 #include "render/CLProgressIndicator.h"
+#include "render/LayerGeometry.h"
 #include "render/LayerTree.h"
 #include "render/RenderStage.h"
+
+#include <algorithm>
+#include <optional>
 
 namespace {
 
 constexpr double kCoverM34 = 1.0 / 600.0;
 constexpr int kPlacementAttempts = 10;
+// StageImages::reflection draws S wide and this many S high.
+constexpr double kReflectionHeight = 1.3;
 
 } // namespace
 
@@ -33,7 +39,8 @@ void ClassicLayout::layout(RenderStage &stage, const NowShowing &showing) const
     if (!coverOnly())
         stage.drawLabel(LabelStyling::Palette::classic(), ThemeId::Classic, showing);
     setCover(stage, E, showing.artwork);
-    setProgressFrame(stage, bounds, E);
+    if (CLProgressIndicator *progress = stage.progressIndicator())
+        progress->setFrame(stage.layoutGeometry().progressRect);
     stage.postCoverNotification();
 }
 
@@ -57,15 +64,18 @@ void ClassicLayout::place(RenderStage &stage, const QSizeF &bounds, float E) con
     const double W = bounds.width(), H = bounds.height();
     const double S = g.imagesize;
     if (!context.themes.getCentredForCurrentTheme()) {
-        // A few tries for a place where the label keeps clear of the clock.
-        const QRectF clock = FrameCycle::positionOfClock(bounds, context.clock.now().time());
+        // A few tries for a place the clock's plate keeps clear of; where
+        // none is, the clock steps aside (RenderStage::placeClock).
+        const std::optional<QRectF> clock = stage.clockField()
+            ? std::optional(FrameCycle::positionOfClock(bounds, context.clock.now().time()))
+            : std::nullopt;
         for (int attempt = 0; attempt < kPlacementAttempts; ++attempt) {
             const double r1 = stage.random01();
             const double r2 = stage.random01();
             g.randomPoint = QPointF(r1 * (W - S), r2 * (H - S));
             g.alignment = g.randomPoint.x() + 0.5 * S <= 0.5 * W ? 1 : 0;
-            g.labelRect = labelRect(g, bounds, E);
-            if (!FrameCycle::thisRectClashesWith(g.labelRect, clock))
+            arrange(stage, bounds, E);
+            if (!clock || clearOf(*clock, stage, E))
                 break;
         }
         return;
@@ -74,21 +84,51 @@ void ClassicLayout::place(RenderStage &stage, const QSizeF &bounds, float E) con
     const double y = (H - S) * 0.5;
     const double x = g.alignment == 1 ? 0.5 * W - S : 0.5 * W;
     g.randomPoint = QPointF(x, y);
-    g.labelRect = labelRect(g, bounds, E);
+    arrange(stage, bounds, E);
 }
 
-// Stage G: the turned cover and its reflection.
-void ClassicLayout::setCover(RenderStage &stage, float E, const QImage &artwork) const
+// Everything else follows from the cover's place and side.
+void ClassicLayout::arrange(RenderStage &stage, const QSizeF &bounds, float E) const
 {
-    const QImage &sized = stage.prepareArtwork(artwork);
     StageGeometry &g = stage.layoutGeometry();
     const double S = g.imagesize;
     const double x = g.randomPoint.x(), y = g.randomPoint.y();
     const bool left = g.alignment == 1;
-    g.reflectionRect = QRectF(x, y - S, S, 1.29 * S);
+    g.labelRect = labelRect(g, bounds, E);
+    // The reflection's picture is S × 1.3 S, the mirrored cover in its lower
+    // S: drawn at that size its top edge is the cover's bottom edge.
+    g.reflectionRect = QRectF(x, y - S, S, kReflectionHeight * S);
     g.coverViewRect = QRectF(x, y, S, S);
-    g.reflectionViewAnchor = QPointF(left ? 0.0 : 1.0, 1.4);
     g.coverViewAnchor = QPointF(left ? 0.0 : 1.0, coverOnly() ? 1.4 : 0.8);
+    // Cover and reflection turn as one plane: the same turn about the same
+    // point of the view, so their edges meet and their widths agree.
+    const double pivotY = g.coverViewRect.y() + g.coverViewAnchor.y() * S;
+    g.reflectionViewAnchor = QPointF(g.coverViewAnchor.x(), (pivotY - g.reflectionRect.y()) / g.reflectionRect.height());
+    g.progressRect = progressRect(g, bounds, E);
+}
+
+bool ClassicLayout::clearOf(const QRectF &clock, RenderStage &stage, float E) const
+{
+    const StageGeometry &g = stage.layoutGeometry();
+    // Cover and reflection turn about one point of the view.
+    const QPointF pivot(g.coverViewRect.x() + g.coverViewAnchor.x() * g.coverViewRect.width(),
+                        g.coverViewRect.y() + g.coverViewAnchor.y() * g.coverViewRect.height());
+    const QTransform turned = QTransform::fromTranslate(-pivot.x(), -pivot.y())
+        * stage.turn(kCoverM34, E).toPlanar() * QTransform::fromTranslate(pivot.x(), pivot.y());
+    QList<QRectF> taken = {LayerGeometry::mappedBounds(turned, g.coverViewRect),
+                           LayerGeometry::mappedBounds(turned, g.reflectionRect)};
+    if (!coverOnly())
+        taken << g.labelRect << g.progressRect;
+    return std::none_of(taken.cbegin(), taken.cend(),
+                        [&clock](const QRectF &rect) { return FrameCycle::thisRectClashesWith(clock, rect); });
+}
+
+// Stage G: the turned cover and its reflection, as arranged.
+void ClassicLayout::setCover(RenderStage &stage, float E, const QImage &artwork) const
+{
+    const QImage &sized = stage.prepareArtwork(artwork);
+    const StageGeometry &g = stage.layoutGeometry();
+    const double S = g.imagesize;
     Layer *cover = stage.coverView();
     Layer *reflection = stage.reflectionView();
     if (!cover || !reflection)
@@ -103,7 +143,7 @@ void ClassicLayout::setCover(RenderStage &stage, float E, const QImage &artwork)
     reflection->setContents(stage.reflectionImage());
     reflection->setTransform(stage.turn(kCoverM34, E));
     reflection->setFrame(g.reflectionRect);
-    reflection->setBounds(QRectF(0, 0, S, 1.29 * S));
+    reflection->setBounds(QRectF(QPointF(0, 0), g.reflectionRect.size()));
 
     cover->setOpacity(0);
     cover->setAnchorPoint(g.coverViewAnchor);
@@ -113,9 +153,8 @@ void ClassicLayout::setCover(RenderStage &stage, float E, const QImage &artwork)
     cover->setBounds(QRectF(0, 0, S, S));
 }
 
-void ClassicLayout::setProgressFrame(RenderStage &stage, const QSizeF &bounds, float E)
+QRectF ClassicLayout::progressRect(const StageGeometry &g, const QSizeF &bounds, float E)
 {
-    StageGeometry &g = stage.layoutGeometry();
     const double W = bounds.width();
     const double S = g.imagesize, F = g.fontsize, M = g.margin;
     const double x = g.randomPoint.x(), y = g.randomPoint.y();
@@ -133,7 +172,5 @@ void ClassicLayout::setProgressFrame(RenderStage &stage, const QSizeF &bounds, f
         if (rect.width() > W - M - rect.x())
             rect.setWidth(W - M - rect.x());
     }
-    g.progressRect = rect;
-    if (CLProgressIndicator *progress = stage.progressIndicator())
-        progress->setFrame(rect);
+    return rect;
 }

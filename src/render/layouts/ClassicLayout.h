@@ -19,7 +19,13 @@ protected:
 
 private:
     void place(RenderStage &stage, const QSizeF &bounds, float E) const;
+    // The label, the pose of cover and reflection and the bar for the
+    // cover's place and side.
+    void arrange(RenderStage &stage, const QSizeF &bounds, float E) const;
+    // The clock's plate at `clock` keeps clear of the turned cover and
+    // reflection, the label and the bar as arranged.
+    bool clearOf(const QRectF &clock, RenderStage &stage, float E) const;
     static QRectF labelRect(const StageGeometry &geometry, const QSizeF &bounds, float E);
+    static QRectF progressRect(const StageGeometry &geometry, const QSizeF &bounds, float E);
     void setCover(RenderStage &stage, float E, const QImage &artwork) const;
-    static void setProgressFrame(RenderStage &stage, const QSizeF &bounds, float E);
 };
