@@ -55,7 +55,9 @@ QRectF LayerTree::drawnRect(const Layer &layer, const QTransform &boundsToView)
         || layer.drawsItself();
     if (!drawsSomething)
         return QRectF();
-    return LayerGeometry::mappedBounds(boundsToView, layer.bounds());
+    const QRectF rect = LayerGeometry::mappedBounds(boundsToView, layer.bounds());
+    // Contents drawn 1:1 at a whole pixel may reach a pixel past their bounds.
+    return layer.m_contents.isNull() ? rect : rect.adjusted(-1, -1, 1, 1);
 }
 
 void LayerTree::walk(Layer &layer, const QTransform &superToView, bool visible, bool forced,
