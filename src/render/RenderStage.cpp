@@ -437,7 +437,12 @@ void RenderStage::drawLabel(const LabelStyling::Palette &palette, ThemeId theme,
     const StageImages::LabelPicture picture = StageImages::label(
         text, rect.size(), left, m_geometry.fontsize, thumb,
         lyrics ? StageImages::LabelExtent::WholeRectangle : StageImages::LabelExtent::Drawn);
-    const QRectF frame = lyrics ? rect : picture.rect.translated(rect.topLeft());
+    // The picture's rectangle is y-down from the label's top left; the
+    // label's frame is y-up, as every frame.
+    const QRectF &cut = picture.rect;
+    const QRectF frame = lyrics ? rect
+                                : QRectF(rect.x() + cut.x(), rect.y() + rect.height() - cut.bottom(), cut.width(),
+                                         cut.height());
     m_label->setFrame(frame);
     m_label->setBounds(QRectF(QPointF(0, 0), frame.size()));
     m_label->setContents(picture.image);
