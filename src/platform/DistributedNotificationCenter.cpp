@@ -14,6 +14,7 @@ const QString busSignal = QStringLiteral("Posted");
 
 constexpr qsizetype maxNameLength = 256;
 constexpr qint64 maxUserInfoBytes = 64 * 1024 * 1024;
+constexpr int kMatchSettleMs = 1000;
 
 } // namespace
 
@@ -50,9 +51,18 @@ bool DistributedNotificationCenter::match(const QString &name, bool on)
     // An empty service matches every sender and spares a blocking name
     // lookup; an empty name matches every notification.
     const QStringList arguments = name.isEmpty() ? QStringList() : QStringList{name};
-    if (on)
-        return m_connection->connect(QString(), busPath, busInterface, busSignal, arguments, QString(), this,
-                                     SLOT(onPosted(QString,QVariantMap)));
+    if (on) {
+        if (!m_connection->connect(QString(), busPath, busInterface, busSignal, arguments, QString(), this,
+                                   SLOT(onPosted(QString,QVariantMap))))
+            return false;
+        // The rule goes to the bus on its own; one answered call (bounded)
+        // makes sure it is in place, so a post made from now on is heard.
+        const QDBusMessage ping = QDBusMessage::createMethodCall(
+            QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+            QStringLiteral("org.freedesktop.DBus.Peer"), QStringLiteral("Ping"));
+        m_connection->call(ping, QDBus::Block, kMatchSettleMs);
+        return true;
+    }
     return m_connection->disconnect(QString(), busPath, busInterface, busSignal, arguments, QString(), this,
                                     SLOT(onPosted(QString,QVariantMap)));
 }

@@ -21,7 +21,15 @@ CoverNotifier::~CoverNotifier()
 void CoverNotifier::request(const QImage &picture, qint64 key, int maxSide)
 {
     m_queue.push_back(Request{picture, key, maxSide});
-    pump();
+    // Even a picture encoded already goes out from the event loop: sending
+    // megabytes on the bus is no work for the frame either.
+    if (m_pumpScheduled || m_busy)
+        return;
+    m_pumpScheduled = true;
+    QMetaObject::invokeMethod(this, [this]() {
+        m_pumpScheduled = false;
+        pump();
+    }, Qt::QueuedConnection);
 }
 
 void CoverNotifier::forget()

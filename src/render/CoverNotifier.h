@@ -33,6 +33,7 @@ public:
     void forget();
 
     bool isIdle() const { return !m_busy && m_queue.empty(); }
+    bool isEncoding() const { return m_busy; }
     // The last encoding made: its bytes and the time it took on the worker.
     qsizetype lastBytes() const { return m_data.size(); }
     qint64 lastEncodeNs() const { return m_lastEncodeNs; }
@@ -51,6 +52,7 @@ private:
     Post m_post;
     std::deque<Request> m_queue;
     bool m_busy = false;
+    bool m_pumpScheduled = false;
     QByteArray m_data;
     qint64 m_dataKey = 0;
     bool m_hasData = false;

@@ -2,6 +2,8 @@
 
 #include "render/LayerGeometry.h"
 
+#include <cmath>
+
 LayerTree::LayerTree()
 {
     m_root.setName(QStringLiteral("root"));
@@ -56,8 +58,14 @@ QRectF LayerTree::drawnRect(const Layer &layer, const QTransform &boundsToView)
     if (!drawsSomething)
         return QRectF();
     const QRectF rect = LayerGeometry::mappedBounds(boundsToView, layer.bounds());
-    // Contents drawn 1:1 at a whole pixel may reach a pixel past their bounds.
-    return layer.m_contents.isNull() ? rect : rect.adjusted(-1, -1, 1, 1);
+    // Contents drawn 1:1 at the nearest whole pixel (a picture in whole
+    // pixels for a fractional frame) may reach a pixel past their bounds.
+    const QSizeF pixels = layer.m_contents.size();
+    const bool snapped = !layer.m_contents.isNull()
+        && (QRectF(rect.toAlignedRect()) != rect
+            || (pixels != rect.size() && std::abs(pixels.width() - rect.width()) < 1
+                && std::abs(pixels.height() - rect.height()) < 1));
+    return snapped ? rect.adjusted(-1, -1, 1, 1) : rect;
 }
 
 void LayerTree::walk(Layer &layer, const QTransform &superToView, bool visible, bool forced,
