@@ -108,12 +108,13 @@ void runDrawn(DisplaySession &session, int frames, const QSize &size)
     const auto draw = [&view, &picture]() {
         const QRegion damage = view.damage();
         if (damage.isEmpty())
-            return;
+            return false;
         QPainter painter(&picture);
         painter.setClipRegion(damage);
         for (const QRect &rect : damage)
             painter.fillRect(rect, Qt::black);
         view.paintWindow(painter);
+        return true;
     };
     draw();
     Kind layout, fade, drift, progress, hold;
@@ -122,7 +123,7 @@ void runDrawn(DisplaySession &session, int frames, const QSize &size)
         const int before = view.cycle().framesCount;
         timer.start();
         session.runFrame();
-        draw();
+        const bool drawn = draw();
         const qint64 ns = timer.nsecsElapsed();
         const int f = view.cycle().framesCount;
         Kind &kind = before == 0                             ? layout
@@ -131,7 +132,7 @@ void runDrawn(DisplaySession &session, int frames, const QSize &size)
             : f % FrameCycle::progressPeriod == 0            ? progress
                                                              : hold;
         kind.ns << ns;
-        if (stage)
+        if (stage && drawn)
             kind.cacheBuilds += stage->compositor().lastStatistics().cacheBuilds;
         // What the window's event loop does between frames (the cover
         // notification goes out from there).
