@@ -235,11 +235,11 @@ void Compositor::drawContent(Layer &layer, QPainter &painter, const QTransform &
     ++m_statistics.layersDrawn;
 }
 
-bool Compositor::drawDirect(Layer &layer, QPainter &painter, const QTransform &yDownToDevice, const Target &target)
+bool Compositor::drawDirect(Layer &layer, QPainter &painter, const QTransform &yDownToDevice, const Target &)
 {
     // Contents at their drawn size, only moved, need no cache. "Their drawn
     // size" allows for pictures made in whole pixels for a fractional size
-    // (within a pixel) and for a scale within 1/1000 of one: such a picture
+    // (rounded up) and for a scale within 1/1000 of one: such a picture
     // is drawn 1:1, its corner on the nearest device pixel, so it stays sharp
     // and moves at most half a pixel.
     const QImage &contents = layer.contents();
@@ -253,11 +253,10 @@ bool Compositor::drawDirect(Layer &layer, QPainter &painter, const QTransform &y
     const double drawnHeight = imageToDevice.m22() * contents.height();
     const auto nearlyOne = [](double scale) { return std::abs(scale - 1.0) <= kDirectScaleTolerance; };
     const bool sameScale = nearlyOne(imageToDevice.m11()) && nearlyOne(imageToDevice.m22());
-    const bool withinAPixel = std::abs(drawnWidth - contents.width()) < 1.0
-        && std::abs(drawnHeight - contents.height()) < 1.0;
+    const auto roundedUp = [](int pixels, double drawn) { return pixels >= drawn - 1e-6 && pixels < drawn + 1.0; };
+    const bool withinAPixel = roundedUp(contents.width(), drawnWidth) && roundedUp(contents.height(), drawnHeight);
     if (!sameScale && !withinAPixel)
         return false;
-    Q_UNUSED(target);
     painter.drawImage(QPoint(int(std::lround(imageToDevice.dx())), int(std::lround(imageToDevice.dy()))), contents);
     layer.m_cache.dropImages(); // a former projection is of no more use
     ++m_statistics.layersDrawn;
