@@ -2,15 +2,20 @@
 // the per-frame time of the frame step (p50, p99, maximum).
 //
 //   bench_frames [--frames N] [--players FILE] [--theme N] [--scripts] [--size WxH]
-//                [--effect E] [--artwork-size A]
+//                [--effect E] [--artwork-size A] [--threads N]
 //
-// With --size the view is that size and every frame is also drawn into a
-// retained picture as the window draws it (only the damage); the whole
-// frame (frame step and drawing) is then summed up by kind: the layout
-// frame, fade frames, drift frames (the hold frames in which a drifting
-// cover moves), progress frames (the other hold frames that take up the
-// bar) and the other hold frames, with one full-frame blit as the
-// reference and the resident memory at the end.
+// The `create` line is the view's creation (what it does before the first
+// layout). With --size the view is that size and every frame is also drawn
+// as the window draws it (only the damage, into a picture standing for the
+// window's backing store); the whole frame (frame step and drawing) is then
+// summed up by kind: the layout frame, fade frames, drift frames (the hold
+// frames in which a drifting cover moves), progress frames (the other hold
+// frames that take up the bar) and the other hold frames, each with the
+// projections it built; then one full-frame blit as the reference, the
+// cover notification's data (bytes, time to encode on its thread), and the
+// resident memory (read before the blit's source is made).
+// --threads N caps Qt's global thread pool, over which the drawing spreads
+// large fills and blends, at N threads (as is without it).
 //
 // With --scripts it also prints how often each script ran per 1,000 frames,
 // after the first cycle (the steady state).
@@ -21,6 +26,9 @@
 #include "core/CoverlumeView.h"
 #include "platform/DefaultsStore.h"
 #include "players/SimulatedPlayers.h"
+#include "render/Compositor.h"
+#include "render/CoverNotifier.h"
+#include "render/RenderStage.h"
 #include "session/DisplaySession.h"
 
 #include <QCommandLineParser>
@@ -31,6 +39,7 @@
 #include <QMap>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QThreadPool>
 #include <algorithm>
 #include <cstdio>
 
@@ -72,47 +81,71 @@ void printScriptTraffic(const SimulatedPlayers &players, qint64 fromFrame, qint6
     std::printf("  %8.1f  in all\n", static_cast<double>(total) * scale);
 }
 
-void printKind(const char *kind, QList<qint64> ns)
+struct Kind
+{
+    QList<qint64> ns;
+    qint64 cacheBuilds = 0;
+};
+
+void printKind(const char *kind, QList<qint64> ns, qint64 cacheBuilds = -1)
 {
     std::sort(ns.begin(), ns.end());
-    std::printf("  %-9s p50 %8.3f ms  p99 %8.3f ms  max %8.3f ms  (%lld frames)\n", kind, percentileMs(ns, 0.50),
+    std::printf("  %-9s p50 %8.3f ms  p99 %8.3f ms  max %8.3f ms  (%lld frames", kind, percentileMs(ns, 0.50),
                 percentileMs(ns, 0.99), ns.isEmpty() ? 0.0 : static_cast<double>(ns.last()) / 1e6,
                 static_cast<long long>(ns.size()));
+    if (cacheBuilds >= 0)
+        std::printf(", %lld cache builds", static_cast<long long>(cacheBuilds));
+    std::printf(")\n");
 }
 
 // Runs the frames as the window does and sums them up by kind.
 void runDrawn(DisplaySession &session, int frames, const QSize &size)
 {
     CoverlumeView &view = *session.view();
+    auto *stage = dynamic_cast<RenderStage *>(&view.stage());
+    // The window's backing store: the view draws its damage into it.
     QImage picture(size, QImage::Format_RGB32);
-    view.renderDamage(picture, true);
-    QList<qint64> layout, fade, drift, progress, hold;
+    const auto draw = [&view, &picture]() {
+        const QRegion damage = view.damage();
+        if (damage.isEmpty())
+            return false;
+        QPainter painter(&picture);
+        painter.setClipRegion(damage);
+        for (const QRect &rect : damage)
+            painter.fillRect(rect, Qt::black);
+        view.paintWindow(painter);
+        return true;
+    };
+    draw();
+    Kind layout, fade, drift, progress, hold;
     QElapsedTimer timer;
     for (int i = 0; i < frames; ++i) {
         const int before = view.cycle().framesCount;
         timer.start();
         session.runFrame();
-        view.renderDamage(picture, false);
+        const bool drawn = draw();
         const qint64 ns = timer.nsecsElapsed();
         const int f = view.cycle().framesCount;
-        if (before == 0)
-            layout << ns;
-        else if (view.cycle().isFadeFrame(f))
-            fade << ns;
-        else if (f >= FrameCycle::driftStart && !view.stage().kenBurnsDirection().isNull())
-            drift << ns;
-        else if (f % FrameCycle::progressPeriod == 0)
-            progress << ns;
-        else
-            hold << ns;
+        Kind &kind = before == 0                             ? layout
+            : view.cycle().isFadeFrame(f)                    ? fade
+            : f >= FrameCycle::driftStart && !view.stage().kenBurnsDirection().isNull() ? drift
+            : f % FrameCycle::progressPeriod == 0            ? progress
+                                                             : hold;
+        kind.ns << ns;
+        if (stage && drawn)
+            kind.cacheBuilds += stage->compositor().lastStatistics().cacheBuilds;
+        // What the window's event loop does between frames (the cover
+        // notification goes out from there).
+        QCoreApplication::processEvents();
     }
     std::printf("whole frames at %dx%d (frame step and drawing):\n", size.width(), size.height());
-    printKind("layout", layout);
-    printKind("fade", fade);
-    printKind("drift", drift);
-    printKind("progress", progress);
-    printKind("hold", hold);
+    printKind("layout", layout.ns, layout.cacheBuilds);
+    printKind("fade", fade.ns, fade.cacheBuilds);
+    printKind("drift", drift.ns, drift.cacheBuilds);
+    printKind("progress", progress.ns, progress.cacheBuilds);
+    printKind("hold", hold.ns, hold.cacheBuilds);
 
+    const long resident = residentKiB();
     QImage source(size, QImage::Format_RGB32);
     source.fill(QColor(20, 40, 60));
     QList<qint64> blit;
@@ -124,7 +157,15 @@ void runDrawn(DisplaySession &session, int frames, const QSize &size)
         blit << timer.nsecsElapsed();
     }
     printKind("blit", blit);
-    std::printf("resident %ld KiB\n", residentKiB());
+    if (stage) {
+        CoverNotifier &cover = stage->coverNotifier();
+        while (!cover.isIdle())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        std::printf("cover %lld bytes, encoded in %.3f ms on its thread (%d encodings)\n",
+                    static_cast<long long>(cover.lastBytes()), static_cast<double>(cover.lastEncodeNs()) / 1e6,
+                    cover.encodings());
+    }
+    std::printf("resident %ld KiB\n", resident);
 }
 
 } // namespace
@@ -151,7 +192,12 @@ int main(int argc, char **argv)
                       QStringLiteral("N")});
     parser.addOption({QStringLiteral("effect"), QStringLiteral("the 3D effect setting"), QStringLiteral("E")});
     parser.addOption({QStringLiteral("artwork-size"), QStringLiteral("the artwork size setting"), QStringLiteral("A")});
+    parser.addOption({QStringLiteral("threads"), QStringLiteral("cap Qt's global thread pool (the drawing's helpers)"),
+                      QStringLiteral("N")});
     parser.process(app);
+    if (parser.isSet(QStringLiteral("threads")))
+        QThreadPool::globalInstance()->setMaxThreadCount(std::max(1, parser.value(QStringLiteral("threads")).toInt()));
+    std::printf("drawing threads: %d (global pool)\n", QThreadPool::globalInstance()->maxThreadCount());
 
     QTemporaryDir config;
     SessionOptions options;
@@ -208,7 +254,10 @@ int main(int argc, char **argv)
         }
         session->setFrameSize(QSizeF(size));
     }
+    QElapsedTimer created;
+    created.start();
     session->addNewCoverlumeView();
+    std::printf("  %-9s %8.3f ms\n", "create", static_cast<double>(created.nsecsElapsed()) / 1e6);
 
     const int frames = parser.value(QStringLiteral("frames")).toInt();
     if (size.isValid()) {

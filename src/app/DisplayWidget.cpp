@@ -37,29 +37,6 @@ QRectF DisplayWidget::placement(const QSizeF &viewSize, const QSizeF &widgetSize
                   shown);
 }
 
-QRegion DisplayWidget::refreshPicture(CoverlumeView &view)
-{
-    const double ratio = devicePixelRatioF();
-    const QSizeF points = view.frameSize();
-    const QSize pixels(int(std::ceil(points.width() * ratio)), int(std::ceil(points.height() * ratio)));
-    if (pixels.isEmpty())
-        return QRegion();
-    bool whole = false;
-    if (m_picture.size() != pixels || m_picture.devicePixelRatio() != ratio || m_pictured != &view) {
-        // Opaque: cleared parts read black, and the copy to the window blends nothing.
-        m_picture = QImage(pixels, QImage::Format_RGB32);
-        if (m_picture.isNull()) {
-            qCWarning(lcApp, "display: cannot make a %dx%d picture", pixels.width(), pixels.height());
-            m_pictured = nullptr;
-            return QRegion();
-        }
-        m_picture.setDevicePixelRatio(ratio);
-        m_pictured = &view;
-        whole = true;
-    }
-    return view.renderDamage(m_picture, whole);
-}
-
 void DisplayWidget::presentFrame()
 {
     CoverlumeView *view = m_session.view();
@@ -67,7 +44,13 @@ void DisplayWidget::presentFrame()
         update();
         return;
     }
-    const QRegion damage = refreshPicture(*view);
+    if (view != m_drawn) {
+        // A new view: everything it shows is new to the window.
+        m_drawn = view;
+        update();
+        return;
+    }
+    const QRegion damage = view->damage();
     const QRectF target = placement(view->frameSize(), QSizeF(size()));
     if (damage.isEmpty() || target.isEmpty())
         return;
@@ -87,26 +70,19 @@ void DisplayWidget::paintEvent(QPaintEvent *event)
     QPainter painter(this);
     CoverlumeView *view = m_session.view();
     const QRectF target = view ? placement(view->frameSize(), QSizeF(size())) : QRectF();
-    if (!view || target.isEmpty()) {
-        painter.fillRect(rect(), Qt::black);
-        return;
-    }
-    refreshPicture(*view);
-    if (m_picture.isNull()) {
-        painter.fillRect(rect(), Qt::black);
-        return;
-    }
-    if (target == QRectF(rect())) {
-        // The common case: one copy of what the window asks for.
-        painter.setClipRegion(event->region());
-        painter.drawImage(QPointF(0, 0), m_picture);
-        return;
-    }
-    const QRegion around = QRegion(rect()) - target.toAlignedRect();
-    for (const QRect &r : around)
+    painter.setClipRegion(event->region());
+    // Where the view draws nothing it is black; so is the rest of the window.
+    for (const QRect &r : event->region())
         painter.fillRect(r, Qt::black);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(target, m_picture);
+    if (!view || target.isEmpty())
+        return;
+    m_drawn = view;
+    if (target != QRectF(rect())) {
+        painter.translate(target.topLeft());
+        painter.scale(target.width() / view->frameSize().width(), target.height() / view->frameSize().height());
+        painter.setClipRect(QRectF(QPointF(0, 0), view->frameSize()), Qt::IntersectClip);
+    }
+    view->paintWindow(painter);
 }
 
 void DisplayWidget::resizeEvent(QResizeEvent *event)

@@ -1,17 +1,17 @@
 #pragma once
 
-#include <QImage>
 #include <QTimer>
 #include <QWidget>
 
 class CoverlumeView;
 class DisplaySession;
 
-// Draws the session's current display view. It keeps a picture of the view
-// that only the view's damage redraws, so a frame that changes nothing
-// costs nothing but the window system's copy. When the widget's size
-// settles after a resize the view is rebuilt at the new size; until then the
-// picture is scaled to fit with its shape kept (the rest is black). The view
+// Draws the session's current display view. After each frame it asks the
+// window to repaint only the view's damage, which the view draws straight
+// into the window's backing store (no second picture of the view is kept),
+// so a frame that changes nothing costs nothing. When the widget's size
+// settles after a resize the view is rebuilt at the new size; until then it
+// is drawn scaled to fit with its shape kept (the rest is black). The view
 // is asked afresh at every paint, so a replaced view shows at once; no view
 // paints black.
 // The session must outlive the widget. Main thread only.
@@ -33,8 +33,7 @@ public:
     void hidePointerUntilMoved(bool hide);
 
 public Q_SLOTS:
-    // After a frame: brings the picture up to date and asks to repaint only
-    // what changed.
+    // After a frame: asks to repaint only what changed.
     void presentFrame();
 
 protected:
@@ -48,14 +47,10 @@ protected:
     void focusOutEvent(QFocusEvent *event) override;
 
 private:
-    // Brings the retained picture up to date for `view`; the region redrawn
-    // in view points.
-    QRegion refreshPicture(CoverlumeView &view);
     void resizeViewToWidget();
 
     const DisplaySession &m_session;
-    QImage m_picture;                      // the view at its own size, in device pixels
-    const CoverlumeView *m_pictured = nullptr; // the view the picture shows (compared, never used)
+    const CoverlumeView *m_drawn = nullptr; // the view last asked for its damage (compared, never used)
     QTimer m_resizeSettle;
     bool m_pointerHidden = false;
 };

@@ -258,6 +258,16 @@ QRegion CoverlumeView::renderDamage(QImage &frame, bool whole)
     return m_stage->renderDamage(frame, whole);
 }
 
+QRegion CoverlumeView::damage() const
+{
+    return m_stage->damage(m_frameSize);
+}
+
+void CoverlumeView::paintWindow(QPainter &painter)
+{
+    m_stage->paintWindow(painter, m_frameSize);
+}
+
 QImage CoverlumeView::snapshot(const QSize &pixelSize) const
 {
     QImage image(pixelSize.expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);

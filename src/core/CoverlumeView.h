@@ -82,6 +82,9 @@ public:
     // Brings the window's retained picture up to date (see
     // ThemeStage::renderDamage); returns the region redrawn, in view points.
     QRegion renderDamage(QImage &frame, bool whole);
+    // The window drawing without a picture of its own (see ThemeStage::damage).
+    QRegion damage() const;
+    void paintWindow(QPainter &painter);
 
     // The window's size changed: the views are rebuilt for the new size and
     // the running cycle ends on the next frame, so the one after lays the

@@ -13,3 +13,8 @@ QRegion ThemeStage::renderDamage(QImage &frame, bool)
     paint(painter, viewSize);
     return QRegion(QRectF(QPointF(0, 0), viewSize).toAlignedRect());
 }
+
+QRegion ThemeStage::damage(const QSizeF &viewSize) const
+{
+    return QRegion(QRectF(QPointF(0, 0), viewSize).toAlignedRect());
+}

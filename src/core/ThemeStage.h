@@ -72,6 +72,12 @@ public:
     // y down. `whole` redraws all of it (a new picture). The default clears
     // the picture to black and paints everything each time.
     virtual QRegion renderDamage(QImage &frame, bool whole);
+    // The window keeps no picture of its own: damage() is the region (view
+    // points, y down) that changed since it last drew with paintWindow(),
+    // which draws the view over the painter's clip (cleared to black by the
+    // caller). The default: all of it, every time.
+    virtual QRegion damage(const QSizeF &viewSize) const;
+    virtual void paintWindow(QPainter &painter, const QSizeF &viewSize) { paint(painter, viewSize); }
 
     // After a Lyrics layout: where an untimed stream's lyrics read on from
     // next cycle (the engine keeps it). None after any other layout.

@@ -14,6 +14,7 @@ const QString busSignal = QStringLiteral("Posted");
 
 constexpr qsizetype maxNameLength = 256;
 constexpr qint64 maxUserInfoBytes = 64 * 1024 * 1024;
+constexpr int kMatchSettleMs = 1000;
 
 } // namespace
 
@@ -30,21 +31,62 @@ DistributedNotificationCenter::DistributedNotificationCenter(const QDBusConnecti
 DistributedNotificationCenter::~DistributedNotificationCenter()
 {
     if (m_connection)
-        m_connection->disconnect(QString(), busPath, busInterface, busSignal, this,
-                                 SLOT(onPosted(QString,QVariantMap)));
+        for (const QString &name : std::as_const(m_matched))
+            match(name, false);
 }
 
 void DistributedNotificationCenter::attach(const QDBusConnection &connection)
 {
-    // An empty service matches every sender and spares a blocking name lookup.
     auto bus = std::make_unique<QDBusConnection>(connection);
-    if (bus->isConnected()
-        && bus->connect(QString(), busPath, busInterface, busSignal, this,
-                        SLOT(onPosted(QString,QVariantMap)))) {
+    if (bus->isConnected()) {
         m_connection = std::move(bus);
+        observersChanged();
         return;
     }
     qCInfo(lcPlatform, "no session bus: notifications stay in this process");
+}
+
+bool DistributedNotificationCenter::match(const QString &name, bool on)
+{
+    // An empty service matches every sender and spares a blocking name
+    // lookup; an empty name matches every notification.
+    const QStringList arguments = name.isEmpty() ? QStringList() : QStringList{name};
+    if (on) {
+        if (!m_connection->connect(QString(), busPath, busInterface, busSignal, arguments, QString(), this,
+                                   SLOT(onPosted(QString,QVariantMap))))
+            return false;
+        // The rule goes to the bus on its own; one answered call (bounded)
+        // makes sure it is in place, so a post made from now on is heard.
+        const QDBusMessage ping = QDBusMessage::createMethodCall(
+            QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+            QStringLiteral("org.freedesktop.DBus.Peer"), QStringLiteral("Ping"));
+        m_connection->call(ping, QDBus::Block, kMatchSettleMs);
+        return true;
+    }
+    return m_connection->disconnect(QString(), busPath, busInterface, busSignal, arguments, QString(), this,
+                                    SLOT(onPosted(QString,QVariantMap)));
+}
+
+void DistributedNotificationCenter::observersChanged()
+{
+    if (!m_connection)
+        return;
+    QStringList wanted = observedNames();
+    if (wanted.contains(QString()))
+        wanted = QStringList{QString()}; // one rule for everything, or each would come twice
+    for (const QString &name : m_matched)
+        if (!wanted.contains(name))
+            match(name, false);
+    QStringList matched;
+    for (const QString &name : std::as_const(wanted)) {
+        if (m_matched.contains(name) || match(name, true))
+            matched.append(name);
+        else
+            qCWarning(lcPlatform).noquote()
+                << QStringLiteral("notifications \"%1\" cannot be heard on the session bus (%2)")
+                       .arg(name, m_connection->lastError().message());
+    }
+    m_matched = matched;
 }
 
 bool DistributedNotificationCenter::isOnBus() const

@@ -19,18 +19,30 @@ void NotificationCenter::addObserver(const void *observer, const QString &name, 
         return;
     }
     m_entries.append(Entry{observer, name, std::move(handler), m_nextSerial++});
+    observersChanged();
 }
 
 void NotificationCenter::removeObserver(const void *observer)
 {
-    m_entries.removeIf([observer](const Entry &entry) { return entry.observer == observer; });
+    if (m_entries.removeIf([observer](const Entry &entry) { return entry.observer == observer; }) > 0)
+        observersChanged();
 }
 
 void NotificationCenter::removeObserver(const void *observer, const QString &name)
 {
-    m_entries.removeIf([observer, &name](const Entry &entry) {
-        return entry.observer == observer && entry.name == name;
-    });
+    if (m_entries.removeIf([observer, &name](const Entry &entry) {
+            return entry.observer == observer && entry.name == name;
+        }) > 0)
+        observersChanged();
+}
+
+QStringList NotificationCenter::observedNames() const
+{
+    QStringList names;
+    for (const Entry &entry : m_entries)
+        if (!names.contains(entry.name))
+            names.append(entry.name);
+    return names;
 }
 
 bool NotificationCenter::hasObserver(const void *observer) const

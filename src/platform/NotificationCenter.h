@@ -44,6 +44,10 @@ public:
 
 protected:
     void deliver(const Notification &notification);
+    // The names observed now; an empty name among them observes them all.
+    QStringList observedNames() const;
+    // After observers were added or removed.
+    virtual void observersChanged() {}
 
 private:
     struct Entry

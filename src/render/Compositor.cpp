@@ -18,6 +18,8 @@ constexpr int kCacheMarginPixels = 128;
 // Contents more than this much larger than drawn are scaled down first (a
 // bilinear projection of a far larger picture would alias).
 constexpr double kPrescaleThreshold = 1.25;
+// Contents this close to their drawn scale are drawn 1:1.
+constexpr double kDirectScaleTolerance = 1.0 / 1000.0;
 
 QSize devicePixelSize(const QPaintDevice *device)
 {
@@ -233,26 +235,30 @@ void Compositor::drawContent(Layer &layer, QPainter &painter, const QTransform &
     ++m_statistics.layersDrawn;
 }
 
-bool Compositor::drawDirect(Layer &layer, QPainter &painter, const QTransform &yDownToDevice, const Target &target)
+bool Compositor::drawDirect(Layer &layer, QPainter &painter, const QTransform &yDownToDevice, const Target &)
 {
-    // Contents already at their drawn size, only moved, need no cache.
+    // Contents at their drawn size, only moved, need no cache. "Their drawn
+    // size" allows for pictures made in whole pixels for a fractional size
+    // (rounded up) and for a scale within 1/1000 of one: such a picture
+    // is drawn 1:1, its corner on the nearest device pixel, so it stays sharp
+    // and moves at most half a pixel.
     const QImage &contents = layer.contents();
     const QSizeF size = layer.bounds().size();
     const QTransform imageToDevice = QTransform::fromScale(size.width() / contents.width(),
                                                            size.height() / contents.height())
         * yDownToDevice;
-    if (imageToDevice.type() > QTransform::TxTranslate)
+    if (imageToDevice.type() > QTransform::TxScale || imageToDevice.m11() <= 0 || imageToDevice.m22() <= 0)
         return false;
-    const QPointF at(imageToDevice.dx(), imageToDevice.dy());
-    if (isIntegral(at.x()) && isIntegral(at.y())) {
-        painter.drawImage(at.toPoint(), contents);
-    } else {
-        painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
-        painter.drawImage(at, contents);
-        painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
-    }
-    layer.m_cache.image = QImage(); // a former projection is of no more use
-    layer.m_cache.valid = false;
+    const double drawnWidth = imageToDevice.m11() * contents.width();
+    const double drawnHeight = imageToDevice.m22() * contents.height();
+    const auto nearlyOne = [](double scale) { return std::abs(scale - 1.0) <= kDirectScaleTolerance; };
+    const bool sameScale = nearlyOne(imageToDevice.m11()) && nearlyOne(imageToDevice.m22());
+    const auto roundedUp = [](int pixels, double drawn) { return pixels >= drawn - 1e-6 && pixels < drawn + 1.0; };
+    const bool withinAPixel = roundedUp(contents.width(), drawnWidth) && roundedUp(contents.height(), drawnHeight);
+    if (!sameScale && !withinAPixel)
+        return false;
+    painter.drawImage(QPoint(int(std::lround(imageToDevice.dx())), int(std::lround(imageToDevice.dy()))), contents);
+    layer.m_cache.dropImages(); // a former projection is of no more use
     ++m_statistics.layersDrawn;
     ++m_statistics.directBlits;
     return true;
@@ -262,11 +268,9 @@ void Compositor::buildCache(Layer &layer, const QTransform &yDownToDevice, const
 {
     LayerCache &cache = layer.m_cache;
     cache.valid = false;
-    cache.image = QImage(); // the old projection goes before the new one is made
     const QSize size(std::max(1, int(std::ceil(pixels.width() * resolution))),
                      std::max(1, int(std::ceil(pixels.height() * resolution))));
-    cache.image = QImage(size, QImage::Format_ARGB32_Premultiplied);
-    if (cache.image.isNull()) {
+    if (!cache.reuseBuffer(size)) {
         qCWarning(lcRender, "layer %s: cannot make a %dx%d projection", qPrintable(layer.name()), pixels.width(),
                   pixels.height());
         return;

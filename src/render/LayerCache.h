@@ -4,6 +4,8 @@
 #include <QRect>
 #include <QRectF>
 #include <QTransform>
+#include <memory>
+#include <new>
 
 // What the compositor keeps for one layer between frames. Owned by the layer
 // (so it dies with it), read and written only by LayerTree and Compositor.
@@ -35,9 +37,39 @@ struct LayerCache
     // Said once, not every frame, while a layer is turned past the eye.
     bool warnedUnprojectable = false;
 
+    // The memory `image` lives in, kept from one projection to the next: a
+    // layout re-projects layers of about the same size, and fresh memory
+    // costs a page fault a page.
+    std::unique_ptr<uchar[]> buffer;
+    qsizetype bufferBytes = 0;
+
+    // Points `image` at `size` pixels (its contents undefined) in the buffer,
+    // growing it when too small and giving it back when far too large.
+    // False when the memory cannot be had.
+    bool reuseBuffer(const QSize &size)
+    {
+        image = QImage();
+        const qsizetype bytesPerLine = qsizetype(size.width()) * 4;
+        const qsizetype needed = bytesPerLine * size.height();
+        if (size.isEmpty() || size.width() > 32768 || size.height() > 32768)
+            return false;
+        if (needed > bufferBytes || needed < bufferBytes / 4) {
+            buffer.reset();
+            bufferBytes = 0;
+            buffer.reset(new (std::nothrow) uchar[size_t(needed)]);
+            if (!buffer)
+                return false;
+            bufferBytes = needed;
+        }
+        image = QImage(buffer.get(), size.width(), size.height(), bytesPerLine, QImage::Format_ARGB32_Premultiplied);
+        return !image.isNull();
+    }
+
     void dropImages()
     {
         image = QImage();
+        buffer.reset();
+        bufferBytes = 0;
         prescaled = QImage();
         valid = false;
     }

@@ -2,6 +2,8 @@
 
 #include "render/LayerGeometry.h"
 
+#include <cmath>
+
 LayerTree::LayerTree()
 {
     m_root.setName(QStringLiteral("root"));
@@ -55,7 +57,15 @@ QRectF LayerTree::drawnRect(const Layer &layer, const QTransform &boundsToView)
         || layer.drawsItself();
     if (!drawsSomething)
         return QRectF();
-    return LayerGeometry::mappedBounds(boundsToView, layer.bounds());
+    const QRectF rect = LayerGeometry::mappedBounds(boundsToView, layer.bounds());
+    // Contents drawn 1:1 at the nearest whole pixel (a picture in whole
+    // pixels for a fractional frame) may reach a pixel past their bounds.
+    const QSizeF pixels = layer.m_contents.size();
+    const bool snapped = !layer.m_contents.isNull()
+        && (QRectF(rect.toAlignedRect()) != rect
+            || (pixels != rect.size() && std::abs(pixels.width() - rect.width()) < 1
+                && std::abs(pixels.height() - rect.height()) < 1));
+    return snapped ? rect.adjusted(-1, -1, 1, 1) : rect;
 }
 
 void LayerTree::walk(Layer &layer, const QTransform &superToView, bool visible, bool forced,

@@ -13,6 +13,7 @@
 #include "render/CompositeLyricView.h"
 #include "render/CompositeMosaicView.h"
 #include "render/Compositor.h"
+#include "render/CoverNotifier.h"
 #include "render/LabelDetails.h"
 #include "render/LayerGeometry.h"
 #include "render/LayerTree.h"
@@ -50,6 +51,12 @@ RenderStage::RenderStage(const StageContext &context)
     : m_context(context)
     , m_tree(std::make_unique<LayerTree>())
     , m_compositor(std::make_unique<Compositor>(*m_tree))
+    , m_coverNotifier(std::make_unique<CoverNotifier>([this](const QByteArray &tiff) {
+        QVariantMap userInfo;
+        if (!tiff.isEmpty())
+            userInfo.insert(QStringLiteral("cover"), tiff);
+        m_context.distributedCenter.post(QStringLiteral("CoverlumeAlbumCoverChanged"), userInfo);
+    }))
 {
 }
 
@@ -409,6 +416,25 @@ QRegion RenderStage::renderDamage(QImage &frame, bool whole)
     return QRegion(QRectF(QPointF(0, 0), viewSize).toAlignedRect());
 }
 
+QRegion RenderStage::damage(const QSizeF &viewSize) const
+{
+    if (viewSize.isEmpty())
+        return QRegion();
+    syncViews();
+    m_tree->setViewSize(viewSize);
+    if (m_presentedElsewhere)
+        return QRegion(QRectF(QPointF(0, 0), viewSize).toAlignedRect());
+    return m_compositor->damage(viewSize);
+}
+
+void RenderStage::paintWindow(QPainter &painter, const QSizeF &viewSize)
+{
+    syncViews();
+    m_tree->setViewSize(viewSize);
+    m_compositor->render(painter, viewSize);
+    m_presentedElsewhere = false;
+}
+
 double RenderStage::random01() const
 {
     return double(::random()) / 2147483647.0;
@@ -439,8 +465,20 @@ void RenderStage::drawLabel(const LabelStyling::Palette &palette, ThemeId theme,
     StageImages::Thumb thumb;
     const AttributedString text = composeLabel(palette, theme, showing, left, thumb);
     const QRectF rect = m_geometry.labelRect;
-    m_label->setFrame(rect);
-    m_label->setContents(StageImages::label(text, rect.size(), left, m_geometry.fontsize, thumb));
+    // The Lyrics label's black box is its whole rectangle; elsewhere the
+    // layer holds only what the text and thumb cover.
+    const StageImages::LabelPicture picture = StageImages::label(
+        text, rect.size(), left, m_geometry.fontsize, thumb,
+        lyrics ? StageImages::LabelExtent::WholeRectangle : StageImages::LabelExtent::Drawn);
+    // The picture's rectangle is y-down from the label's top left; the
+    // label's frame is y-up, as every frame.
+    const QRectF &cut = picture.rect;
+    const QRectF frame = lyrics ? rect
+                                : QRectF(rect.x() + cut.x(), rect.y() + rect.height() - cut.bottom(), cut.width(),
+                                         cut.height());
+    m_label->setFrame(frame);
+    m_label->setBounds(QRectF(QPointF(0, 0), frame.size()));
+    m_label->setContents(picture.image);
     m_label->setOpacity(0);
 }
 
@@ -475,7 +513,7 @@ const QImage &RenderStage::prepareArtwork(const QImage &artwork)
     if (artwork.isNull()) {
         m_sizedArtwork = QImage();
         m_reflectionImage = QImage();
-        m_coverTiff.clear();
+        m_coverNotifier->forget();
         m_artwork = QImage();
         return m_sizedArtwork;
     }
@@ -487,7 +525,7 @@ const QImage &RenderStage::prepareArtwork(const QImage &artwork)
     m_artworkSide = S;
     m_sizedArtwork = StageImages::sizedArtwork(artwork, S);
     m_reflectionImage = QImage(); // made when a theme with a reflection asks
-    m_coverTiff.clear();
+    m_coverNotifier->forget();
     return m_sizedArtwork;
 }
 
@@ -503,42 +541,14 @@ void RenderStage::postCoverNotification()
 {
     if (m_sizedArtwork.isNull())
         return;
-    postCover(m_sizedArtwork, m_sizedArtwork.cacheKey());
+    m_coverNotifier->request(m_sizedArtwork, m_sizedArtwork.cacheKey());
 }
 
 void RenderStage::postCoverPicture(const QImage &picture)
 {
     if (picture.isNull())
         return; // as for the S × S cover: no artwork, no notification
-    constexpr int kMaxSide = 1024;
-    if (!m_coverTiff.isEmpty() && picture.cacheKey() == m_coverTiffKey)
-        postCover(QImage(), m_coverTiffKey); // encoded already
-    else if (picture.width() <= kMaxSide && picture.height() <= kMaxSide)
-        postCover(picture, picture.cacheKey());
-    else
-        postCover(picture.scaled(kMaxSide, kMaxSide, Qt::KeepAspectRatio, Qt::SmoothTransformation),
-                  picture.cacheKey());
-}
-
-// `key` names the picture the data is made from; the encoding is kept for it.
-void RenderStage::postCover(const QImage &picture, qint64 key)
-{
-    const qsizetype raw = qsizetype(picture.sizeInBytes());
-    QVariantMap userInfo;
-    if (raw > StageImages::kMaxCoverNotificationBytes) {
-        qCInfo(lcRender, "the cover (%lld bytes) is too large to send; CoverlumeAlbumCoverChanged goes without it",
-               static_cast<long long>(raw));
-    } else {
-        if (m_coverTiff.isEmpty() || key != m_coverTiffKey)
-            m_coverTiff = StageImages::tiffData(picture);
-        m_coverTiffKey = key;
-        if (m_coverTiff.size() > StageImages::kMaxCoverNotificationBytes)
-            qCInfo(lcRender, "the cover (%lld bytes) is too large to send; CoverlumeAlbumCoverChanged goes without it",
-                   static_cast<long long>(m_coverTiff.size()));
-        else if (!m_coverTiff.isEmpty())
-            userInfo.insert(QStringLiteral("cover"), m_coverTiff);
-    }
-    m_context.distributedCenter.post(QStringLiteral("CoverlumeAlbumCoverChanged"), userInfo);
+    m_coverNotifier->request(picture, picture.cacheKey(), 1024);
 }
 
 void RenderStage::reZonkCoverView()

@@ -18,6 +18,7 @@
 #include <vector>
 
 class ClockField;
+class CoverNotifier;
 class IdleCard;
 class CLProgressIndicator;
 class CompositeLyricView;
@@ -77,6 +78,10 @@ public:
     // Redraws only what changed since the last presented picture: nothing on
     // a hold frame, alpha blits of cached projections on a fade frame.
     QRegion renderDamage(QImage &frame, bool whole) override;
+    // The window without a picture of its own: what changed since it last
+    // drew (all of it after a drawing for someone else), and its drawing.
+    QRegion damage(const QSizeF &viewSize) const override;
+    void paintWindow(QPainter &painter, const QSizeF &viewSize) override;
     std::optional<int> lyricsReadingPosition() const override { return m_lyricsReading; }
     void describe(QJsonObject &state) const override;
 
@@ -127,11 +132,14 @@ public:
     const QImage &prepareArtwork(const QImage &artwork);
     // Its reflection, made on first use after the artwork was prepared.
     const QImage &reflectionImage();
-    // Stage I: the displayed S × S picture to other applications.
+    // Stage I: the displayed S × S picture to other applications. The
+    // notification goes out once per call, from the event loop, when the
+    // picture is encoded (see CoverNotifier).
     void postCoverNotification();
     // The same for a theme whose cover is not the S × S picture: `picture`
-    // scaled to at most 1,024 pixels a side (null: sent without a picture).
+    // scaled to at most 1,024 pixels a side (null: nothing is sent).
     void postCoverPicture(const QImage &picture);
+    CoverNotifier &coverNotifier() const { return *m_coverNotifier; }
 
 private:
     void makeViews(bool appleTVBar);
@@ -145,7 +153,6 @@ private:
     // The cover and its reflection as turned, the label and the bar, where
     // they are attached.
     QList<QRectF> clockObstacles() const;
-    void postCover(const QImage &picture, qint64 key);
 
     StageContext m_context;
     std::unique_ptr<LayerTree> m_tree;
@@ -185,7 +192,7 @@ private:
     float m_artworkSide = 0;
     QImage m_sizedArtwork;
     QImage m_reflectionImage;
-    QByteArray m_coverTiff; // empty until first posted
-    qint64 m_coverTiffKey = 0; // the picture it was made from
     BlurBackground::Memo m_blurMemo;
+    // Last: a cover being encoded is waited for before the rest goes.
+    std::unique_ptr<CoverNotifier> m_coverNotifier;
 };

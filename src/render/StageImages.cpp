@@ -6,6 +6,7 @@
 
 #include <QBuffer>
 #include <QImageWriter>
+#include <QPainter>
 #include <cmath>
 
 namespace {
@@ -56,26 +57,59 @@ QImage StageImages::reflection(const QImage &sizedArtwork, const QImage &mask, d
     return image;
 }
 
-QImage StageImages::label(const AttributedString &text, const QSizeF &size, bool leftAligned, float fontSize,
-                          const Thumb &thumb)
+StageImages::LabelPicture StageImages::label(const AttributedString &text, const QSizeF &size, bool leftAligned,
+                                              float fontSize, const Thumb &thumb, LabelExtent extent)
 {
-    QImage image = clearImage(size);
+    LabelPicture picture{clearImage(QSizeF(1, 1)), QRectF(0, 0, 1, 1)};
     if (!sizeIsBiggerThanZero(size))
-        return image;
-    YUpCanvas canvas(image, size);
-    if (!text.isEmpty())
-        canvas.drawText(text, QRectF(QPointF(0, 0), size), YUpCanvas::TextFit::Fitted);
+        return picture;
+
+    // What is drawn, in y-down points of the rectangle.
+    QRectF drawn;
+    double textHeight = 0.0;
+    if (!text.isEmpty()) {
+        const AttributedTextLayout layout(text);
+        drawn = layout.fittedLineBounds(size);
+        if (!thumb.image.isNull())
+            textHeight = layout.heightForWidth(size.width());
+    }
+    QRectF thumbRect;
     if (!thumb.image.isNull()) {
-        const double h = text.isEmpty() ? 0.0 : AttributedTextLayout(text).heightForWidth(size.width());
         const double tw = thumb.sizePoints.width();
         const double th = thumb.sizePoints.height();
-        const double x = leftAligned ? 0.0 : size.width() - tw;
         // Placed by the shared size, drawn at its own: the narrower up thumb
         // is not stretched to the width of the neither picture.
-        const QSizeF drawn = thumb.drawnPoints.isEmpty() ? thumb.sizePoints : thumb.drawnPoints;
-        canvas.drawImage(QRectF(QPointF(x, (size.height() - h) - fontSize - th), drawn), thumb.image);
+        const QSizeF shown = thumb.drawnPoints.isEmpty() ? thumb.sizePoints : thumb.drawnPoints;
+        const double x = leftAligned ? 0.0 : size.width() - tw;
+        thumbRect = QRectF(QPointF(x, textHeight + fontSize + th - shown.height()), shown);
+        drawn |= thumbRect;
     }
-    return image;
+
+    const QRect whole(0, 0, pixels(size.width()), pixels(size.height()));
+    QRect cut = whole;
+    if (extent == LabelExtent::Drawn) {
+        // Glyphs reach past their advance (italics, accents, swashes).
+        const double room = std::ceil(0.25 * std::max<double>(fontSize, 0.0)) + 2.0;
+        cut = drawn.isNull() ? QRect() : drawn.adjusted(-room, -room, room, room).toAlignedRect() & whole;
+        if (cut.isEmpty())
+            return picture;
+    }
+    picture.image = QImage(cut.size(), QImage::Format_ARGB32_Premultiplied);
+    if (picture.image.isNull()) {
+        qCWarning(lcRender, "the label: cannot make a %dx%d picture", cut.width(), cut.height());
+        picture.image = clearImage(QSizeF(1, 1));
+        return picture;
+    }
+    picture.image.fill(Qt::transparent);
+    picture.rect = QRectF(cut);
+    QPainter painter(&picture.image);
+    painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform | QPainter::TextAntialiasing);
+    painter.translate(-cut.x(), -cut.y());
+    if (!text.isEmpty())
+        AttributedTextLayout(text).drawFitted(&painter, QRectF(QPointF(0, 0), size));
+    if (!thumb.image.isNull())
+        painter.drawImage(thumbRect, thumb.image);
+    return picture;
 }
 
 QByteArray StageImages::tiffData(const QImage &image)
@@ -94,4 +128,29 @@ QByteArray StageImages::tiffData(const QImage &image)
         return {};
     }
     return data;
+}
+
+QByteArray StageImages::cappedTiffData(const QImage &image, qsizetype maxBytes)
+{
+    QImage picture = image;
+    for (int attempt = 0; attempt < 16 && !picture.isNull(); ++attempt) {
+        // An uncompressed TIFF is its pixels and a small header: start from
+        // a size whose pixels fit, then shrink while the encoding does not.
+        const double over = double(picture.sizeInBytes() + 64 * 1024) / double(std::max<qsizetype>(maxBytes, 1));
+        if (over > 1.0) {
+            const double factor = 1.0 / std::sqrt(over);
+            const QSize smaller(std::max(1, int(picture.width() * factor)), std::max(1, int(picture.height() * factor)));
+            picture = image.scaled(smaller, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            continue;
+        }
+        QByteArray data = tiffData(picture);
+        if (data.isEmpty() || data.size() <= maxBytes)
+            return data;
+        const QSize smaller(std::max(1, int(picture.width() * 0.9)), std::max(1, int(picture.height() * 0.9)));
+        if (smaller == picture.size())
+            break;
+        picture = image.scaled(smaller, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    }
+    qCWarning(lcRender, "the cover could not be brought within %lld bytes", static_cast<long long>(maxBytes));
+    return {};
 }

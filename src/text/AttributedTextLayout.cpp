@@ -511,6 +511,23 @@ QStringList AttributedTextLayout::fittedLines(const QSizeF &size) const
     return shown;
 }
 
+QRectF AttributedTextLayout::fittedLineBounds(const QSizeF &size) const
+{
+    QRectF bounds;
+    if (!size.isValid() || !std::isfinite(size.width()) || !std::isfinite(size.height()))
+        return bounds;
+    d->fitTo(size);
+    for (size_t i = 0; i < d->lines.size(); ++i) {
+        const LineBox &box = d->lines[i];
+        if (i > 0 && box.top + box.height > size.height() + kFitTolerance)
+            break;
+        const QTextLine line = d->paragraphs[box.paragraph].layout->lineAt(box.line);
+        const QRectF advance = line.naturalTextRect();
+        bounds |= QRectF(advance.x(), box.top, advance.width(), box.height);
+    }
+    return bounds;
+}
+
 void AttributedTextLayout::Private::drawLines(QPainter *painter, const QRectF &rect) const
 {
     const auto *d = this;

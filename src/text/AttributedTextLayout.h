@@ -58,6 +58,10 @@ public:
     void drawFitted(QPainter *painter, const QRectF &rect) const;
     // The text as drawFitted() shows it in rect: one entry per line drawn.
     QStringList fittedLines(const QSizeF &size) const;
+    // Where the lines drawFitted() shows in a rect of `size` lie, relative to
+    // its top left: their advance boxes, without overhangs or shadows (null
+    // when nothing is drawn).
+    QRectF fittedLineBounds(const QSizeF &size) const;
 
 private:
     struct Private;

@@ -14,6 +14,7 @@
 #include <QComboBox>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -136,6 +137,41 @@ private Q_SLOTS:
     // The display holds still while the sheet is open; closing it (here
     // with Escape) stores the settings and shows a new view with the old
     // one's artwork and the keys' focus.
+    // The window keeps no picture of its own: what it shows after frames
+    // that repainted only their damage is what a fresh drawing shows.
+    void windowShowsWhatTheViewShows_data()
+    {
+        QTest::addColumn<int>("theme");
+        QTest::addColumn<int>("frames");
+        QTest::newRow("Classic, fading in") << 0 << 8;
+        QTest::newRow("Apple TV, in the hold") << 5 << 40;
+    }
+    void windowShowsWhatTheViewShows()
+    {
+        QFETCH(int, theme);
+        QFETCH(int, frames);
+        AppDelegate &app = launch({{"theme", theme}});
+        QVERIFY(QTest::qWaitFor([&app, frames] { return app.pump()->framesRun() >= frames; }, 20000));
+        app.pump()->stop();
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents(); // the last frame's repaint
+        DisplayWidget &display = *app.window()->display();
+        CoverlumeView &view = *app.session()->view();
+        QCOMPARE(view.frameSize(), QSizeF(display.size()));
+        const QPoint at = display.mapTo(app.window(), QPoint(0, 0));
+        const QImage shown = display.screen()->grabWindow(app.window()->winId()).toImage()
+                                 .copy(QRect(at, display.size())).convertToFormat(QImage::Format_RGB32);
+        const QImage fresh = view.snapshot(display.size()).convertToFormat(QImage::Format_RGB32);
+        int worst = 0;
+        for (int y = 0; y < fresh.height(); ++y)
+            for (int x = 0; x < fresh.width(); ++x) {
+                const QRgb p = shown.pixel(x, y), q = fresh.pixel(x, y);
+                worst = std::max({worst, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
+                                  std::abs(qBlue(p) - qBlue(q))});
+            }
+        QVERIFY2(worst <= 2, qPrintable(QString::number(worst)));
+    }
+
     void preferencesRecreateTheView()
     {
         AppDelegate &app = launch({{"theme", 5}});

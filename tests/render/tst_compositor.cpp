@@ -34,6 +34,26 @@ QImage twoTone(QSize size = QSize(8, 8))
     return image;
 }
 
+// A gentle diagonal ramp, opaque: a half-pixel shift changes it by under a level.
+QImage ramp(QSize size)
+{
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < size.height(); ++y)
+        for (int x = 0; x < size.width(); ++x)
+            image.setPixel(x, y, qRgb(40 + x * 150 / size.width(), 60 + y * 150 / size.height(), 120));
+    return image;
+}
+
+// Black and white pixels in turn: any resampling greys it.
+QImage checkerboard(QSize size)
+{
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < size.height(); ++y)
+        for (int x = 0; x < size.width(); ++x)
+            image.setPixel(x, y, (x + y) % 2 ? qRgb(255, 255, 255) : qRgb(0, 0, 0));
+    return image;
+}
+
 const auto turn = LayerScene::turn;
 
 } // namespace
@@ -201,6 +221,53 @@ private Q_SLOTS:
             QCOMPARE(bar.paintings - before, paints);
             QCOMPARE(maxDifference(s.frame, Compositor(s.tree).renderImage(QSize(120, 90))), 0);
         }
+    }
+
+    // Pictures made in whole pixels for a fractional frame (a cover of
+    // 200.4 points is 201 pixels) are drawn 1:1 at the nearest pixel.
+    void flatContentsAreDrawnOneToOneAtAWholePixel_data()
+    {
+        QTest::addColumn<QRectF>("frame"); // y up, in a 400 × 300 view
+        QTest::addColumn<bool>("checker");
+        QTest::newRow("whole pixels") << QRectF(20, 30, 200, 150) << true;
+        QTest::newRow("fractional place") << QRectF(20.3, 30.7, 200, 150) << true;
+        QTest::newRow("half a pixel") << QRectF(20.5, 30.5, 200, 150) << true;
+        QTest::newRow("rounded-up size") << QRectF(20.29, 30.62, 200.4, 149.3) << false;
+        QTest::newRow("scale 0.9995") << QRectF(0.4, 12.2, 398.8, 150) << false;
+    }
+    void flatContentsAreDrawnOneToOneAtAWholePixel()
+    {
+        QFETCH(QRectF, frame);
+        QFETCH(bool, checker);
+        const double H = 300;
+        const QSize pixels(int(std::ceil(frame.width() - 1e-9)), int(std::ceil(frame.height() - 1e-9)));
+        const QImage contents = checker ? checkerboard(pixels) : ramp(pixels);
+        LayerScene scene(QSizeF(400, H));
+        scene.add(frame, contents);
+        const QImage drawn = scene.render();
+        QCOMPARE(scene.compositor.lastStatistics().directBlits, 1);
+        QCOMPARE(scene.compositor.lastStatistics().cacheBuilds, 0);
+
+        // Moved at most half a pixel from where the frame puts it.
+        const QRectF exact(frame.x(), H - frame.bottom(), frame.width(), frame.height());
+        const QRect at = opaqueBounds(drawn);
+        QVERIFY2(std::abs(at.x() - exact.x()) <= 0.5 && std::abs(at.y() - exact.y()) <= 0.5,
+                 qPrintable(QStringLiteral("at %1,%2").arg(at.x()).arg(at.y())));
+        QCOMPARE(at.size(), pixels);
+        if (checker) {
+            QCOMPARE(drawn.copy(at), contents); // not a level off
+            return;
+        }
+        // As the projection draws it, off its edge.
+        QImage projected(drawn.size(), QImage::Format_ARGB32_Premultiplied);
+        projected.fill(Qt::transparent);
+        {
+            QPainter painter(&projected);
+            painter.setRenderHint(QPainter::SmoothPixmapTransform);
+            painter.drawImage(exact, contents);
+        }
+        const QRect inside = exact.toRect().adjusted(2, 2, -2, -2);
+        QVERIFY(maxDifference(drawn.copy(inside), projected.copy(inside)) <= 2);
     }
 
     void layerLifetimes()

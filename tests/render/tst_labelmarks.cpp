@@ -4,9 +4,11 @@
 #include "render/LabelStyling.h"
 #include "render/LayerTree.h"
 #include "render/RenderStage.h"
+#include "render/StageImages.h"
 #include "support/EngineHarness.h"
 #include "support/Pixels.h"
 
+#include <QPainter>
 #include <QTest>
 #include <cmath>
 
@@ -92,6 +94,45 @@ class TestLabelMarks : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // The label made only as large as its text and thumb looks as the
+    // picture of its whole rectangle does.
+    void labelCutToItsTextLooksAsTheWholeRectangle_data()
+    {
+        QTest::addColumn<bool>("left");
+        QTest::addColumn<bool>("thumb");
+        QTest::newRow("left, Hermes thumb") << true << true;
+        QTest::newRow("right, Hermes thumb") << false << true;
+        QTest::newRow("right, text alone") << false << false;
+    }
+    void labelCutToItsTextLooksAsTheWholeRectangle()
+    {
+        QFETCH(bool, left);
+        QFETCH(bool, thumb);
+        const double F = 31.7;
+        AttributedStyle style;
+        style.withFont(AttributedFont::system(F)).withForeground(Qt::white)
+            .withAlignment(left ? AttributedStyle::Alignment::Left : AttributedStyle::Alignment::Right);
+        AttributedString text(QStringLiteral("Lantern Row\nThe Harbour Lights\nHarbour Lights"), style);
+        StageImages::Thumb hermes;
+        if (thumb) {
+            hermes.image = solid(QColor(250, 200, 40), QSize(60, 32));
+            hermes.sizePoints = QSizeF(1.875 * F, F);
+            hermes.drawnPoints = QSizeF(1.5 * F, F);
+        }
+        const QSizeF size(903.6, 611.3);
+        const auto whole = StageImages::label(text, size, left, float(F), hermes,
+                                              StageImages::LabelExtent::WholeRectangle);
+        const auto cut = StageImages::label(text, size, left, float(F), hermes);
+        QCOMPARE(whole.rect, QRectF(0, 0, 904, 612));
+        QVERIFY(cut.rect.width() * cut.rect.height() < 0.5 * whole.rect.width() * whole.rect.height());
+        QCOMPARE(cut.image.size(), cut.rect.size().toSize());
+        QImage placed(whole.image.size(), QImage::Format_ARGB32_Premultiplied);
+        placed.fill(Qt::transparent);
+        QPainter(&placed).drawImage(cut.rect.topLeft(), cut.image);
+        QVERIFY(opaqueBounds(whole.image).isValid());
+        QVERIFY(maxDifference(placed, whole.image) <= 2);
+    }
+
     void initTestCase() { Q_INIT_RESOURCE(resources); }
 
     void starsAndPipesLitByRating()

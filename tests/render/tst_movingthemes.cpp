@@ -201,6 +201,7 @@ private Q_SLOTS:
         // (posted at most 1,024 pixels wide).
         const QSize contents = s.stage->coverView()->contents().size();
         QCOMPARE(contents, theme == 3 ? QSize(300, 300) : size.toSize());
+        QVERIFY(s.coverPosted());
         QVERIFY(!posted.isEmpty());
         const QImage sent = QImage::fromData(posted.last().value(QStringLiteral("cover")).toByteArray(), "TIFF");
         QCOMPARE(sent.size(), theme == 3 ? QSize(300, 300) : QSize(1024, 640));

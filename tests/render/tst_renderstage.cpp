@@ -158,6 +158,8 @@ private Q_SLOTS:
         for (const QColor &colour : {kArtwork, kArtwork, green}) {
             const qsizetype before = posted.size();
             s.layOut(ThemeId::Classic, artwork(colour, 1500));
+            QCOMPARE(posted.size(), before); // not from the layout frame
+            QVERIFY(s.coverPosted());
             QCOMPARE(posted.size(), before + 1);
             const QImage cover = QImage::fromData(posted.last().value(QStringLiteral("cover")).toByteArray(), "TIFF");
             QCOMPARE(cover.size(), QSize(S, S));
@@ -165,8 +167,33 @@ private Q_SLOTS:
         }
         QVERIFY(near(s.snapshot().pixel(s.inPicture(s.stage->geometry().coverViewRect).center()), green, 24));
         s.layOut(ThemeId::Classic, QImage()); // no artwork: nothing posted
+        QVERIFY(s.coverPosted());
         QCOMPARE(posted.size(), 3);
         s.h.distributed.removeObserver(this);
+    }
+
+    // The cover's data stays within 4 MiB: a larger picture goes scaled down,
+    // its shape and colours kept.
+    void coverDataIsCappedAtFourMebibytes_data()
+    {
+        QTest::addColumn<QSize>("picture");
+        QTest::addColumn<QSize>("sent");
+        QTest::newRow("fits") << QSize(700, 500) << QSize(700, 500);
+        QTest::newRow("9 MB, scaled down") << QSize(2400, 1000) << QSize(0, 0);
+    }
+    void coverDataIsCappedAtFourMebibytes()
+    {
+        QFETCH(QSize, picture);
+        QFETCH(QSize, sent);
+        const QByteArray data = StageImages::cappedTiffData(solid(QColor(200, 90, 30), picture));
+        QVERIFY(!data.isEmpty() && data.size() <= 4 * 1024 * 1024);
+        const QImage decoded = QImage::fromData(data, "TIFF");
+        if (!sent.isEmpty())
+            QCOMPARE(decoded.size(), sent);
+        else
+            QVERIFY(decoded.width() < picture.width() && decoded.sizeInBytes() > 3 * 1024 * 1024 // not shrunk for nothing
+                    && std::abs(decoded.width() / double(decoded.height()) - 2.4) < 0.01);
+        QVERIFY(near(decoded.pixel(decoded.width() / 2, decoded.height() / 2), QColor(200, 90, 30), 2));
     }
 
     void turnFactorIsClampedAndPlacementStaysInTheView()

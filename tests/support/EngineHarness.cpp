@@ -1,8 +1,11 @@
 #include "support/EngineHarness.h"
 
 #include "core/RegisteredDefaults.h"
+#include "render/CoverNotifier.h"
 #include "render/RenderStage.h"
 #include "support/Pixels.h"
+
+#include <QTest>
 
 EngineHarness::EngineHarness(const QByteArray &scenario, const QVariantMap &settings)
     : defaults(std::make_unique<DefaultsStore>(dir.path()))
@@ -159,4 +162,9 @@ QString ScriptText::status(const QString &player)
     if (player == QLatin1String("Audirvana"))
         return QStringLiteral("tell application \"Audirvana\"\rplayer state\r end tell");
     return QStringLiteral("tell app \"%1\"\rplayer state \r end tell").arg(player);
+}
+
+bool RenderedView::coverPosted()
+{
+    return QTest::qWaitFor([this]() { return stage->coverNotifier().isIdle(); });
 }

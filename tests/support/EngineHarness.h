@@ -105,6 +105,9 @@ struct RenderedView
     int framesCount() const;
     // A rectangle of the view (y up) in the pictures' rows.
     QRect inPicture(const QRectF &rect) const;
+    // Runs the event loop until every cover notification asked for is
+    // posted (they go out when encoded); false if they never are.
+    bool coverPosted();
 };
 
 // A track on iTunes, playing: "Alpha" by "Band A" on "Album A".
