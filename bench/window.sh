@@ -67,7 +67,7 @@ echo "first picture ms: ${firsts[*]:-n/a}"
 
 t0=$(now_ns); run 1 '{}' >/dev/null; t1=$(now_ns)
 log=$(run 601 '{}'); t2=$(now_ns)
-echo "pacing: $(echo "$log" | grep -o 'frame pump: .* skipped' || echo 'no pump line')"
+echo "pacing: $(echo "$log" | grep -o 'frame pump: [0-9]* frames in .*skipped' || echo 'no pump line')"
 awk -v one=$((t1 - t0)) -v all=$((t2 - t1)) \
   'BEGIN { printf "pacing: 601 frames %.2f s (wall %.2f s, less one frame'"'"'s run %.2f s)\n", (all - one) / 1e9, all / 1e9, one / 1e9 }'
 echo "$log" | grep 'skipped after' | head -5 || true
