@@ -5,8 +5,10 @@
 #include "app/MainWindow.h"
 #include "app/PreferencesDialog.h"
 #include "app/StatusItem.h"
+#include "core/CoverlumeView.h"
 #include "platform/DefaultsStore.h"
 #include "platform/Log.h"
+#include "platform/ProcessStart.h"
 #include "platform/ScreenSleepWatcher.h"
 #include "platform/SessionBus.h"
 #include "session/DisplaySession.h"
@@ -16,10 +18,14 @@
 #include "session/RunOutputs.h"
 #include "session/WindowGeometry.h"
 
+#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QDBusConnection>
+#include <QFontDatabase>
+#include <QPainter>
 #include <QScreen>
 #include <QSystemTrayIcon>
+#include <algorithm>
 #include <cmath>
 #include <optional>
 #include <cstdio>
@@ -35,6 +41,26 @@ bool underWayland()
     return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
 }
 
+// Loads what the label's fonts need (the font configuration, the font
+// database, the faces) while the main thread builds the window, so that the
+// first layout finds them ready. Text drawn into an image is fine off the
+// main thread; the caches it fills are shared, the glyphs are not.
+void warmLabelFonts()
+{
+    QImage scratch(64, 64, QImage::Format_ARGB32_Premultiplied);
+    scratch.fill(Qt::transparent);
+    QPainter painter(&scratch);
+    const QString sample = QStringLiteral("Ag09 \u2605\u2665\u2661\u0338 ||| \u2026");
+    QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    for (const bool bold : {false, true}) {
+        font.setBold(bold);
+        painter.setFont(font);
+        painter.drawText(QPointF(0, 32), sample);
+    }
+    painter.setFont(QFont(QStringLiteral("Arial")));
+    painter.drawText(QPointF(0, 32), sample);
+}
+
 } // namespace
 
 AppDelegate::AppDelegate(const CommandLine &commandLine, QObject *parent)
@@ -48,6 +74,8 @@ AppDelegate::AppDelegate(const CommandLine &commandLine, QObject *parent)
 
 AppDelegate::~AppDelegate()
 {
+    if (m_fontWarmer.joinable())
+        m_fontWarmer.join();
     m_capture.stop();
     // Windows paint the session's view, so they go before it.
     delete m_prefsDialog.data();
@@ -78,6 +106,8 @@ int AppDelegate::launch()
         return 1;
     }
 
+    // Beside the rest of the start-up, which needs no fonts until the window shows.
+    m_fontWarmer = std::thread(warmLabelFonts);
     QString error;
     m_session = DisplaySession::create(SessionOptions::fromCommandLine(m_commandLine), &error);
     if (!m_session) {
@@ -86,6 +116,8 @@ int AppDelegate::launch()
     }
     // Quitting is ours: the window's close button goes through terminate().
     QApplication::setQuitOnLastWindowClosed(false);
+    if (QAbstractEventDispatcher *loop = QAbstractEventDispatcher::instance())
+        connect(loop, &QAbstractEventDispatcher::awake, this, [this] { ++m_wakeUps; });
     // The rest of the start-up runs inside the event loop, like every later
     // event, so that a run of --frames 0 can already quit from there.
     QTimer::singleShot(0, this, &AppDelegate::applicationDidFinishLaunching);
@@ -142,9 +174,8 @@ void AppDelegate::applicationDidFinishLaunching()
     setWindowVisibility();
     addNewCoverlumeView();
     setWindowLevel();
-    m_pump = new FramePump([this] { m_session->runFrame(); },
-                           // Only what the frame changed reaches the window.
-                           [window] { window->display()->presentFrame(); }, this);
+    window->display()->installEventFilter(this);
+    m_pump = new FramePump([this] { runFrame(); }, [this] { presentFrame(); }, this);
     if (m_commandLine.frames) {
         m_pump->setFrameLimit(*m_commandLine.frames);
         connect(m_pump, &FramePump::finished, this, &AppDelegate::terminate);
@@ -200,13 +231,55 @@ void AppDelegate::addNewCoverlumeView()
     }
 }
 
+void AppDelegate::runFrame()
+{
+    m_session->runFrame();
+    const CoverlumeView *view = m_session->view();
+    // The first tick of a view only ends its empty cycle; its layout need
+    // not wait a whole interval for the next.
+    if (view && view->frameStep().layoutsRun() == 0 && m_atOnceAskedFor != view) {
+        m_atOnceAskedFor = view;
+        m_pump->runNextAtOnce();
+    }
+}
+
+void AppDelegate::presentFrame()
+{
+    const CoverlumeView *view = m_session->view();
+    // Before the first layout there is nothing to show but black.
+    if (!view || view->frameStep().layoutsRun() == 0)
+        return;
+    // Only what the frame changed reaches the window.
+    m_window->display()->presentFrame();
+}
+
+bool AppDelegate::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::Paint && !m_firstPictureTold && m_window
+        && watched == m_window->display()) {
+        const CoverlumeView *view = m_session->view();
+        if (view && view->frameStep().layoutsRun() > 0) {
+            m_firstPictureTold = true;
+            if (const std::optional<double> ms = msSinceProcessStart())
+                qCInfo(lcApp, "window: first picture %.0f ms after start", *ms);
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
 void AppDelegate::startConsoleCapture()
 {
-    m_console = std::make_unique<ConsoleWindow>();
+    // The console window is made when first shown; until then its lines wait here.
     connect(&m_capture, &ConsoleCapture::bytesRead, this, [this](const QByteArray &chunk) {
         const QStringList lines = m_consoleLines.feed(chunk);
-        if (m_console)
+        if (m_console) {
             m_console->appendLines(lines);
+            return;
+        }
+        m_consoleBacklog += lines;
+        // Trimmed in batches, so that each line costs the same however many come.
+        if (m_consoleBacklog.size() >= 2 * ConsoleWindow::maxLines)
+            m_consoleBacklog.remove(0, m_consoleBacklog.size() - ConsoleWindow::maxLines);
     });
     QString error;
     if (!m_capture.start(2, &error))
@@ -215,8 +288,13 @@ void AppDelegate::startConsoleCapture()
 
 void AppDelegate::showConsole()
 {
-    if (m_console)
-        m_console->showAndRaise();
+    if (!m_console) {
+        m_console = std::make_unique<ConsoleWindow>();
+        const qsizetype keep = std::min<qsizetype>(m_consoleBacklog.size(), ConsoleWindow::maxLines);
+        m_console->appendLines(m_consoleBacklog.mid(m_consoleBacklog.size() - keep));
+        m_consoleBacklog.clear();
+    }
+    m_console->showAndRaise();
 }
 
 void AppDelegate::toggleWindowShown()
@@ -409,8 +487,11 @@ void AppDelegate::terminate()
 
 int AppDelegate::applicationWillTerminate()
 {
-    if (m_pump)
+    if (m_pump) {
         m_pump->stop();
+        qCInfo(lcApp, "%s; %lld wake-ups of the event loop", qUtf8Printable(m_pump->summary()),
+               static_cast<long long>(m_wakeUps));
+    }
     // The normal geometry is remembered, but not that of a size asked for
     // on the command line or of a scripted run.
     if (m_window && !m_commandLine.size && !m_commandLine.frames)

@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <functional>
 #include <memory>
+#include <thread>
 
 class ConsoleWindow;
 class DisplaySession;
@@ -48,6 +49,10 @@ public:
     FramePump *pump() const { return m_pump; }
     StatusItem *statusItem() const { return m_statusItem.get(); }
     PreferencesDialog *preferencesDialog() const { return m_prefsDialog; }
+    // Null until the console is first shown; the lines logged before then
+    // wait in consoleBacklog() (the last ConsoleWindow::maxLines of them).
+    ConsoleWindow *console() const { return m_console.get(); }
+    const QStringList &consoleBacklog() const { return m_consoleBacklog; }
 
     // Whether the desktop shows tray icons; tests set their own answer.
     void setTrayAvailability(std::function<bool()> available) { m_trayAvailable = std::move(available); }
@@ -89,6 +94,11 @@ private:
     // The one place that changes the window's flags: the window is mapped
     // again as it was.
     void setWindowFlagInPlace(Qt::WindowType flag, bool on);
+    // The pump's two steps. Until the current view has laid itself out
+    // nothing is painted, and its second tick (the layout) runs at once.
+    void runFrame();
+    void presentFrame();
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
     CommandLine m_commandLine;
     std::unique_ptr<DisplaySession> m_session;
@@ -100,6 +110,11 @@ private:
     QuitOnSignal *m_quitOnSignal = nullptr;
     ConsoleCapture m_capture;
     ConsoleLineBuffer m_consoleLines;
+    QStringList m_consoleBacklog;
+    const void *m_atOnceAskedFor = nullptr; // the view whose layout was asked to run at once
+    bool m_firstPictureTold = false;
+    qint64 m_wakeUps = 0;
+    std::thread m_fontWarmer;
     QTimer m_dockIconTimer;
     bool m_trayMissingTold = false;
     bool m_keptShownTold = false;

@@ -41,6 +41,16 @@ QImage scaledTo(const QImage &image, const QSizeF &size)
                         Qt::SmoothTransformation);
 }
 
+// The default artwork, kept at its own (large) size: the stage sizes it once,
+// as any artwork. At 2,048 pixels a side it takes a while to decode and is
+// only shown when a track has none, so it is decoded when first asked for,
+// once for all the views of the process.
+QImage defaultArtwork()
+{
+    static const QImage image = loadResourceImage(QStringLiteral("album"));
+    return image;
+}
+
 } // namespace
 
 std::unique_ptr<NowPlaying> CoverlumeView::makeEngine(const ViewServices &services)
@@ -52,7 +62,11 @@ std::unique_ptr<NowPlaying> CoverlumeView::makeEngine(const ViewServices &servic
         m_allRunningProcessesScript, m_artworkImage,
         // The stage and the marks are built after the engine: read at call time.
         [this] { return m_stage ? m_stage->imageSizePoints() : 0.f; },
-        [this] { return m_marks.defaultArtworkImage; },
+        [this] {
+            if (m_marks.defaultArtworkImage.isNull())
+                m_marks.defaultArtworkImage = defaultArtwork();
+            return m_marks.defaultArtworkImage;
+        },
         // A player's own notification only ends the cycle early; the next
         // layout reads the new data.
         [this] { m_cycle.triggerCycle = true; }});
@@ -175,8 +189,6 @@ void CoverlumeView::buildMarks()
         m_marks.thumbsNeitherUpNorDownImage = scaledTo(m_marks.thumbsNeitherUpNorDownImage,
                                                        m_marks.thumbsNeitherUpNorDownSize);
 
-    // Kept at its own (large) size: the stage sizes it once, as any artwork.
-    m_marks.defaultArtworkImage = loadResourceImage(QStringLiteral("album"));
     m_marks.transparentMaskImage = scaledTo(loadResourceImage(QStringLiteral("transparent-mask")),
                                             QSizeF(image, image));
 }

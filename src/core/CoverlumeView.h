@@ -72,6 +72,8 @@ public:
     // One frame: the current theme's frame step, or nothing when the theme
     // selects none.
     void animateOneFrame();
+    // The frame step, for what it counts (layouts run, settings reads).
+    const FrameStep &frameStep() const { return m_frameStep; }
 
     QImage getArtworkImage() const { return m_artworkImage; }
     // Stores the artwork and ends the current cycle on the next frame.

@@ -10,6 +10,28 @@
 #include "platform/DefaultsStore.h"
 #include "platform/FrameClock.h"
 
+FrameStep::FrameStep(Parts parts) : m(parts)
+{
+    m_listener = m.defaults.addChangeListener([this] { m_settingsCurrent = false; });
+}
+
+FrameStep::~FrameStep()
+{
+    m.defaults.removeChangeListener(m_listener);
+}
+
+const FrameStep::Settings &FrameStep::settings()
+{
+    if (!m_settingsCurrent) {
+        m_settings.checkPeriod = FrameCycle::sourceCheckPeriod(
+            m.defaults.integerValue(QStringLiteral("responsivenessWhenInIdleMode")));
+        m_settings.keepStatic = m.themes.getStaticForCurrentTheme();
+        m_settingsCurrent = true;
+        ++m_settingsReads;
+    }
+    return m_settings;
+}
+
 void FrameStep::run(const ThemeEntry &theme, const QSizeF &bounds)
 {
     FrameCycle &c = m.cycle;
@@ -25,8 +47,7 @@ void FrameStep::run(const ThemeEntry &theme, const QSizeF &bounds)
     }
 
     // 2. The player check, on the counter as it stands before this frame.
-    const int period = FrameCycle::sourceCheckPeriod(
-        m.defaults.integerValue(QStringLiteral("responsivenessWhenInIdleMode")));
+    const int period = settings().checkPeriod;
     bool sourceChanged = false;
     if (c.framesCount % period == 0)
         sourceChanged = m.nowPlaying.playerHasChanged(m.nowPlaying.currentPlayer());
@@ -35,6 +56,7 @@ void FrameStep::run(const ThemeEntry &theme, const QSizeF &bounds)
     const int before = c.framesCount;
     ++c.framesCount;
     if (before == 0) {
+        ++m_layouts;
         // Every layout reads the source first, then lays itself out.
         const NowShowing showing = m.nowPlaying.refresh(theme.layoutAs);
         // The bar starts with the values of the track the label shows.
@@ -50,7 +72,7 @@ void FrameStep::run(const ThemeEntry &theme, const QSizeF &bounds)
 
     // 5. A static theme loops over its hold instead of fading out.
     bool isStatic = false;
-    if (m.themes.getStaticForCurrentTheme() && c.framesCount == L - FrameCycle::holdStart) {
+    if (settings().keepStatic && c.framesCount == L - FrameCycle::holdStart) {
         c.framesCount = FrameCycle::holdStart;
         isStatic = true;
     }

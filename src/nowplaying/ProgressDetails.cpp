@@ -192,7 +192,7 @@ void ProgressDetails::setUpProStrings()
 
     const std::optional<ScriptSlots::LibraryDetails> library = slots.libraryDetails(s.currentPlayer);
     if (!library) {
-        qCInfo(lcNowPlaying, "nullifying srings");
+        qCInfo(lcNowPlaying, "nullifying strings");
         t.releaseYearString = t.dateAddedString = t.lastPlayedString = t.playCountString = AttributedString();
         return;
     }

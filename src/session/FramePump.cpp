@@ -1,5 +1,7 @@
 #include "session/FramePump.h"
 
+#include "platform/Log.h"
+
 #include <QCoreApplication>
 #include <algorithm>
 #include <chrono>
@@ -25,6 +27,12 @@ qint64 steadyNs()
                std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
+// Whole milliseconds, to the nearest.
+qint64 roundedMs(qint64 ns)
+{
+    return (ns + 500'000) / 1'000'000;
+}
+
 } // namespace
 
 FramePump::FramePump(Step runFrame, Step markNeedsDisplay, QObject *parent)
@@ -43,16 +51,16 @@ void FramePump::setClock(Clock clock)
     m_clock = clock ? std::move(clock) : Clock(steadyNs);
 }
 
-qint64 FramePump::nextDelayNs(qint64 frameTimeNs)
-{
-    return std::max<qint64>(0, intervalNs - frameTimeNs);
-}
-
 void FramePump::start()
 {
     if (m_running)
         return;
     m_running = true;
+    // A new timeline: a pause (the preferences) leaves no debt of frames.
+    m_startNs = m_clock();
+    m_slot = 0;
+    m_lastWasAtOnce = false;
+    m_lastTickStartNs = -1;
     tick();
 }
 
@@ -73,11 +81,44 @@ void FramePump::finish()
     Q_EMIT finished();
 }
 
-void FramePump::arm(qint64 delayNs)
+void FramePump::scheduleAfter(qint64 frameStartNs, qint64 endNs)
 {
+    const qint64 frameSlot = m_slot;
+    qint64 next = frameSlot + 1;
+    qint64 skipped = 0;
+    bool atOnce = false;
+    if (m_nextAtOnce) {
+        atOnce = true;
+    } else if (endNs >= dueNs(next)) {
+        // The frame overran the next slot, and maybe more: the slots that
+        // have begun by now. One tick runs at once on the latest of them,
+        // unless the tick just run was itself the one at once: then all of
+        // them go and the next tick waits for its slot.
+        const qint64 begun = (endNs - m_startNs) / intervalNs; // the latest slot begun
+        if (m_lastWasAtOnce) {
+            next = begun + 1;
+            skipped = begun - frameSlot;
+        } else {
+            next = begun;
+            skipped = begun - frameSlot - 1;
+            atOnce = true;
+        }
+    }
+    m_nextAtOnce = false;
+    m_lastWasAtOnce = atOnce;
+    if (skipped > 0) {
+        m_framesSkipped += skipped;
+        qCInfo(lcSession, "frame pump: %lld %s skipped after a %lld ms frame",
+               static_cast<long long>(skipped), skipped == 1 ? "frame" : "frames",
+               static_cast<long long>(roundedMs(endNs - std::min(frameStartNs, dueNs(frameSlot)))));
+    }
+    m_slot = next;
+
+    const qint64 delayNs = atOnce ? 0 : std::max<qint64>(0, dueNs(next) - endNs);
     m_lastDelayNs = delayNs;
-    // Round to the nearest millisecond, the timer's resolution.
-    m_timer.start(std::chrono::milliseconds((delayNs + 500'000) / 1'000'000));
+    const qint64 delayMs = roundedMs(delayNs);
+    m_armedForNs = endNs + delayMs * 1'000'000;
+    m_timer.start(std::chrono::milliseconds(delayMs));
 }
 
 void FramePump::tick()
@@ -90,17 +131,27 @@ void FramePump::tick()
         finish();
         return;
     }
+    // A tick called by hand takes the place of the one the timer holds.
+    m_timer.stop();
 
-    qint64 frameTimeNs = 0;
+    const bool timed = m_running && !m_backToBack;
+    qint64 startNs = 0;
+    qint64 endNs = 0;
     {
         FlagGuard inTick(m_inTick);
-        const qint64 startNs = m_clock();
+        startNs = m_clock();
+        if (timed) {
+            if (m_lastTickStartNs >= 0)
+                m_pacedNs += startNs - m_lastTickStartNs;
+            m_lastTickStartNs = startNs;
+            ++m_timedFrames;
+        }
         if (m_runFrame)
             m_runFrame();
         if (m_markNeedsDisplay)
             m_markNeedsDisplay();
         ++m_framesRun;
-        frameTimeNs = m_clock() - startNs;
+        endNs = m_clock();
     }
 
     if (m_backToBack)
@@ -110,7 +161,15 @@ void FramePump::tick()
         return;
     }
     if (m_running)
-        arm(nextDelayNs(frameTimeNs));
+        scheduleAfter(startNs, endNs);
+}
+
+QString FramePump::summary() const
+{
+    return QStringLiteral("frame pump: %1 frames in %2 s, %3 skipped")
+        .arg(m_timedFrames)
+        .arg(double(m_pacedNs) / 1e9, 0, 'f', 2)
+        .arg(m_framesSkipped);
 }
 
 void FramePump::runBackToBack(qint64 frames)

@@ -67,6 +67,7 @@ int HeadlessRun::exec(const CommandLine &commandLine)
         pump.start();
         QCoreApplication::exec();
         pump.stop();
+        qCInfo(lcSession, "%s", qUtf8Printable(pump.summary()));
     }
 
     session->leaveDistributedCenter();

@@ -1,4 +1,5 @@
 #include "app/AppDelegate.h"
+#include "app/ConsoleWindow.h"
 #include "app/DisplayWidget.h"
 #include "app/MainWindow.h"
 #include "app/PreferencesDialog.h"
@@ -6,17 +7,21 @@
 #include "platform/DefaultsStore.h"
 #include "session/DisplaySession.h"
 #include "session/FramePump.h"
+#include "support/LogCapture.h"
 #include "support/TestFiles.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QPlainTextEdit>
+#include <QRegularExpression>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cstdio>
 
 using namespace TestFiles;
 
@@ -198,6 +203,31 @@ private Q_SLOTS:
         QVERIFY(app.pump()->isRunning());
         QCOMPARE(settingsFile().value("theme"), QJsonValue(0));
         QVERIFY(settingsFile().contains("classicSettings"));
+    }
+
+    // The window tells when it first shows a laid-out picture, once; the
+    // console window is only made when asked for, with what was logged
+    // before in it.
+    void startUp()
+    {
+        LogCapture log;
+        AppDelegate &app = launch({});
+        const auto told = [] {
+            return LogCapture::lines().filter(QRegularExpression("^window: first picture \\d+ ms after start$")).size();
+        };
+        QTRY_COMPARE(told(), 1);
+        QVERIFY(app.session()->view()->frameStep().layoutsRun() > 0);
+        QVERIFY(!app.console());
+
+        // Straight to the captured descriptor, as a library would write.
+        std::fputs("a line before the console\n", stderr);
+        std::fflush(stderr);
+        QTRY_VERIFY(app.consoleBacklog().contains("a line before the console"));
+        app.window()->consoleRequested();
+        QVERIFY(app.console() && app.console()->isVisible());
+        QVERIFY(app.consoleBacklog().isEmpty());
+        QVERIFY(app.console()->textView()->toPlainText().contains("a line before the console"));
+        QCOMPARE(told(), 1);
     }
 };
 

@@ -145,6 +145,23 @@ private Q_SLOTS:
         }
     }
 
+    // What every frame reads is read once, and again after any change to
+    // the store, which then shows on the next frame.
+    void frameSettingsFollowTheStore()
+    {
+        Cycle h(0);
+        h.toCounter(100);
+        QCOMPARE(h.view->frameStep().settingsReads(), 1);
+        h.defaults->set(QStringLiteral("responsivenessWhenInIdleMode"), 8); // a check every frame
+        h.nowPlaying->calls.clear();
+        h.frames(16);
+        QCOMPARE(h.nowPlaying->count("playerHasChanged(0)"), 16);
+        h.defaults->set(QStringLiteral("keepStatic"), true);
+        h.frames(574 - h.cycle().framesCount); // would reach 574
+        QCOMPARE(h.cycle().framesCount, 26);  // the hold loops
+        QCOMPARE(h.view->frameStep().settingsReads(), 3);
+    }
+
     void staticThemeLoopsOverItsHold()
     {
         Cycle h(0, {{QStringLiteral("keepStatic"), true}});
