@@ -69,6 +69,7 @@ MprisBridge::MprisBridge(DefaultsStore &defaults, NotificationCenter *center,
     : QObject(parent), m_defaults(defaults), m_center(center), m_connection(connection),
       m_network(std::make_unique<QNetworkAccessManager>())
 {
+    m_volume.setMaxThreadCount(1);
     m_poll.setInterval(positionPollMs);
     connect(&m_poll, &QTimer::timeout, this, [this] {
         for (MprisPlayer *player : std::as_const(m_players)) {
@@ -481,10 +482,15 @@ ScriptResult MprisBridge::execute(const QString &source, QString *error)
         return ScriptResult::list(names);
     }
     case Op::VolumeUp:
-    case Op::VolumeDown:
-        if (!SystemVolume::step(entry->operation == Op::VolumeUp))
+    case Op::VolumeDown: {
+        if (!SystemVolume::hasTool())
             return miss(error, QStringLiteral("the output volume cannot be changed here"));
+        // The sound server's tool may take its time: it runs on the
+        // bridge's own thread, one step after the other.
+        const bool up = entry->operation == Op::VolumeUp;
+        m_volume.start([up] { SystemVolume::step(up); });
         return ScriptResult();
+    }
     default:
         break;
     }

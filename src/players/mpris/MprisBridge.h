@@ -9,6 +9,7 @@
 #include <QHash>
 #include <QObject>
 #include <QTemporaryDir>
+#include <QThreadPool>
 #include <QTimer>
 #include <memory>
 
@@ -128,4 +129,5 @@ private:
     QHash<QString, QString> m_posted;          // catalogue name -> what the last post showed
     QTimer m_poll;
     std::unique_ptr<QTemporaryDir> m_artDir;
+    QThreadPool m_volume; // volume steps, in order; waited for on destruction
 };
