@@ -6,7 +6,40 @@
 #include <QImageReader>
 #include <cmath>
 
-QImage ArtworkDecoder::decode(const QByteArray &bytes, int boundSide) const
+namespace {
+
+// The bytes as a device whose reads fail once the cancel flag is set: the
+// image plugins read a little at a time, so a long decoding stops soon.
+class CancellableBuffer final : public QBuffer
+{
+public:
+    explicit CancellableBuffer(const std::atomic<bool> *cancel) : m_cancel(cancel) {}
+
+protected:
+    qint64 readData(char *data, qint64 maxSize) override
+    {
+        if (m_cancel && m_cancel->load(std::memory_order_relaxed))
+            return -1;
+        return QBuffer::readData(data, maxSize);
+    }
+
+private:
+    const std::atomic<bool> *m_cancel;
+};
+
+} // namespace
+
+QSize ArtworkDecoder::declaredSize(const QByteArray &bytes)
+{
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    reader.setDecideFormatFromContent(true);
+    return reader.size();
+}
+
+QImage ArtworkDecoder::decode(const QByteArray &bytes, int boundSide, const std::atomic<bool> *cancel) const
 {
     if (bytes.isEmpty())
         return {};
@@ -16,7 +49,7 @@ QImage ArtworkDecoder::decode(const QByteArray &bytes, int boundSide) const
         return {};
     }
 
-    QBuffer buffer;
+    CancellableBuffer buffer(cancel);
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
@@ -37,7 +70,7 @@ QImage ArtworkDecoder::decode(const QByteArray &bytes, int boundSide) const
     // A format that cannot tell its size up front still decodes under Qt's
     // own allocation limit; the result is capped below.
     QImage image = reader.read();
-    if (image.isNull())
+    if (image.isNull() || (cancel && cancel->load(std::memory_order_relaxed)))
         return {};
     const QSize wanted = targetSize(image.size(), boundSide);
     if (wanted != image.size())

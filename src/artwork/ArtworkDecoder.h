@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QImage>
+#include <atomic>
 
 // Turns untrusted image bytes (player answers, downloads, the broadcaster's
 // data) into an image, in any format Qt's image plugins read.
@@ -29,8 +30,15 @@ public:
 
     // Decodes the bytes to fit within boundSide × boundSide pixels, keeping
     // the aspect ratio and never enlarging. boundSide 0 (or less) means the
-    // natural size, still within maxDecodedSide.
-    QImage decode(const QByteArray &bytes, int boundSide = 0) const;
+    // natural size, still within maxDecodedSide. A cancel flag that is set
+    // while it runs ends the decoding at its next read of the bytes, with
+    // a null image.
+    QImage decode(const QByteArray &bytes, int boundSide = 0,
+                  const std::atomic<bool> *cancel = nullptr) const;
+
+    // The size the header declares, read without decoding; invalid when
+    // the bytes declare none (not a picture, or a format that cannot tell).
+    static QSize declaredSize(const QByteArray &bytes);
 
     // The pixel bound for a layout's image size: 0 for a size that is not
     // positive and finite, otherwise the size rounded up, capped.

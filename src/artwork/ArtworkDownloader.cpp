@@ -74,7 +74,7 @@ bool ArtworkDownloader::isAcceptedAddress(const QUrl &url)
     return url.isValid() && (BoundedGet::isHttp(url) || isLocalFileAddress(url));
 }
 
-QByteArray ArtworkDownloader::download(const QUrl &url, QString *error) const
+QByteArray ArtworkDownloader::download(const QUrl &url, QString *error, const std::atomic<bool> *cancel) const
 {
     if (!isAcceptedAddress(url)) {
         setError(error, QStringLiteral("not an http, https or file address"));
@@ -86,7 +86,7 @@ QByteArray ArtworkDownloader::download(const QUrl &url, QString *error) const
         setError(error, QStringLiteral("address not allowed"));
         return {};
     }
-    return fetchOnWorker(url, error);
+    return fetchOnWorker(url, error, cancel);
 }
 
 QByteArray ArtworkDownloader::readLocalFile(const QUrl &url, QString *error) const
@@ -100,7 +100,8 @@ QByteArray ArtworkDownloader::readLocalFile(const QUrl &url, QString *error) con
     return body.value_or(QByteArray());
 }
 
-QByteArray ArtworkDownloader::fetchOnWorker(const QUrl &url, QString *error) const
+QByteArray ArtworkDownloader::fetchOnWorker(const QUrl &url, QString *error,
+                                            const std::atomic<bool> *cancel) const
 {
     const QDeadlineTimer deadline(m_options.deadline);
     auto transfer = std::make_shared<Transfer>();
@@ -109,7 +110,14 @@ QByteArray ArtworkDownloader::fetchOnWorker(const QUrl &url, QString *error) con
         fetch(url, options, deadline, transfer);
     });
     worker->start();
-    if (!worker->wait(deadline)) {
+    // In short slices, so that a cancel request is seen soon.
+    bool done = false;
+    while (!done && !deadline.hasExpired() && !(cancel && cancel->load(std::memory_order_relaxed))) {
+        const qint64 left = deadline.remainingTime(); // -1: no deadline
+        const qint64 slice = left < 0 ? 25 : std::min<qint64>(25, left);
+        done = worker->wait(QDeadlineTimer(std::chrono::milliseconds(slice)));
+    }
+    if (!done && !worker->wait(QDeadlineTimer(0))) {
         transfer->cancelled = true;
         // The worker aborts within one watch tick; should it not, it is left
         // to finish on its own and delete itself.

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QUrl>
+#include <atomic>
 #include <chrono>
 
 // A synchronous download of an artwork address, for a caller that must have
@@ -35,14 +36,17 @@ public:
     const Options &options() const { return m_options; }
 
     // The body at `url`; empty on any failure, with the reason in *error.
-    QByteArray download(const QUrl &url, QString *error = nullptr) const;
+    // A cancel flag that is set while it runs ends a network request
+    // within a few tens of milliseconds, as a failure.
+    QByteArray download(const QUrl &url, QString *error = nullptr,
+                        const std::atomic<bool> *cancel = nullptr) const;
 
     // Whether an address is of a kind this downloader takes at all.
     static bool isAcceptedAddress(const QUrl &url);
 
 private:
     QByteArray readLocalFile(const QUrl &url, QString *error) const;
-    QByteArray fetchOnWorker(const QUrl &url, QString *error) const;
+    QByteArray fetchOnWorker(const QUrl &url, QString *error, const std::atomic<bool> *cancel) const;
 
     Options m_options;
 };

@@ -24,7 +24,10 @@ NowPlayingEngine::NowPlayingEngine(Services s, std::unique_ptr<ArtworkSteps> art
     , m_artwork(artwork ? std::move(artwork)
                         : std::make_unique<PlayerArtwork>(PlayerArtwork::Parts{
                               m_scripts, m_detection, m_state, s.defaults, s.broadcaster,
-                              s.artworkImage, s.imageSize, s.defaultArtworkImage}))
+                              s.artworkImage, s.imageSize, s.defaultArtworkImage,
+                              // A picture that arrives after its layout is
+                              // shown by the next, as a player's news is.
+                              s.startNewCycle}))
     , m_scripts(s.scripts, s.distributedCenter, s.observer,
                 [startNewCycle = s.startNewCycle](const QString &) {
                     if (startNewCycle)
@@ -39,6 +42,11 @@ NowPlayingEngine::NowPlayingEngine(Services s, std::unique_ptr<ArtworkSteps> art
 }
 
 NowPlayingEngine::~NowPlayingEngine() = default;
+
+PlayerArtwork *NowPlayingEngine::playerArtwork()
+{
+    return dynamic_cast<PlayerArtwork *>(m_artwork.get());
+}
 
 LyricsSource *NowPlayingEngine::lyrics()
 {

@@ -17,6 +17,7 @@ class BroadcasterClient;
 class LyricsChain;
 class DefaultsStore;
 class NotificationCenter;
+class PlayerArtwork;
 class ScriptService;
 
 // The now-playing engine of a display view: the player scripts, detection,
@@ -80,6 +81,8 @@ public:
     PlayerScripts &scripts() { return m_scripts; }
     PlayerDetection &detection() { return m_detection; }
     ProgressDetails &details() { return m_details; }
+    // The player artwork steps; null when the caller gave steps of its own.
+    PlayerArtwork *playerArtwork();
 
 private:
     BroadcasterClient &m_broadcaster;

@@ -27,9 +27,13 @@ quint32 systemRandom()
 
 PlayerArtwork::PlayerArtwork(Parts parts, ArtworkDownloader downloader, Random random)
     : m(std::move(parts))
-    , m_downloader(downloader)
     , m_random(random ? std::move(random) : Random(systemRandom))
+    , m_worker(m_decoder, downloader)
 {
+    m_worker.setArrivalHandler([this] {
+        if (m.arrived)
+            m.arrived();
+    });
 }
 
 PlayerArtwork::Answer PlayerArtwork::runSlot(const ScriptSlot &slot) const
@@ -64,26 +68,24 @@ const ScriptSlot &PlayerArtwork::artworkSlot(quint64 number) const
     }
 }
 
-QImage PlayerArtwork::sizedImage(const QByteArray &bytes) const
+int PlayerArtwork::bound() const
 {
-    const float size = m.imageSize ? m.imageSize() : 0.f;
-    return m_decoder.decode(bytes, m_decoder.boundFor(size));
+    return m_decoder.boundFor(m.imageSize ? m.imageSize() : 0.f);
 }
 
-QImage PlayerArtwork::naturalImage(const QByteArray &bytes) const
+std::optional<QImage> PlayerArtwork::picture(const QByteArray &bytes, bool sized)
 {
-    return m_decoder.decode(bytes, 0);
+    if (bytes.isEmpty())
+        return QImage();
+    return m_worker.picture({bytes, QUrl(), sized ? bound() : 0});
 }
 
-QImage PlayerArtwork::downloadedImage(const QString &address, bool sized) const
+std::optional<QImage> PlayerArtwork::downloaded(const QString &address, bool sized)
 {
     const QUrl url(address, QUrl::StrictMode);
-    if (!url.isValid())
-        return {};
-    const QByteArray bytes = m_downloader.download(url);
-    if (sized && !ImageBytes::holdsImageData(bytes))
-        return {};
-    return sized ? sizedImage(bytes) : naturalImage(bytes);
+    if (!url.isValid() || !ArtworkDownloader::isAcceptedAddress(url))
+        return QImage();
+    return m_worker.picture({QByteArray(), url, sized ? bound() : 0});
 }
 
 void PlayerArtwork::getiTunesArtwork()
@@ -95,8 +97,9 @@ void PlayerArtwork::getiTunesArtwork()
         if (answer.error)
             qCInfo(lcNowPlaying, "error fetching artwork: %s", qPrintable(answer.errorText));
         if (ImageBytes::holdsImageData(answer.data)) {
-            m.artworkImage = sizedImage(answer.data);
-            if (m.artworkImage.isNull())
+            const std::optional<QImage> image = picture(answer.data, true);
+            m.artworkImage = image.value_or(QImage());
+            if (image && image->isNull())
                 qCInfo(lcNowPlaying, "unable to make NSImage from image data");
         }
         return;
@@ -120,8 +123,9 @@ void PlayerArtwork::getiTunesArtwork()
         break;
     }
     if (ImageBytes::holdsImageData(kept.data)) {
-        m.artworkImage = sizedImage(kept.data);
-        if (m.artworkImage.isNull())
+        const std::optional<QImage> image = picture(kept.data, true);
+        m.artworkImage = image.value_or(QImage());
+        if (image && image->isNull())
             qCInfo(lcNowPlaying, "unable to make NSImage from image data");
     }
 }
@@ -137,17 +141,18 @@ void PlayerArtwork::setSotifyAlbumCoverViaWebAPI()
                qPrintable(address));
         return;
     }
-    const QByteArray bytes = m_downloader.download(url);
-    if (!bytes.isEmpty())
-        m.artworkImage = naturalImage(bytes);
-    if (m.artworkImage.isNull())
+    const std::optional<QImage> image = downloaded(address, false);
+    if (image && !image->isNull())
+        m.artworkImage = *image;
+    // Still on its way: the next layout has it.
+    if (image && m.artworkImage.isNull())
         qCInfo(lcNowPlaying, "attempted to set artwork image from url provided by Spotify (%s) but failed",
                qPrintable(address));
 }
 
-QImage PlayerArtwork::imageForSpotifyArtworkURL(const QString &address) const
+QImage PlayerArtwork::imageForSpotifyArtworkURL(const QString &address)
 {
-    return downloadedImage(address, true);
+    return downloaded(address, true).value_or(QImage());
 }
 
 QStringList PlayerArtwork::recentSpotifyArtworks() const
@@ -189,29 +194,57 @@ void PlayerArtwork::logSpotifyTrackArtwork()
     });
 }
 
-QImage PlayerArtwork::randomCoverFrom(const ScriptSlot &slot) const
+QImage PlayerArtwork::randomCover(int attempts, const std::function<std::optional<ArtworkWorker::Request>()> &pick)
 {
-    if (!slot)
-        return {};
-    for (int attempt = 0; attempt < randomCoverAttempts; ++attempt) {
-        const QImage image = sizedImage(runSlot(slot).data);
-        if (!image.isNull())
-            return image;
+    // The pick the worker was making last time is shown once it is done,
+    // rather than drawing another that would have to be waited for too.
+    if (m_randomPick) {
+        const std::optional<QImage> image = m_worker.picture(*m_randomPick);
+        if (!image)
+            return {};
+        m_randomPick.reset();
+        if (!image->isNull())
+            return *image;
+    }
+    for (int attempt = 0; attempt < attempts; ++attempt) {
+        const std::optional<ArtworkWorker::Request> request = pick();
+        if (!request)
+            return {};
+        const std::optional<QImage> image = m_worker.picture(*request);
+        if (!image) {
+            m_randomPick = request;
+            return {};
+        }
+        if (!image->isNull())
+            return *image;
     }
     return {};
 }
 
-QImage PlayerArtwork::randomSpotifyCover() const
+QImage PlayerArtwork::randomCoverFrom(const ScriptSlot &slot)
 {
-    const QStringList addresses = recentSpotifyArtworks();
-    if (addresses.isEmpty())
+    if (!slot)
         return {};
-    const double r = double(m_random() & 0x7fffffffu);
-    const qsizetype count = addresses.size();
-    qsizetype index = qsizetype(std::floor(r / 2147483647.0 * double(count)));
-    if (index >= count)
-        index = count - 1;
-    return imageForSpotifyArtworkURL(addresses.at(index));
+    return randomCover(randomCoverAttempts, [this, &slot]() -> std::optional<ArtworkWorker::Request> {
+        return ArtworkWorker::Request{runSlot(slot).data, QUrl(), bound()};
+    });
+}
+
+QImage PlayerArtwork::randomSpotifyCover()
+{
+    // One pick: an address that fails is not replaced by another.
+    return randomCover(1, [this]() -> std::optional<ArtworkWorker::Request> {
+        const QStringList addresses = recentSpotifyArtworks();
+        if (addresses.isEmpty())
+            return std::nullopt;
+        const double r = double(m_random() & 0x7fffffffu);
+        const qsizetype count = addresses.size();
+        qsizetype index = qsizetype(std::floor(r / 2147483647.0 * double(count)));
+        if (index >= count)
+            index = count - 1;
+        const QUrl url(addresses.at(index), QUrl::StrictMode);
+        return ArtworkWorker::Request{QByteArray(), url, bound()};
+    });
 }
 
 QImage PlayerArtwork::getRandomCover()
@@ -235,7 +268,7 @@ void PlayerArtwork::artworkFromScript(bool sized)
     if (answer.error)
         qCInfo(lcNowPlaying, "error fetching artwork: %s", qPrintable(answer.errorText));
     if (ImageBytes::holdsImageData(answer.data))
-        m.artworkImage = sized ? sizedImage(answer.data) : naturalImage(answer.data);
+        m.artworkImage = picture(answer.data, sized).value_or(QImage());
 }
 
 void PlayerArtwork::hermesArtwork()
@@ -246,16 +279,14 @@ void PlayerArtwork::hermesArtwork()
     if (!ImageBytes::holdsImageData(answer.data))
         return;
     // Fetched now, at layout, so that drawing never waits on the network.
-    m.artworkImage = downloadedImage(runSlot(m.scripts.slots.artScript).text, true);
+    m.artworkImage = downloaded(runSlot(m.scripts.slots.artScript).text, true).value_or(QImage());
 }
 
 void PlayerArtwork::perSourceArtworkStep()
 {
     if (m.state.broadcasterPlays()) {
         m.artworkImage = QImage();
-        const QByteArray bytes = m.broadcaster.getArtwork();
-        if (!bytes.isEmpty())
-            m.artworkImage = naturalImage(bytes);
+        m.artworkImage = picture(m.broadcaster.getArtwork(), false).value_or(QImage());
         return;
     }
     const PlayerTable::Facts *facts = m.state.current();
@@ -286,7 +317,9 @@ void PlayerArtwork::perSourceArtworkStep()
 
 QImage PlayerArtwork::defaultArtworkCopy() const
 {
-    return m.defaultArtwork ? m.defaultArtwork().copy() : QImage();
+    // Shared, not copied: the picture is large, and one that keeps its key
+    // is sized and encoded by the stage only once.
+    return m.defaultArtwork ? m.defaultArtwork() : QImage();
 }
 
 void PlayerArtwork::fallbackArtworkStep()

@@ -2,6 +2,7 @@
 
 #include "artwork/ArtworkDecoder.h"
 #include "artwork/ArtworkDownloader.h"
+#include "artwork/ArtworkWorker.h"
 #include "nowplaying/ArtworkSteps.h"
 #include "nowplaying/ScriptSlots.h"
 
@@ -25,8 +26,11 @@ struct NowPlayingState;
 // S × S pixels, S being what imageSize() answers (0 or no function: the
 // natural size, within the decoder's caps). defaultArtwork() answers the
 // built-in default image (no function, or a null image: there is none).
-// Main thread only; downloads block the caller for at most the downloader's
-// deadline.
+//
+// Downloads and decoding run on its worker: a step takes the picture if it
+// is finished and otherwise goes on without it (the fallback shows); when
+// the picture arrives, arrived() is called, and the next layout shows it.
+// Main thread only.
 class PlayerArtwork final : public ArtworkSteps
 {
 public:
@@ -40,6 +44,8 @@ public:
         QImage &artworkImage;
         std::function<float()> imageSize;
         std::function<QImage()> defaultArtwork;
+        // A picture the last layout went without is finished.
+        std::function<void()> arrived = {};
     };
     // A pseudo-random integer from 0 to 2^31 − 1.
     using Random = std::function<quint32()>;
@@ -61,11 +67,15 @@ public:
     void getiTunesArtwork();
     // Spotify's artwork address of the current track, downloaded.
     void setSotifyAlbumCoverViaWebAPI();
-    // The sized image at an address; null when it cannot be had.
-    QImage imageForSpotifyArtworkURL(const QString &address) const;
+    // The sized image at an address; null when it cannot be had (yet).
+    QImage imageForSpotifyArtworkURL(const QString &address);
     // A random cover from iTunes, Music or the Spotify addresses seen; null
-    // when none can be had.
+    // when none can be had. A pick still being made is shown by the next
+    // call, which then picks no other.
     QImage getRandomCover();
+
+    // The worker (headless runs set it to wait for small pictures).
+    ArtworkWorker &worker() { return m_worker; }
 
     // The remembered Spotify addresses, oldest first, as stored.
     QStringList recentSpotifyArtworks() const;
@@ -80,17 +90,22 @@ private:
     };
     Answer runSlot(const ScriptSlot &slot) const;
     const ScriptSlot &artworkSlot(quint64 number) const;
-    QImage sizedImage(const QByteArray &bytes) const;
-    QImage naturalImage(const QByteArray &bytes) const;
-    QImage downloadedImage(const QString &address, bool sized) const;
-    QImage randomCoverFrom(const ScriptSlot &slot) const;
-    QImage randomSpotifyCover() const;
+    int bound() const;
+    // The finished picture; nullopt while the worker makes it.
+    std::optional<QImage> picture(const QByteArray &bytes, bool sized);
+    std::optional<QImage> downloaded(const QString &address, bool sized);
+    // Up to `attempts` picks until one is a picture.
+    QImage randomCover(int attempts, const std::function<std::optional<ArtworkWorker::Request>()> &pick);
+    QImage randomCoverFrom(const ScriptSlot &slot);
+    QImage randomSpotifyCover();
     void artworkFromScript(bool sized);
     void hermesArtwork();
     QImage defaultArtworkCopy() const;
 
     Parts m;
     ArtworkDecoder m_decoder;
-    ArtworkDownloader m_downloader;
     Random m_random;
+    ArtworkWorker m_worker;
+    // A random pick the worker was still making at the last call.
+    std::optional<ArtworkWorker::Request> m_randomPick;
 };

@@ -1,6 +1,8 @@
 #include "session/DisplaySession.h"
 
 #include "lyrics/LyricsChain.h"
+#include "nowplaying/NowPlayingEngine.h"
+#include "nowplaying/PlayerArtwork.h"
 
 #include "broadcaster/CoverlumeBroadcasterHelper.h"
 #include "core/CoverlumeView.h"
@@ -257,6 +259,10 @@ void DisplaySession::addNewCoverlumeView()
     if (m_options.waitForLyrics) {
         if (auto *chain = dynamic_cast<LyricsChain *>(m_view->nowPlaying().lyrics()))
             chain->setWaitForAnswers(true);
+    }
+    if (auto *engine = dynamic_cast<NowPlayingEngine *>(&m_view->nowPlaying())) {
+        if (PlayerArtwork *artwork = engine->playerArtwork())
+            artwork->worker().waitForSmallPictures(m_options.waitForArtworkPixels);
     }
     m_view->startAnimation();
     m_view->setArtworkImage(heldArtwork);

@@ -380,7 +380,21 @@ std::optional<QVariantMap> PreferencesSheet::settingsForCurrentTheme() const
     return m_defaults.dictionaryValue(key);
 }
 
+QVariantMap PreferencesSheet::themeEntryValues() const
+{
+    QVariantMap shown;
+    for (const ThemeEntry &e : kThemeEntries)
+        shown.insert(QString::fromLatin1(e.key), m_values.value(QString::fromLatin1(e.control)));
+    return shown;
+}
+
 void PreferencesSheet::overrideWithThemeSettingsIfPoss()
+{
+    overrideWithThemeSettings();
+    m_themeShown = themeEntryValues();
+}
+
+void PreferencesSheet::overrideWithThemeSettings()
 {
     const std::optional<QVariantMap> settings = settingsForCurrentTheme();
     if (!settings)
@@ -409,30 +423,54 @@ void PreferencesSheet::overrideWithThemeSettingsIfPoss()
     }
 }
 
+namespace {
+
+// A theme entry's value with the type its readers expect.
+QVariant typedEntry(const ThemeEntry &e, const QVariant &v)
+{
+    switch (e.entry) {
+    case Entry::Float:
+        return v.toDouble();
+    case Entry::IntFlag:
+        return v.toBool() ? 1 : 0;
+    case Entry::Tag:
+        return v.toInt();
+    case Entry::Bool:
+        return v.toBool();
+    }
+    return v;
+}
+
+} // namespace
+
 void PreferencesSheet::saveThemeSpecificSettings()
 {
     const QString key = ThemeSettings::dictionaryKey(ThemeId(tagOf(QStringLiteral("theme"))));
     if (key.isEmpty())
         return;
-    QVariantMap settings;
-    for (const ThemeEntry &e : kThemeEntries) {
-        const QVariant v = m_values.value(QString::fromLatin1(e.control));
-        switch (e.entry) {
-        case Entry::Float:
-            settings.insert(QString::fromLatin1(e.key), v.toDouble());
-            break;
-        case Entry::IntFlag:
-            settings.insert(QString::fromLatin1(e.key), v.toBool() ? 1 : 0);
-            break;
-        case Entry::Tag:
-            settings.insert(QString::fromLatin1(e.key), v.toInt());
-            break;
-        case Entry::Bool:
-            settings.insert(QString::fromLatin1(e.key), v.toBool());
-            break;
+    // Into the dictionary the file holds now: only what the sheet changed
+    // since it read it is written, and what it lacks, so that a change of
+    // another entry meanwhile (another display's sheet, an edit by hand)
+    // and entries the sheet does not know stay.
+    const QVariantMap shown = m_themeShown;
+    QVariantMap changed;
+    const QVariantMap now = themeEntryValues();
+    for (auto it = now.cbegin(); it != now.cend(); ++it)
+        if (shown.value(it.key()) != it.value())
+            changed.insert(it.key(), it.value());
+    const bool written = m_defaults.update(key, [this, &changed](const QVariant &stored) {
+        QVariantMap settings = stored.toMap();
+        for (const ThemeEntry &e : kThemeEntries) {
+            const QString entry = QString::fromLatin1(e.key);
+            if (settings.contains(entry) && !changed.contains(entry))
+                continue;
+            settings.insert(entry, typedEntry(e, m_values.value(QString::fromLatin1(e.control))));
         }
-    }
-    m_defaults.set(key, settings);
+        return QVariant(settings);
+    });
+    // Should the file stay out of reach, the next save tries again.
+    if (written)
+        m_themeShown = now;
 }
 
 void PreferencesSheet::closeConfig()

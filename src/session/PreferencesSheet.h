@@ -91,6 +91,8 @@ private:
     void handleControl(const QString &sender);
     void applyEnablingFor(int theme);
     void overrideWithThemeSettingsIfPoss();
+    void overrideWithThemeSettings();
+    QVariantMap themeEntryValues() const;
     std::optional<QVariantMap> settingsForCurrentTheme() const;
     int tagOf(const QString &name) const { return m_values.value(name).toInt(); }
     bool isOn(const QString &name) const { return m_values.value(name).toBool(); }
@@ -99,6 +101,9 @@ private:
     DefaultsStore &m_defaults;
     Hooks m_hooks;
     QHash<QString, QVariant> m_values;
+    // The theme entries' values as the sheet last read or wrote them for
+    // the current theme: what differs from them the user changed.
+    QVariantMap m_themeShown;
     QSet<QString> m_disabled;
     QSet<QString> m_disabledLabels;
     // What the idle field showed when the sheet was filled, and the stored

@@ -16,6 +16,7 @@ SessionOptions SessionOptions::fromCommandLine(const CommandLine &commandLine)
         options.fullScreen = commandLine.fullscreen;
         options.distributedInProcess = true;
         options.waitForLyrics = commandLine.frames.has_value();
+        options.waitForArtworkPixels = commandLine.frames ? smallArtworkPixels : 0;
     }
     if (commandLine.size)
         options.frameSize = QSizeF(*commandLine.size);

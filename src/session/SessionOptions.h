@@ -28,6 +28,12 @@ struct SessionOptions
     // bounded) instead of showing "not yet", so that a headless run of a
     // given number of frames gives the same pictures every time.
     bool waitForLyrics = false;
+    // For the same reason the layout waits for artwork whose header
+    // declares at most this many pixels (0: never), which decodes in a few
+    // milliseconds; a larger picture arrives later, as in a live run.
+    qint64 waitForArtworkPixels = 0;
+
+    static constexpr qint64 smallArtworkPixels = 512 * 512;
 
     static constexpr double headlessWidth = 1280;
     static constexpr double headlessHeight = 800;

@@ -4,6 +4,8 @@
 
 #include "core/CoverlumeView.h"
 #include "core/RegisteredDefaults.h"
+#include "nowplaying/NowPlayingEngine.h"
+#include "nowplaying/PlayerArtwork.h"
 #include "platform/DefaultsStore.h"
 #include "platform/FrameClock.h"
 #include "platform/NotificationCenter.h"
@@ -37,6 +39,9 @@ struct BridgedView
                                                ViewParts{.stage = std::move(recording), .power = std::make_unique<RecordingPower>()});
         view->startAnimation();
         view->setArtworkImage(QImage());
+        // Pictures as a headless run has them: with the layout that names them.
+        if (auto *engine = dynamic_cast<NowPlayingEngine *>(&view->nowPlaying()))
+            engine->playerArtwork()->worker().waitForSmallPictures(std::numeric_limits<qint64>::max());
     }
     int framesRun = 0;
     int layoutFrame = -1; // the frame that laid a track out last

@@ -223,3 +223,76 @@ private:
     QList<QDBusMessage> m_heldReplies;
     QThread m_thread;
 };
+
+// Many MPRIS names on one connection of their own that answer nothing:
+// every call is held until release(), which answers them all at once (as
+// one player, "Held", paused), as a process stuck at start-up that comes
+// back. Thread-safe.
+class HeldNames final : public QDBusVirtualObject
+{
+public:
+    explicit HeldNames(int count)
+        : m_connection(QDBusConnection::connectToBus(qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS"),
+                                                     QStringLiteral("held-names")))
+    {
+        m_thread.start();
+        moveToThread(&m_thread);
+        m_connection.registerVirtualObject(QLatin1String(FakeMprisPlayer::path), this, QDBusConnection::SingleNode);
+        for (int i = 0; i < count; ++i)
+            m_connection.registerService(name(i));
+    }
+    ~HeldNames() override
+    {
+        m_connection.unregisterObject(QLatin1String(FakeMprisPlayer::path));
+        QDBusConnection::disconnectFromBus(m_connection.name());
+        m_thread.quit();
+        m_thread.wait();
+    }
+    static QString name(int i) { return QStringLiteral("org.mpris.MediaPlayer2.held%1").arg(i); }
+
+    int held() const
+    {
+        QMutexLocker lock(&m_mutex);
+        return int(m_held.size());
+    }
+    void release()
+    {
+        QMutexLocker lock(&m_mutex);
+        m_releasing = true;
+        for (const QDBusMessage &message : std::as_const(m_held))
+            answer(message);
+        m_held.clear();
+    }
+
+    QString introspect(const QString &) const override { return QString(); }
+    bool handleMessage(const QDBusMessage &message, const QDBusConnection &) override
+    {
+        QMutexLocker lock(&m_mutex);
+        if (m_releasing)
+            answer(message);
+        else
+            m_held << message;
+        return true;
+    }
+
+private:
+    void answer(const QDBusMessage &message)
+    {
+        if (message.member() != u"GetAll") {
+            m_connection.send(message.createErrorReply(QDBusError::NotSupported, message.member()));
+            return;
+        }
+        const bool root = message.arguments().value(0).toString() == u"org.mpris.MediaPlayer2";
+        const QVariantMap meta{{QStringLiteral("xesam:title"), QStringLiteral("Held")}};
+        const QVariantMap props = root ? QVariantMap{{QStringLiteral("Identity"), QStringLiteral("Held")}}
+                                       : QVariantMap{{QStringLiteral("PlaybackStatus"), QStringLiteral("Paused")},
+                                                     {QStringLiteral("Metadata"), meta}};
+        m_connection.send(message.createReply(QVariant(props)));
+    }
+
+    QDBusConnection m_connection;
+    mutable QMutex m_mutex;
+    QList<QDBusMessage> m_held;
+    bool m_releasing = false;
+    QThread m_thread;
+};

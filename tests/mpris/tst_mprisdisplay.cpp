@@ -6,7 +6,9 @@
 #include "core/FrameCycle.h"
 
 #include <QDBusObjectPath>
+#include <QElapsedTimer>
 #include <QtTest>
+#include <algorithm>
 
 namespace {
 
@@ -122,6 +124,37 @@ private Q_SLOTS:
         QVERIFY(allSettled(&d.bridge));
         d.frames(2 * FrameCycle::slowPeriod + 2 * FrameCycle::fadeFrames);
         QCOMPARE(d.layouts().isEmpty(), seeked);
+    }
+
+    // A hundred names that answer nothing hold neither the bridge nor the
+    // first picture: every name is asked at once, within one budget, and
+    // the answers that come later still join.
+    void silentNamesHoldNoStartUp()
+    {
+        HeldNames held(100);
+        QVariantMap first = status("Playing");
+        first.insert(QStringLiteral("Metadata"), track(QStringLiteral("First")));
+        FakeMprisPlayer player(QStringLiteral("mpv"), QStringLiteral("mpv"), first);
+        QVERIFY(busBarrier(player.busName()));
+        QElapsedTimer startUp;
+        startUp.start();
+        BridgedView d;
+        d.frames(2);
+        qInfo("first picture with 100 silent names after %lld ms", static_cast<long long>(startUp.elapsed()));
+        QCOMPARE(d.layouts().size(), 1);
+        QCOMPARE(d.state().value(QStringLiteral("track")).toString(), QStringLiteral("First"));
+        QCOMPARE(held.held(), 200); // both readings of every name, asked before the first picture
+
+        QCOMPARE(d.bridge.players().size(), 101); // nothing known of them yet
+        held.release();
+        // Their answers join: one process, one Identity, so one player.
+        const auto joined = [&d] {
+            const QList<MprisBridge::PlayerInfo> players = d.bridge.players();
+            return std::any_of(players.cbegin(), players.cend(), [](const MprisBridge::PlayerInfo &info) {
+                return info.identity == u"Held" && info.otherNames.size() == 99;
+            });
+        };
+        QTRY_VERIFY(joined());
     }
 
     void aRealPlayerIsNamedByItsIdentityAndTellsNoMarks()

@@ -8,6 +8,9 @@
 #include "players/mpris/PlayerMapping.h"
 #include "players/mpris/PositionClock.h"
 #include "players/mpris/SystemVolume.h"
+#include "players/mpris/MprisBridge.h"
+#include "platform/DefaultsStore.h"
+#include "support/ScriptTexts.h"
 
 #include <QDBusObjectPath>
 #include <QFile>
@@ -255,6 +258,27 @@ private Q_SLOTS:
         QCOMPARE(SystemVolume::step(true).value_or(-1), 95);
         QCOMPARE(SystemVolume::step(true).value_or(-1), 100);
         QCOMPARE(SystemVolume::step(false).value_or(-1), 90);
+
+        // The players' volume script is answered at once and steps on the
+        // bridge's own thread: this pactl reads nothing until told to go,
+        // which is only after the script returned.
+        const QString go = dir.filePath(QStringLiteral("go"));
+        writeTool(QStringLiteral("pactl"),
+                  "f='" + store.toLocal8Bit() + "'\n"
+                  "case \"$1\" in\n"
+                  "get-sink-volume) while [ ! -e '" + go.toLocal8Bit() + "' ]; do sleep 0.02; done;"
+                  " echo \"Volume: front-left: 1 / $(cat \"$f\")% / 0 dB\";;\n"
+                  "set-sink-volume) echo \"$3\" | tr -d % > \"$f\";;\n"
+                  "*) exit 1;;\nesac\n");
+        {
+            DefaultsStore defaults(dir.path());
+            MprisBridge bridge(defaults, nullptr);
+            QString error;
+            QVERIFY(bridge.execute(scriptText(QString(), ScriptVocabulary::Operation::VolumeUp), &error).isNone());
+            QVERIFY2(error.isEmpty(), qPrintable(error));
+            QVERIFY(TestFiles::writeBytes(go, ""));
+            QTRY_COMPARE(TestFiles::readBytes(store).trimmed(), QByteArray("100"));
+        }
         qputenv("PATH", oldPath);
     }
 };

@@ -7,6 +7,7 @@
 #include "support/EngineHarness.h"
 #include "support/NetworkStandIn.h"
 #include "support/Pixels.h"
+#include "support/ScriptTexts.h"
 
 #include <QtTest>
 
@@ -67,17 +68,19 @@ struct Artwork
 {
     Artwork(EngineHarness &h, float size = 0.f, ArtworkDownloader downloader = {}, PlayerArtwork::Random random = {})
         : steps({h.engine().scripts(), h.engine().detection(), h.state(), *h.defaults, h.broadcaster, image,
-                 [this] { return imageSize; }, [this] { return defaultImage; }},
+                 [this] { return imageSize; }, [this] { return defaultImage; }, [this] { ++arrivals; }},
                 downloader, std::move(random))
         , imageSize(size)
     {
         defaultImage = QImage(12, 12, QImage::Format_RGB32);
         defaultImage.fill(Qt::gray);
+        steps.worker().waitForSmallPictures(std::numeric_limits<qint64>::max());
     }
     QImage image;
     PlayerArtwork steps;
     float imageSize;
     QImage defaultImage;
+    int arrivals = 0;
 };
 
 ArtworkDownloader quickDownloader()
@@ -185,6 +188,36 @@ private Q_SLOTS:
         a.imageSize = 0.f; // not laid out yet: natural size
         a.steps.perSourceArtworkStep();
         QCOMPARE(a.image.size(), QSize(64, 64));
+    }
+
+    // Live, nothing waits: the step goes on without the picture, the
+    // arrival is told, and the next step has it; a random cover picked
+    // then is the one shown next, not replaced by another pick.
+    void aLatePictureShowsAtTheNextStep()
+    {
+        Files f;
+        EngineHarness h(one("Swinsian", "playing", R"("artwork": )" + f.list({png(Qt::red, 64)})));
+        h.makeView();
+        Artwork a(h, 20.f);
+        a.steps.worker().waitForSmallPictures(0);
+        a.steps.perSourceArtworkStep();
+        QVERIFY(a.image.isNull());
+        QTRY_COMPARE(a.arrivals, 1);
+        a.steps.perSourceArtworkStep();
+        QCOMPARE(a.image.size(), QSize(20, 20));
+        QCOMPARE(colourNumber(a.image), 1);
+
+        EngineHarness library(Scene::of({player("iTunes", "paused", {}, R"("library": )" + f.colours(3))}));
+        library.makeView();
+        library.engine().scripts().setUpSomePlayerSpecificScriptsForPlayer(PlayerId::ITunes);
+        Artwork r(library, 8.f);
+        r.steps.worker().waitForSmallPictures(0);
+        const QString pick = scriptText(QStringLiteral("iTunes"), ScriptVocabulary::Operation::RandomArtwork);
+        const int picksBefore = library.executedCount(pick);
+        QVERIFY(r.steps.getRandomCover().isNull());
+        QTRY_COMPARE(r.arrivals, 1);
+        QVERIFY(colourNumber(r.steps.getRandomCover()) > 0);
+        QCOMPARE(library.executedCount(pick), picksBefore + 1); // the one pick, shown
     }
 
     void randomCoverPrefersITunes()

@@ -1,6 +1,8 @@
 #include "support/AppProcess.h"
+#include "support/Pixels.h"
 #include "support/TestFiles.h"
 
+#include <QFileInfo>
 #include <QImage>
 #include <QJsonArray>
 #include <QTemporaryDir>
@@ -116,6 +118,30 @@ private Q_SLOTS:
                 alpha = slot["alpha"].toDouble(), lit = slot["text"].toString();
         }
         QCOMPARE(lit, brightest);
+    }
+
+    // A cover whose header declares 16,384 × 2,441 pixels is decoded beside
+    // the frames, not in one (its decoding alone takes half a second and
+    // more): no step comes near that.
+    void aHugeCoverHoldsNoFrame()
+    {
+        const QByteArray cover = Pixels::largeGreyPng(QSize(16384, 2441));
+        QVERIFY2(cover.size() < 400 * 1024, QByteArray::number(cover.size()));
+        const QString coverFile = written(m_dir.filePath(QStringLiteral("huge.png")), cover);
+        const QString scenario = written(m_dir.filePath(QStringLiteral("huge.json")), QStringLiteral(
+            R"({"players": [{"name": "iTunes", "state": "playing", "tracks": [{"name": "Alpha",
+                "artist": "Band", "album": "Album", "duration": 600, "artwork": ["%1"]}]}]})").arg(coverFile).toUtf8());
+        const QString config = written(m_dir.filePath(QStringLiteral("huge/defaults.json")), R"({"theme": 0})");
+        const QString out = m_dir.filePath(QStringLiteral("huge-run"));
+        const auto outcome = AppProcess::run({"--offscreen", "--players", scenario, "--config-dir", QFileInfo(config).path(),
+                                              "--frames", "1900", "--seed", "1", "--now", "2026-12-06T20:00:00",
+                                              "--state", out + ".json"});
+        QVERIFY2(outcome.status == 0, qPrintable(outcome.err));
+        const QJsonObject state = readJsonObject(out + ".json");
+        QCOMPARE(state.value("framesRun").toInt(), 1900);
+        QCOMPARE(state.value("track").toString(), QStringLiteral("Alpha"));
+        const double longest = state.value("longestFrameMs").toDouble(-1);
+        QVERIFY2(longest > 0 && longest < 250, qPrintable(QString::number(longest)));
     }
 
     void outcomes_data()

@@ -159,6 +159,27 @@ private Q_SLOTS:
         QCOMPARE(file().value("classicSettings").toObject().size(), 1);
     }
 
+    // The theme's dictionary is changed where it stands in the file: an
+    // entry another writer changed meanwhile, and one the sheet does not
+    // know, stay as that writer left them.
+    void anotherWritersEntriesStay()
+    {
+        PreferencesSheet &sheet = open({{"theme", 0}, {"classicSettings", QVariantMap{{"imageSize", 1.6}, {"fontSize", 0.8}}}});
+        DefaultsStore other(m_dir.path());
+        QVERIFY(other.update("classicSettings", [](const QVariant &stored) {
+            QVariantMap settings = stored.toMap();
+            settings.insert("imageSize", 2.0);
+            settings.insert("coverCorners", 3);
+            return QVariant(settings);
+        }));
+        sheet.setValue("fontSlider", 1.25);
+        const QJsonObject classic = file().value("classicSettings").toObject();
+        QCOMPARE(classic.value("fontSize").toDouble(), 1.25);
+        QCOMPARE(classic.value("imageSize").toDouble(), 2.0);
+        QCOMPARE(classic.value("coverCorners").toInt(), 3);
+        QCOMPARE(classic.size(), 18); // the sheet's 17 entries and the stranger
+    }
+
     void fullScreenCoupling_data()
     {
         QTest::addColumn<int>("theme");

@@ -2,6 +2,7 @@
 
 #include "core/RegisteredDefaults.h"
 #include "render/CoverNotifier.h"
+#include "nowplaying/PlayerArtwork.h"
 #include "render/RenderStage.h"
 #include "support/Pixels.h"
 
@@ -47,6 +48,10 @@ void EngineHarness::build(const QSizeF &size, ViewParts parts)
     parts.power = std::make_unique<RecordingPower>();
     view = std::make_unique<CoverlumeView>(
         size, ViewServices{*defaults, *players, local, distributed, clock, host, &broadcaster}, std::move(parts));
+    // Pictures as a headless run has them: laid out with the track that
+    // names them. Tests of late pictures set this back to 0.
+    if (PlayerArtwork *artwork = engine().playerArtwork())
+        artwork->worker().waitForSmallPictures(std::numeric_limits<qint64>::max());
 }
 
 void EngineHarness::frames(int n)

@@ -69,6 +69,34 @@ inline QByteArray pngBytes(const QSize &size, QColor colour)
     return bytes;
 }
 
+// An 8-bit RGB PNG of one grey, written without an image in memory, so
+// that it may declare tens of millions of pixels in a few hundred kilobytes.
+inline QByteArray largeGreyPng(const QSize &size)
+{
+    const auto crc32 = [](const QByteArray &bytes) {
+        quint32 crc = 0xffffffffu;
+        for (const char c : bytes) {
+            crc ^= quint8(c);
+            for (int k = 0; k < 8; ++k)
+                crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1u)));
+        }
+        return ~crc;
+    };
+    const auto bigEndian = [](quint32 value) {
+        const char bytes[4] = {char(value >> 24), char(value >> 16), char(value >> 8), char(value)};
+        return QByteArray(bytes, 4);
+    };
+    const auto chunk = [&](const QByteArray &type, const QByteArray &data) {
+        return bigEndian(quint32(data.size())) + type + data + bigEndian(crc32(type + data));
+    };
+    const QByteArray header = bigEndian(quint32(size.width())) + bigEndian(quint32(size.height()))
+        + QByteArray("\x08\x02\x00\x00\x00", 5); // 8 bits, RGB
+    QByteArray row(1 + 3 * qsizetype(size.width()), char(0x80));
+    row[0] = 0; // no filter
+    const QByteArray zlib = qCompress(row.repeated(size.height()), 6).mid(4); // without Qt's length prefix
+    return QByteArray("\x89PNG\r\n\x1a\n", 8) + chunk("IHDR", header) + chunk("IDAT", zlib) + chunk("IEND", {});
+}
+
 inline bool isOpaque(QRgb p)
 {
     return qAlpha(p) > 127;

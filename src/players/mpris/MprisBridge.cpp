@@ -12,7 +12,10 @@
 #include <QCryptographicHash>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
-#include <QDBusReply>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QDeadlineTimer>
+#include <QThread>
 #include <QFile>
 #include <QNetworkAccessManager>
 #include <QRegularExpression>
@@ -66,6 +69,7 @@ MprisBridge::MprisBridge(DefaultsStore &defaults, NotificationCenter *center,
     : QObject(parent), m_defaults(defaults), m_center(center), m_connection(connection),
       m_network(std::make_unique<QNetworkAccessManager>())
 {
+    m_volume.setMaxThreadCount(1);
     m_poll.setInterval(positionPollMs);
     connect(&m_poll, &QTimer::timeout, this, [this] {
         for (MprisPlayer *player : std::as_const(m_players)) {
@@ -87,57 +91,96 @@ void MprisBridge::start()
     m_connection.connect(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
                          QStringLiteral("org.freedesktop.DBus"), QStringLiteral("NameOwnerChanged"),
                          this, SLOT(onNameOwnerChanged(QString, QString, QString)));
-    QDBusMessage list = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
-        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("ListNames"));
-    const QDBusReply<QStringList> names = m_connection.call(list, QDBus::Block, listTimeoutMs);
-    if (names.isValid()) {
-        for (const QString &name : names.value()) {
-            if (!PlayerMapping::suffixOf(name).isEmpty())
-                addPlayer(name, ownerOf(name), true);
-        }
+    // Every question goes out at once; the first fill waits for the
+    // answers within one budget, and players that answer later join as
+    // their answers come.
+    const QDeadlineTimer budget(firstFillMs);
+    const QDBusPendingCall list = busCall(QStringLiteral("ListNames"), {});
+    waitForAnswers({list}, budget);
+    QStringList names;
+    if (list.isFinished() && list.reply().type() == QDBusMessage::ReplyMessage)
+        names = QDBusPendingReply<QStringList>(list).value();
+    names.erase(std::remove_if(names.begin(), names.end(),
+                               [](const QString &name) { return PlayerMapping::suffixOf(name).isEmpty(); }),
+                names.end());
+    names = names.mid(0, maxPlayers);
+
+    QList<QDBusPendingCall> owners, processes;
+    for (const QString &name : std::as_const(names)) {
+        owners << busCall(QStringLiteral("GetNameOwner"), name);
+        processes << busCall(QStringLiteral("GetConnectionUnixProcessID"), name);
     }
+    waitForAnswers(owners + processes, budget);
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        const QDBusPendingReply<QString> owner(owners.at(i));
+        const QDBusPendingReply<quint32> process(processes.at(i));
+        addPlayer(names.at(i), owner.isFinished() && owner.isValid() ? owner.value() : QString(),
+                  process.isFinished() && process.isValid() ? process.value() : 0);
+    }
+
+    QList<QDBusPendingCall> loads;
+    for (MprisPlayer *player : std::as_const(m_players))
+        loads << player->pendingLoads();
+    waitForAnswers(loads, budget);
+    int late = 0;
+    for (MprisPlayer *player : std::as_const(m_players))
+        late += player->takeLoaded() ? 0 : 1;
+    if (late)
+        qCInfo(lcPlayers, "%d of %lld players did not answer in %d ms; they join when they do", late,
+               static_cast<long long>(m_players.size()), firstFillMs);
     // What the display starts with needs no notification: it detects its
     // player itself, and a post now would cut its first cycle short.
     choose(false);
     m_poll.start();
 }
 
-QString MprisBridge::ownerOf(const QString &busName) const
+QDBusPendingCall MprisBridge::busCall(const QString &method, const QString &name) const
 {
     QDBusMessage message = QDBusMessage::createMethodCall(
         QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
-        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("GetNameOwner"));
-    message << busName;
-    const QDBusReply<QString> owner = m_connection.call(message, QDBus::Block, listTimeoutMs);
-    return owner.isValid() ? owner.value() : QString();
+        QStringLiteral("org.freedesktop.DBus"), method);
+    if (!name.isEmpty())
+        message << name;
+    return m_connection.asyncCall(message, firstFillMs);
 }
 
-quint32 MprisBridge::processOf(const QString &owner) const
+void MprisBridge::waitForAnswers(const QList<QDBusPendingCall> &calls, const QDeadlineTimer &budget)
 {
-    if (owner.isEmpty())
-        return 0;
-    QDBusMessage message = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
-        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("GetConnectionUnixProcessID"));
-    message << owner;
-    const QDBusReply<quint32> process = m_connection.call(message, QDBus::Block, listTimeoutMs);
-    return process.isValid() ? process.value() : 0;
+    // The bus delivers answers on a thread of its own, so they are seen
+    // here without running the event loop (which would let the display's
+    // timers in before the bridge is built).
+    auto pending = [&calls] {
+        return std::any_of(calls.cbegin(), calls.cend(), [](const QDBusPendingCall &c) { return !c.isFinished(); });
+    };
+    while (pending() && !budget.hasExpired())
+        QThread::msleep(1);
 }
 
-void MprisBridge::addPlayer(const QString &busName, const QString &owner, bool wait)
+void MprisBridge::addPlayer(const QString &busName, const QString &owner, quint32 process)
 {
-    if (m_players.contains(busName) || m_players.size() >= 256)
+    if (m_players.contains(busName) || m_players.size() >= maxPlayers)
         return;
-    m_processes.insert(busName, processOf(owner));
+    m_processes.insert(busName, process);
     auto *player = new MprisPlayer(m_connection, busName, owner, m_network.get(),
                                    [this](const QString &url) { return artCandidates(url); }, this);
     m_players.insert(busName, player);
     connect(player, &MprisPlayer::settled, this, [this, player] { onSettled(player); });
-    if (wait)
-        player->load();
-    else
-        player->loadAsync();
+    player->loadAsync();
+}
+
+void MprisBridge::askProcessOf(const QString &busName, const QString &owner)
+{
+    auto *watcher = new QDBusPendingCallWatcher(busCall(QStringLiteral("GetConnectionUnixProcessID"), owner), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher, busName, owner] {
+        watcher->deleteLater();
+        const QDBusPendingReply<quint32> process(*watcher);
+        const MprisPlayer *player = m_players.value(busName);
+        // Still the same owner's name: the answer is about this player.
+        if (!player || !process.isValid() || player->owner() != owner)
+            return;
+        m_processes.insert(busName, process.value());
+        choose();
+    });
 }
 
 void MprisBridge::removePlayer(const QString &busName)
@@ -157,8 +200,10 @@ void MprisBridge::onNameOwnerChanged(const QString &name, const QString &oldOwne
         return;
     if (!oldOwner.isEmpty())
         removePlayer(name);
-    if (!newOwner.isEmpty())
-        addPlayer(name, newOwner, false);
+    if (!newOwner.isEmpty()) {
+        addPlayer(name, newOwner, 0);
+        askProcessOf(name, newOwner);
+    }
     choose();
 }
 
@@ -437,10 +482,15 @@ ScriptResult MprisBridge::execute(const QString &source, QString *error)
         return ScriptResult::list(names);
     }
     case Op::VolumeUp:
-    case Op::VolumeDown:
-        if (!SystemVolume::step(entry->operation == Op::VolumeUp))
+    case Op::VolumeDown: {
+        if (!SystemVolume::hasTool())
             return miss(error, QStringLiteral("the output volume cannot be changed here"));
+        // The sound server's tool may take its time: it runs on the
+        // bridge's own thread, one step after the other.
+        const bool up = entry->operation == Op::VolumeUp;
+        m_volume.start([up] { SystemVolume::step(up); });
         return ScriptResult();
+    }
     default:
         break;
     }

@@ -5,14 +5,17 @@
 #include "players/ScriptVocabulary.h"
 
 #include <QDBusConnection>
+#include <QDBusPendingCall>
 #include <QHash>
 #include <QObject>
 #include <QTemporaryDir>
+#include <QThreadPool>
 #include <QTimer>
 #include <memory>
 
 class DefaultsStore;
 class MprisPlayer;
+class QDeadlineTimer;
 class NotificationCenter;
 class QNetworkAccessManager;
 
@@ -26,9 +29,10 @@ class QNetworkAccessManager;
 // where the process is unknown, a name and its instance form, "vlc" and
 // "vlc.instance42"); of those, the name the player signals on is followed. Scripts are answered from
 // the players' caches only, never by a bus call, so execute() costs a table
-// look-up. The caches are filled once, with bounded waits, when the bridge
-// is built; the players' signals and asynchronous polls keep them current
-// from the event loop. When a stand-in changes, or the stand-in for
+// look-up. The caches are filled when the bridge is built: every player is
+// asked at once, and the bridge waits for the answers firstFillMs in all;
+// players that answer later join then. The players' signals and
+// asynchronous polls keep them current from the event loop. When a stand-in changes, or the stand-in for
 // Spotify, iTunes or Music changes its state or track, the player's own
 // notification is posted on the given centre (none posted when it is null).
 //
@@ -44,7 +48,10 @@ class MprisBridge final : public QObject, public ScriptService
     Q_OBJECT
 public:
     static constexpr int positionPollMs = 1000;
-    static constexpr int listTimeoutMs = 250;
+    // The whole first fill waits this long at most, however many players
+    // there are and whether they answer or not.
+    static constexpr int firstFillMs = 300;
+    static constexpr int maxPlayers = 256;
 
     struct PlayerInfo
     {
@@ -85,9 +92,11 @@ public:
 
 private:
     void start();
-    void addPlayer(const QString &busName, const QString &owner, bool wait);
-    QString ownerOf(const QString &busName) const;
-    quint32 processOf(const QString &owner) const;
+    // A question to the bus itself (name: its one argument, if any).
+    QDBusPendingCall busCall(const QString &method, const QString &name) const;
+    static void waitForAnswers(const QList<QDBusPendingCall> &calls, const QDeadlineTimer &budget);
+    void addPlayer(const QString &busName, const QString &owner, quint32 process);
+    void askProcessOf(const QString &busName, const QString &owner);
     bool sameProcessPlayer(const MprisPlayer *a, const MprisPlayer *b) const;
     // The players, the names of one player grouped, in bus-name order.
     QList<QList<MprisPlayer *>> groups() const;
@@ -120,4 +129,5 @@ private:
     QHash<QString, QString> m_posted;          // catalogue name -> what the last post showed
     QTimer m_poll;
     std::unique_ptr<QTemporaryDir> m_artDir;
+    QThreadPool m_volume; // volume steps, in order; waited for on destruction
 };

@@ -127,47 +127,52 @@ qint64 MprisPlayer::lastPlayingMs() const
     return m_lastPlayingNs < 0 ? -1 : m_lastPlayingNs / 1'000'000;
 }
 
-void MprisPlayer::load()
+void MprisPlayer::loadAsync()
 {
-    for (const QString &interface : {kRootInterface, kPlayerInterface}) {
+    const QString interfaces[2] = {kRootInterface, kPlayerInterface};
+    for (int i = 0; i < 2; ++i) {
         QDBusMessage message = QDBusMessage::createMethodCall(m_busName, kPath, kProperties,
                                                               QStringLiteral("GetAll"));
-        message << interface;
-        const QDBusMessage reply = m_connection.call(message, QDBus::Block, callTimeoutMs);
-        if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
-            qCInfo(lcPlayers, "%s did not answer: %s", qUtf8Printable(m_busName),
-                   qUtf8Printable(reply.errorMessage().left(200)));
-            continue;
-        }
-        const QVariantMap properties = mapOf(reply.arguments().constFirst());
-        interface == kRootInterface ? applyRoot(properties) : applyPlayer(properties);
+        message << interfaces[i];
+        m_loads[i] = m_connection.asyncCall(message, loadTimeoutMs);
+        m_loadApplied[i] = false;
+        auto *watcher = new QDBusPendingCallWatcher(m_loads[i], this);
+        connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher, i] {
+            watcher->deleteLater();
+            if (m_loadApplied[i])
+                return;
+            applyLoad(i);
+            // A late identity may change what the player stands for.
+            if (i == 0)
+                changed();
+        });
+    }
+}
+
+bool MprisPlayer::takeLoaded()
+{
+    for (int i = 0; i < 2; ++i) {
+        if (!m_loadApplied[i] && m_loads[i].isFinished())
+            applyLoad(i);
     }
     // A first reading needs no settling: it is what the display starts with.
     m_settle.stop();
     m_settleStartNs = -1;
     m_settledState = m_state;
+    return m_loadApplied[0] && m_loadApplied[1];
 }
 
-void MprisPlayer::loadAsync()
+void MprisPlayer::applyLoad(int index)
 {
-    getAll(kRootInterface);
-    getAll(kPlayerInterface);
-}
-
-void MprisPlayer::getAll(const QString &interface)
-{
-    QDBusMessage message = QDBusMessage::createMethodCall(m_busName, kPath, kProperties,
-                                                          QStringLiteral("GetAll"));
-    message << interface;
-    auto *watcher = new QDBusPendingCallWatcher(m_connection.asyncCall(message, callTimeoutMs), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher, interface] {
-        watcher->deleteLater();
-        const QDBusMessage reply = watcher->reply();
-        if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
-            return;
-        const QVariantMap properties = mapOf(reply.arguments().constFirst());
-        interface == kRootInterface ? applyRoot(properties) : applyPlayer(properties);
-    });
+    m_loadApplied[index] = true;
+    const QDBusMessage reply = m_loads[index].reply();
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
+        qCInfo(lcPlayers, "%s did not answer: %s", qUtf8Printable(m_busName),
+               qUtf8Printable(reply.errorMessage().left(200)));
+        return;
+    }
+    const QVariantMap properties = mapOf(reply.arguments().constFirst());
+    index == 0 ? applyRoot(properties) : applyPlayer(properties);
 }
 
 void MprisPlayer::getProperty(const QString &interface, const QString &name)

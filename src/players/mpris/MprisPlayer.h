@@ -6,6 +6,7 @@
 #include "players/mpris/PositionClock.h"
 
 #include <QDBusConnection>
+#include <QDBusPendingCall>
 #include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
@@ -13,8 +14,9 @@
 class QDBusPendingCallWatcher;
 
 // The cache of one MPRIS player: its identity, play state, track, position
-// and the artwork bytes of its current track. Filled once by load() (waits
-// bounded by callTimeoutMs), then kept current by the player's own signals
+// and the artwork bytes of its current track. Filled once by loadAsync()
+// (whose answers are taken as they come, or at once by takeLoaded()), then
+// kept current by the player's own signals
 // (PropertiesChanged, Seeked) and by asynchronous position polls; reads
 // never go to the bus. A burst of signals settles (settleMs, or until the
 // new art is read, at most maxSettleMs) before settled() tells the owner
@@ -24,13 +26,17 @@ class QDBusPendingCallWatcher;
 // such a flip never shows. Metadata is read again now and then while
 // playing (metadataPollMs, after a seek, and when the position passes the
 // known length), since some players correct a length without a signal.
-// Every call to the player is asynchronous with callTimeoutMs except
-// load(). Main thread only.
+// Every call to the player is asynchronous: the first reading waits up to
+// loadTimeoutMs for its answers, every other call callTimeoutMs. Main
+// thread only.
 class MprisPlayer : public QObject
 {
     Q_OBJECT
 public:
     static constexpr int callTimeoutMs = 250;
+    // A player busy at start-up may answer its first reading late; it
+    // joins then.
+    static constexpr int loadTimeoutMs = 25'000;
     static constexpr int settleMs = 100;
     static constexpr int maxSettleMs = 300;
     static constexpr int flipHoldMs = 250;
@@ -44,17 +50,24 @@ public:
     MprisPlayer(const QDBusConnection &connection, const QString &busName, const QString &owner,
                 QNetworkAccessManager *network, ArtCandidates candidates, QObject *parent = nullptr);
 
-    // Reads everything at once, each call bounded; a player that does not
-    // answer stays empty (stopped, no track).
-    void load();
-    // Reads everything without waiting (a player that just appeared).
+    // Asks for everything without waiting. An answer is applied when it
+    // arrives (a change it brings settles as any other), unless
+    // takeLoaded() took it first; a player that never answers stays empty
+    // (stopped, no track).
     void loadAsync();
+    // Applies the answers of loadAsync() that have arrived by now, as a
+    // first reading that needs no settling; true once both have.
+    bool takeLoaded();
     // Asks for the position, unless a request is still out.
     void pollPosition();
     // The poll while playing: the position, and the metadata when it is due.
     void poll();
 
     const QString &busName() const { return m_busName; }
+    // The unique name signals are matched on (the bus name when unknown).
+    const QString &owner() const { return m_owner; }
+    // The calls of loadAsync(), to wait for.
+    QList<QDBusPendingCall> pendingLoads() const { return {m_loads[0], m_loads[1]}; }
     const QString &identity() const { return m_identity; }
     // Seeked signals seen since the current track began.
     int seeksInTrack() const { return int(m_seeks - m_seeksBeforeTrack); }
@@ -106,12 +119,16 @@ private:
     void changed(bool leftPlaying = false);
     void settleTick();
     qint64 settleDueNs() const;
-    void getAll(const QString &interface);
+    void applyLoad(int index);
     void getProperty(const QString &interface, const QString &name);
     void pollMetadata();
 
     QDBusConnection m_connection;
     QString m_busName;
+    // The first reading: the root and the player interface.
+    QDBusPendingCall m_loads[2] = {QDBusPendingCall::fromError(QDBusError()),
+                                   QDBusPendingCall::fromError(QDBusError())};
+    bool m_loadApplied[2] = {true, true};
     QString m_owner;
     QString m_identity;
     PlayState m_state = PlayState::Stopped;

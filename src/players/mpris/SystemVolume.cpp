@@ -58,6 +58,11 @@ std::optional<int> SystemVolume::parseWpctl(const QString &output)
     return std::clamp(int(std::lround(value * 100)), 0, 150);
 }
 
+bool SystemVolume::hasTool()
+{
+    return !QStandardPaths::findExecutable(kPactl).isEmpty() || !QStandardPaths::findExecutable(kWpctl).isEmpty();
+}
+
 std::optional<int> SystemVolume::read()
 {
     if (const auto out = run(kPactl, {QStringLiteral("get-sink-volume"), QStringLiteral("@DEFAULT_SINK@")}))

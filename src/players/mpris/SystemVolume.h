@@ -9,12 +9,15 @@
 // 0–1 scale is converted). The tools are looked up on PATH at each call;
 // each run is allowed timeoutMs and is killed after that. Where neither
 // tool exists, or a tool fails, reading gives no value and stepping does
-// nothing. Blocks the caller for at most two runs. Main thread only.
+// nothing. Blocks the caller for at most two runs each, so the display
+// steps the volume from a thread of its own. Any thread.
 class SystemVolume
 {
 public:
     static constexpr int timeoutMs = 1000;
 
+    // Whether either tool is on PATH (a look-up, no run).
+    static bool hasTool();
     static std::optional<int> read();
     static bool set(int percent);
 
