@@ -27,6 +27,29 @@ constexpr int lockWaitMs = 2000;
 constexpr int updateLockWaitMs = 10000;
 constexpr int maxKeepAsideAttempts = 1000;
 
+// Takes the writers' lock within waitMs. A writer killed between creating the
+// lock file and naming itself in it leaves an empty file that QLockFile can
+// only call stale after half a minute, holding every writer up until then. A
+// live writer names itself at once, so an empty lock file a second old is
+// left over and is removed.
+bool takeWriterLock(QLockFile &lock, const QString &path, int waitMs)
+{
+    constexpr int stepMs = 100;
+    constexpr qint64 leftOverAgeMs = 1000;
+    for (int waited = 0;; waited += stepMs) {
+        if (lock.tryLock(std::min(stepMs, waitMs - waited)))
+            return true;
+        if (waited + stepMs >= waitMs)
+            return false;
+        const QFileInfo info(path);
+        if (info.exists() && info.size() == 0
+            && info.lastModified().msecsTo(QDateTime::currentDateTime()) > leftOverAgeMs) {
+            qCInfo(lcPlatform).noquote() << QStringLiteral("removing the empty lock file %1 a killed writer left").arg(path);
+            lock.removeStaleLockFile();
+        }
+    }
+}
+
 bool isNullValue(const QVariant &value)
 {
     return !value.isValid() || value.metaType().id() == QMetaType::Nullptr;
@@ -417,8 +440,9 @@ bool DefaultsStore::update(const QString &key, const std::function<QVariant(cons
     // Unlike a plain write, never without the lock: the change is made to
     // what the file holds, and another writer must not slip in between.
     // Its turn may come after many other writers': it waits longer.
-    QLockFile lock(filePath() + QStringLiteral(".lock"));
-    if (!lock.tryLock(updateLockWaitMs)) {
+    const QString lockPath = filePath() + QStringLiteral(".lock");
+    QLockFile lock(lockPath);
+    if (!takeWriterLock(lock, lockPath, updateLockWaitMs)) {
         qCWarning(lcPlatform).noquote()
             << QStringLiteral("settings file %1 is locked by another writer; %2 is not changed").arg(filePath(), key);
         return false;
@@ -564,8 +588,9 @@ bool DefaultsStore::write()
     }
     // Re-reading and writing under the lock keeps another process's change
     // that lands between our read and our rename.
-    QLockFile lock(filePath() + QStringLiteral(".lock"));
-    if (!lock.tryLock(lockWaitMs))
+    const QString lockPath = filePath() + QStringLiteral(".lock");
+    QLockFile lock(lockPath);
+    if (!takeWriterLock(lock, lockPath, lockWaitMs))
         qCWarning(lcPlatform).noquote()
             << QStringLiteral("settings file %1 is locked by another writer; writing without the lock")
                    .arg(filePath());

@@ -1,6 +1,8 @@
 #include "platform/DefaultsStore.h"
+#include "support/LogCapture.h"
 #include "support/TestFiles.h"
 
+#include <QDateTime>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -198,6 +200,29 @@ private Q_SLOTS:
         QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
         QCOMPARE(readJsonObject(path).value("theme").toInt(), 2);
         QVERIFY(!readJsonObject(path).contains("cycle"));
+    }
+
+    void anEmptyLockLeftByAKilledWriterHoldsNobodyUp()
+    {
+        // A writer killed between creating the lock file and naming itself
+        // in it leaves it empty; a second later it is taken for left over.
+        QTemporaryDir dir;
+        const QString lockPath = dir.filePath("defaults.json.lock");
+        for (const bool viaUpdate : {false, true}) {
+            QFile left(lockPath);
+            QVERIFY(left.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            QVERIFY(left.setFileTime(QDateTime::currentDateTime().addSecs(-2), QFileDevice::FileModificationTime));
+            left.close();
+            LogCapture log;
+            DefaultsStore store(dir.path());
+            QVERIFY(viaUpdate ? store.update("cycle", [](const QVariant &) { return QVariant(300); })
+                              : store.set("theme", 2));
+            QVERIFY2(!log.lines().join('\n').contains("without the lock"), qPrintable(log.lines().join('\n')));
+            QVERIFY(!QFile::exists(lockPath));
+        }
+        const QJsonObject object = readJsonObject(dir.filePath("defaults.json"));
+        QCOMPARE(object.value("theme").toInt(), 2);
+        QCOMPARE(object.value("cycle").toInt(), 300);
     }
 
     void twoStoresKeepEachOthersKeys()
