@@ -9,15 +9,21 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonParseError>
-#include <QLockFile>
+#include <QDeadlineTimer>
 #include <QSaveFile>
 #include <QStandardPaths>
+#include <QThread>
 
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <limits>
 #include <optional>
 #include <string>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace {
 
@@ -27,28 +33,42 @@ constexpr int lockWaitMs = 2000;
 constexpr int updateLockWaitMs = 10000;
 constexpr int maxKeepAsideAttempts = 1000;
 
-// Takes the writers' lock within waitMs. A writer killed between creating the
-// lock file and naming itself in it leaves an empty file that QLockFile can
-// only call stale after half a minute, holding every writer up until then. A
-// live writer names itself at once, so an empty lock file a second old is
-// left over and is removed.
-bool takeWriterLock(QLockFile &lock, const QString &path, int waitMs)
+// The writers' lock: an advisory lock on "defaults.json.lock" that the kernel
+// lets go of when its holder exits, killed or not, so a writer that dies
+// mid-write holds nobody up. The file itself stays; only the lock counts.
+class WriterLock
 {
-    constexpr int stepMs = 100;
-    constexpr qint64 leftOverAgeMs = 1000;
-    for (int waited = 0;; waited += stepMs) {
-        if (lock.tryLock(std::min(stepMs, waitMs - waited)))
-            return true;
-        if (waited + stepMs >= waitMs)
+public:
+    explicit WriterLock(const QString &path)
+        : m_fd(::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600))
+    {
+    }
+    ~WriterLock()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd); // closing lets go of the lock
+    }
+    WriterLock(const WriterLock &) = delete;
+    WriterLock &operator=(const WriterLock &) = delete;
+
+    // Waits at most waitMs for the other writers.
+    bool take(int waitMs)
+    {
+        if (m_fd < 0)
             return false;
-        const QFileInfo info(path);
-        if (info.exists() && info.size() == 0
-            && info.lastModified().msecsTo(QDateTime::currentDateTime()) > leftOverAgeMs) {
-            qCInfo(lcPlatform).noquote() << QStringLiteral("removing the empty lock file %1 a killed writer left").arg(path);
-            lock.removeStaleLockFile();
+        const QDeadlineTimer deadline(waitMs);
+        for (;;) {
+            if (::flock(m_fd, LOCK_EX | LOCK_NB) == 0)
+                return true;
+            if ((errno != EWOULDBLOCK && errno != EINTR) || deadline.hasExpired())
+                return false;
+            QThread::msleep(2);
         }
     }
-}
+
+private:
+    int m_fd;
+};
 
 bool isNullValue(const QVariant &value)
 {
@@ -440,9 +460,8 @@ bool DefaultsStore::update(const QString &key, const std::function<QVariant(cons
     // Unlike a plain write, never without the lock: the change is made to
     // what the file holds, and another writer must not slip in between.
     // Its turn may come after many other writers': it waits longer.
-    const QString lockPath = filePath() + QStringLiteral(".lock");
-    QLockFile lock(lockPath);
-    if (!takeWriterLock(lock, lockPath, updateLockWaitMs)) {
+    WriterLock lock(filePath() + QStringLiteral(".lock"));
+    if (!lock.take(updateLockWaitMs)) {
         qCWarning(lcPlatform).noquote()
             << QStringLiteral("settings file %1 is locked by another writer; %2 is not changed").arg(filePath(), key);
         return false;
@@ -588,9 +607,8 @@ bool DefaultsStore::write()
     }
     // Re-reading and writing under the lock keeps another process's change
     // that lands between our read and our rename.
-    const QString lockPath = filePath() + QStringLiteral(".lock");
-    QLockFile lock(lockPath);
-    if (!takeWriterLock(lock, lockPath, lockWaitMs))
+    WriterLock lock(filePath() + QStringLiteral(".lock"));
+    if (!lock.take(lockWaitMs))
         qCWarning(lcPlatform).noquote()
             << QStringLiteral("settings file %1 is locked by another writer; writing without the lock")
                    .arg(filePath());
