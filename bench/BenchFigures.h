@@ -21,10 +21,11 @@ inline double percentileMs(QList<qint64> nanoseconds, double p)
     return double(nanoseconds.at(index)) / 1e6;
 }
 
-// Resident memory in KiB, or -1 where /proc does not tell.
-inline long residentKiB()
+// Resident memory in KiB of this process (or of pid), or -1 where /proc
+// does not tell.
+inline long residentKiB(qint64 pid = 0)
 {
-    QFile status(QStringLiteral("/proc/self/status"));
+    QFile status(pid > 0 ? QStringLiteral("/proc/%1/status").arg(pid) : QStringLiteral("/proc/self/status"));
     if (!status.open(QIODevice::ReadOnly))
         return -1;
     for (const QByteArray &line : status.readAll().split('\n'))

@@ -16,6 +16,7 @@
 // server's resident memory every 5 s. Everything is bounded: a request gives
 // up after --timeout ms, the whole run after --max-seconds.
 
+#include "BenchFigures.h"
 #include "broadcaster/BroadcastProtocol.h"
 
 #include <QCoreApplication>
@@ -318,17 +319,6 @@ struct Options
     int maxSeconds = 180;
 };
 
-long residentKiB(qint64 pid)
-{
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    return -1;
-}
-
 std::string address(int network, int host)
 {
     return "127.0." + std::to_string(network) + '.' + std::to_string(host);
@@ -480,13 +470,13 @@ int runSoak(Loop &loop, const Options &options, qint64 pid, qint64 deadline)
 
     std::vector<long> memory;
     std::function<void()> sample = [&] {
-        memory.push_back(residentKiB(pid));
+        memory.push_back(BenchFigures::residentKiB(pid));
         if (nowNs() < end)
             loop.at(nowNs() + 5'000'000'000, sample);
     };
     loop.at(start, sample);
     loop.run(std::min(deadline, end + qint64(options.timeoutMs) * 1'000'000), [&] { return nowNs() >= end && inFlight == 0; });
-    memory.push_back(residentKiB(pid));
+    memory.push_back(BenchFigures::residentKiB(pid));
 
     std::printf("soak: %d displays every 3 s and %d requests/s for %d s, at most %d at once "
                 "(%d requests waited for a free connection)\n",

@@ -213,6 +213,16 @@ struct AttributedTextLayout::Private
     // Cuts a paragraph after its line `line`, where "…" still fits the width.
     void elide(Paragraph &paragraph, int line, double lineWidth);
     void drawLines(QPainter *painter, const QRectF &rect) const;
+    // How many of the laid-out lines a height shows: the first always, then
+    // each whose bottom stays within it.
+    size_t shownLineCount(qreal height) const
+    {
+        size_t count = 0;
+        while (count < lines.size()
+               && (count == 0 || lines[count].top + lines[count].height <= height + kFitTolerance))
+            ++count;
+        return count;
+    }
     QList<AttributedRunPainter::Piece> piecesOfLine(const LineBox &box) const;
 };
 
@@ -501,10 +511,8 @@ QStringList AttributedTextLayout::fittedLines(const QSizeF &size) const
     if (!size.isValid() || !std::isfinite(size.width()) || !std::isfinite(size.height()))
         return shown;
     d->fitTo(size);
-    for (size_t i = 0; i < d->lines.size(); ++i) {
+    for (size_t i = 0, count = d->shownLineCount(size.height()); i < count; ++i) {
         const LineBox &box = d->lines[i];
-        if (i > 0 && box.top + box.height > size.height() + kFitTolerance)
-            break;
         const QTextLine line = d->paragraphs[box.paragraph].layout->lineAt(box.line);
         shown << d->paragraphs[box.paragraph].layout->text().mid(line.textStart(), line.textLength());
     }
@@ -517,10 +525,8 @@ QRectF AttributedTextLayout::fittedLineBounds(const QSizeF &size) const
     if (!size.isValid() || !std::isfinite(size.width()) || !std::isfinite(size.height()))
         return bounds;
     d->fitTo(size);
-    for (size_t i = 0; i < d->lines.size(); ++i) {
+    for (size_t i = 0, count = d->shownLineCount(size.height()); i < count; ++i) {
         const LineBox &box = d->lines[i];
-        if (i > 0 && box.top + box.height > size.height() + kFitTolerance)
-            break;
         const QTextLine line = d->paragraphs[box.paragraph].layout->lineAt(box.line);
         const QRectF advance = line.naturalTextRect();
         bounds |= QRectF(advance.x(), box.top, advance.width(), box.height);
@@ -533,10 +539,8 @@ void AttributedTextLayout::Private::drawLines(QPainter *painter, const QRectF &r
     const auto *d = this;
     painter->save();
     painter->translate(rect.topLeft());
-    for (size_t i = 0; i < d->lines.size(); ++i) {
+    for (size_t i = 0, count = d->shownLineCount(rect.height()); i < count; ++i) {
         const LineBox &box = d->lines[i];
-        if (i > 0 && box.top + box.height > rect.height() + kFitTolerance)
-            break;
         const QList<AttributedRunPainter::Piece> pieces = d->piecesOfLine(box);
         for (const AttributedRunPainter::Piece &piece : pieces)
             AttributedRunPainter::paintShadow(painter, piece);
