@@ -16,6 +16,7 @@
 
 #include <QPainter>
 #include <algorithm>
+#include <future>
 
 namespace {
 
@@ -42,13 +43,20 @@ QImage scaledTo(const QImage &image, const QSizeF &size)
 }
 
 // The default artwork, kept at its own (large) size: the stage sizes it once,
-// as any artwork. At 2,048 pixels a side it takes a while to decode and is
-// only shown when a track has none, so it is decoded when first asked for,
-// once for all the views of the process.
+// as any artwork. At 2,048 pixels a side it takes a while to decode, and the
+// first layout often needs it (a track's own cover is still on its way), so
+// it is decoded on a thread of its own from the first view on, once for all
+// the views of the process.
+const std::shared_future<QImage> &defaultArtworkDecoding()
+{
+    static const std::shared_future<QImage> decoding =
+        std::async(std::launch::async, [] { return loadResourceImage(QStringLiteral("album")); }).share();
+    return decoding;
+}
+
 QImage defaultArtwork()
 {
-    static const QImage image = loadResourceImage(QStringLiteral("album"));
-    return image;
+    return defaultArtworkDecoding().get();
 }
 
 } // namespace
@@ -83,6 +91,8 @@ CoverlumeView::CoverlumeView(const QSizeF &frameSize, ViewServices services, Vie
     , m_frameSize(frameSize)
 {
     logAt(m_services.defaults, 3, lcCore, "initialising - self is %p - not preview", static_cast<void *>(this));
+    if (services.defaults.integerValue(QStringLiteral("defaultArtwork")) != 0)
+        defaultArtworkDecoding(); // begins beside the rest of the start-up
     m_cycle.framesCount = 1;
     m_power->tareSystemIdle();
 
