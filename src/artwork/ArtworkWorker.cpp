@@ -86,8 +86,9 @@ void ArtworkWorker::take(bool announce)
     }
     bool arrived = false;
     for (auto &[id, finished] : done) {
+        const Request &request = finished.request;
         m_kept.erase(std::remove_if(m_kept.begin(), m_kept.end(),
-                                    [&](const Finished &f) { return f.request == finished.request; }),
+                                    [&request](const Finished &f) { return f.request == request; }),
                      m_kept.end());
         m_kept.push_front(std::move(finished));
         if (announce && id == m_wantedId && m_owed) {
