@@ -405,6 +405,23 @@ bool Reader::read(const QJsonObject &root, Scenario *out)
     return true;
 }
 
+// A refusal is one line: control characters from a key or a file name
+// (a newline, a NUL) are shown escaped, as \n or \x00.
+QString oneLine(const QString &message)
+{
+    QString line;
+    line.reserve(message.size());
+    for (const QChar c : message) {
+        if (c == u'\n')
+            line += QStringLiteral("\\n");
+        else if (c.unicode() < 0x20 || c.unicode() == 0x7f || c.category() == QChar::Other_Control)
+            line += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+        else
+            line += c;
+    }
+    return line;
+}
+
 } // namespace
 
 std::optional<Scenario> Scenario::parse(const QByteArray &json, const QString &fileName, QString *error)
@@ -413,7 +430,7 @@ std::optional<Scenario> Scenario::parse(const QByteArray &json, const QString &f
     const QString shownName = info.fileName().isEmpty() ? fileName : info.fileName();
     const auto refuse = [&](const QString &message) {
         if (error)
-            *error = message;
+            *error = oneLine(message);
         return std::nullopt;
     };
     if (json.size() > maxFileBytes)
@@ -440,7 +457,7 @@ std::optional<Scenario> Scenario::load(const QString &path, QString *error)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         if (error)
-            *error = QStringLiteral("%1: cannot read: %2").arg(shownName, file.errorString());
+            *error = oneLine(QStringLiteral("%1: cannot read: %2").arg(shownName, file.errorString()));
         return std::nullopt;
     }
     // One byte past the cap tells a file that is too large without reading it all.

@@ -96,7 +96,8 @@ struct Scenario
 
     // Refuses a bad file with one line naming the file, the place in it and
     // what is wrong: "demo.json: players[1].tracks[0].duration: expected a
-    // number". fileName names the source in messages; relative image paths
+    // number"; control characters from the file (a key's newline) are shown
+    // escaped. fileName names the source in messages; relative image paths
     // are resolved against its directory.
     static std::optional<Scenario> parse(const QByteArray &json, const QString &fileName, QString *error);
     static std::optional<Scenario> load(const QString &path, QString *error);
