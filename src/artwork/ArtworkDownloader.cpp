@@ -14,6 +14,7 @@
 #include <fcntl.h>
 #include <memory>
 #include <mutex>
+#include <vector>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -67,6 +68,49 @@ void fetch(const QUrl &url, const ArtworkDownloader::Options &options, QDeadline
         transfer->error = result.error.isEmpty() ? QStringLiteral("no answer") : result.error;
 }
 
+
+// Transfers that did not stop in time finish on their own threads. Their
+// QThread objects are kept here, deleted once finished (at the next download
+// or when the process ends), whichever thread asks: the thread that made
+// them may run no event loop that a deleteLater could use.
+class LateWorkers
+{
+public:
+    ~LateWorkers()
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        for (QThread *worker : m_workers) {
+            if (worker->wait(QDeadlineTimer(std::chrono::seconds(2))))
+                delete worker; // one still running at exit is left to the process's end
+        }
+    }
+    void keep(QThread *worker)
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_workers.push_back(worker);
+    }
+    void reap()
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        std::erase_if(m_workers, [](QThread *worker) {
+            if (!worker->isFinished())
+                return false;
+            delete worker;
+            return true;
+        });
+    }
+
+private:
+    std::mutex m_lock;
+    std::vector<QThread *> m_workers;
+};
+
+LateWorkers &lateWorkers()
+{
+    static LateWorkers workers;
+    return workers;
+}
+
 } // namespace
 
 bool ArtworkDownloader::isAcceptedAddress(const QUrl &url)
@@ -103,6 +147,7 @@ QByteArray ArtworkDownloader::readLocalFile(const QUrl &url, QString *error) con
 QByteArray ArtworkDownloader::fetchOnWorker(const QUrl &url, QString *error,
                                             const std::atomic<bool> *cancel) const
 {
+    lateWorkers().reap();
     const QDeadlineTimer deadline(m_options.deadline);
     auto transfer = std::make_shared<Transfer>();
     const Options options = m_options;
@@ -122,7 +167,7 @@ QByteArray ArtworkDownloader::fetchOnWorker(const QUrl &url, QString *error,
         // The worker aborts within one watch tick; should it not, it is left
         // to finish on its own and delete itself.
         if (!worker->wait(QDeadlineTimer(std::chrono::milliseconds(200)))) {
-            QObject::connect(worker, &QThread::finished, worker, &QObject::deleteLater);
+            lateWorkers().keep(worker);
             setError(error, QStringLiteral("no complete answer in time"));
             return {};
         }
