@@ -46,7 +46,7 @@ function(coverlume_sanitizer_environment)
   get_property(tests DIRECTORY PROPERTY TESTS)
   foreach(t ${tests})
     set_property(TEST ${t} APPEND PROPERTY ENVIRONMENT
-        "ASAN_OPTIONS=detect_leaks=1:detect_stack_use_after_return=0"
+        "ASAN_OPTIONS=detect_leaks=1:detect_stack_use_after_return=0:fast_unwind_on_malloc=0"
         "LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/fuzz/lsan.supp:print_suppressions=0"
         "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
         "COVERLUME_TIME_FACTOR=4")

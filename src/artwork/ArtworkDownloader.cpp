@@ -164,9 +164,11 @@ QByteArray ArtworkDownloader::fetchOnWorker(const QUrl &url, QString *error,
     }
     if (!done && !worker->wait(QDeadlineTimer(0))) {
         transfer->cancelled = true;
-        // The worker aborts within one watch tick; should it not, it is left
-        // to finish on its own and delete itself.
-        if (!worker->wait(QDeadlineTimer(std::chrono::milliseconds(200)))) {
+        // The worker aborts within one watch tick; a loaded machine may take
+        // longer, and the caller is the artwork worker's own thread, so it is
+        // given two seconds. Should it not stop even then, it finishes on its
+        // own and is deleted later.
+        if (!worker->wait(QDeadlineTimer(std::chrono::seconds(2)))) {
             lateWorkers().keep(worker);
             setError(error, QStringLiteral("no complete answer in time"));
             return {};
