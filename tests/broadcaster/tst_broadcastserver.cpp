@@ -202,13 +202,16 @@ private Q_SLOTS:
             idlers.push_back(std::make_unique<Client>(one.section('@', 0, 0), server.port(), half));
             QTRY_COMPARE(server.servedConnections(), int(idlers.size()));
         }
+        // The requests come shortly before the clock moves on, so that their
+        // own head deadline is still ahead however slowly the heads are read.
+        QFETCH(qint64, clock);
+        now = std::max<qint64>(now, clock - 1800);
         std::vector<std::unique_ptr<Client>> clients;
         for (const QString &from : requests)
             clients.push_back(std::make_unique<Client>(from, server.port(), "GET / HTTP/1.1\r\n\r\n"));
         QFETCH(int, waiting);
         if (waiting >= 0)
             QTRY_COMPARE(server.waitingConnections(), waiting);
-        QFETCH(qint64, clock);
         now = clock;
         server.checkDeadlines();
         for (const auto &client : clients) {
