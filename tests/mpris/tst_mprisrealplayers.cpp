@@ -323,15 +323,22 @@ private Q_SLOTS:
             defaults.insert(QLatin1String(base), "http://127.0.0.1:9");
         TestFiles::written(runDir.filePath(QStringLiteral("defaults.json")), QJsonDocument(defaults).toJson());
         const QString statePath = runDir.filePath(QStringLiteral("state.json"));
-        const auto outcome = AppProcess::run({"--offscreen", "--frames", "10", "--state", statePath, "--config-dir", runDir.path()});
-        QCOMPARE(outcome.status, 0);
-        const QJsonArray lit = TestFiles::readJsonObject(statePath).value("lyrics").toObject().value("lit").toArray();
+        // The display asks its players at start within a budget of its own; on
+        // a busy machine mpv may answer after it, and the first layout then
+        // has no track yet (no line at all). That start is tried again: what
+        // is checked here is which line is sung.
         QString brightest;
-        double alpha = 0;
-        for (const QJsonValue &slot : lit) {
-            if (slot["alpha"].toDouble() > alpha) {
-                alpha = slot["alpha"].toDouble();
-                brightest = slot["text"].toString();
+        QJsonArray lit;
+        for (int attempt = 0; attempt < 3 && brightest.isEmpty(); ++attempt) {
+            const auto outcome = AppProcess::run({"--offscreen", "--frames", "10", "--state", statePath, "--config-dir", runDir.path()});
+            QCOMPARE(outcome.status, 0);
+            lit = TestFiles::readJsonObject(statePath).value("lyrics").toObject().value("lit").toArray();
+            double alpha = 0;
+            for (const QJsonValue &slot : lit) {
+                if (slot["alpha"].toDouble() > alpha) {
+                    alpha = slot["alpha"].toDouble();
+                    brightest = slot["text"].toString();
+                }
             }
         }
         QVERIFY2(brightest == sung, qPrintable(QJsonDocument(lit).toJson()));
