@@ -10,23 +10,13 @@
 
 namespace {
 
-quint32 crc32(const QByteArray &bytes)
-{
-    quint32 crc = 0xffffffffu;
-    for (const char c : bytes) {
-        crc ^= quint8(c);
-        for (int k = 0; k < 8; ++k)
-            crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1u)));
-    }
-    return ~crc;
-}
 
 QByteArray chunk(const QByteArray &type, const QByteArray &data)
 {
     QByteArray out(4, '\0');
     qToBigEndian(quint32(data.size()), out.data());
     QByteArray crc(4, '\0');
-    qToBigEndian(crc32(type + data), crc.data());
+    qToBigEndian(Pixels::crc32(type + data), crc.data());
     return out + type + data + crc;
 }
 

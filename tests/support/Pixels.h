@@ -71,17 +71,20 @@ inline QByteArray pngBytes(const QSize &size, QColor colour)
 
 // An 8-bit RGB PNG of one grey, written without an image in memory, so
 // that it may declare tens of millions of pixels in a few hundred kilobytes.
+// The checksum of a PNG chunk (type and data).
+inline quint32 crc32(const QByteArray &bytes)
+{
+    quint32 crc = 0xffffffffu;
+    for (const char c : bytes) {
+        crc ^= quint8(c);
+        for (int k = 0; k < 8; ++k)
+            crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
 inline QByteArray largeGreyPng(const QSize &size)
 {
-    const auto crc32 = [](const QByteArray &bytes) {
-        quint32 crc = 0xffffffffu;
-        for (const char c : bytes) {
-            crc ^= quint8(c);
-            for (int k = 0; k < 8; ++k)
-                crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1u)));
-        }
-        return ~crc;
-    };
     const auto bigEndian = [](quint32 value) {
         const char bytes[4] = {char(value >> 24), char(value >> 16), char(value >> 8), char(value)};
         return QByteArray(bytes, 4);
