@@ -56,7 +56,7 @@ std::optional<QImage> ArtworkWorker::picture(const Request &request)
             m_cancel = true;
         m_wake.notify_all();
     }
-    if (m_waitPixels > 0) {
+    if (m_waitPixels > 0 && m_waitMs > 0) {
         wait(m_wantedId);
         take(false);
         if (std::optional<QImage> image = kept(request))
@@ -105,7 +105,7 @@ void ArtworkWorker::take(bool announce)
 void ArtworkWorker::wait(quint64 id)
 {
     std::unique_lock<std::mutex> lock(m_lock);
-    m_wake.wait_for(lock, std::chrono::milliseconds(maxWaitMs), [this, id] {
+    m_wake.wait_for(lock, std::chrono::milliseconds(m_waitMs), [this, id] {
         const bool done = std::any_of(m_done.cbegin(), m_done.cend(),
                                       [id](const auto &entry) { return entry.first == id; });
         return done || m_stopping || (m_runningId == id && m_runningLarge);

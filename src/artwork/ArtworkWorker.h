@@ -5,6 +5,7 @@
 
 #include <QImage>
 #include <QUrl>
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <deque>
@@ -29,11 +30,13 @@ class QObject;
 // The last few finished pictures are kept, so asking again at every layout
 // costs a comparison of the bytes.
 //
-// Runs that must give the same pictures every time (headless runs of a set
-// number of frames) call waitForSmallPictures(): picture() then waits for
-// work whose header declares at most that many pixels, which decodes in a
-// few milliseconds, and for the download that comes before it; a larger
-// picture still arrives later.
+// waitForSmallPictures() makes picture() wait, for at most a given time,
+// for work whose header declares at most that many pixels, which decodes in
+// a few milliseconds, and for the download that comes before it; a larger
+// picture still arrives later. Runs that must give the same pictures every
+// time (headless runs of a set number of frames) wait up to maxWaitMs; a
+// live display waits a few tens of milliseconds, so that a new track's
+// cover shows at its layout instead of the fallback and a fade later.
 //
 // The decoder's caps hold on the worker as anywhere. The owner's thread
 // (the one that built it) calls everything; the destructor cancels the work
@@ -70,8 +73,12 @@ public:
     std::optional<QImage> picture(const Request &request);
 
     void setArrivalHandler(std::function<void()> handler) { m_arrived = std::move(handler); }
-    // 0 (the default): never wait.
-    void waitForSmallPictures(qint64 maxDeclaredPixels) { m_waitPixels = maxDeclaredPixels; }
+    // 0 pixels (the default): never wait. The time is capped at maxWaitMs.
+    void waitForSmallPictures(qint64 maxDeclaredPixels, int waitMs = maxWaitMs)
+    {
+        m_waitPixels = maxDeclaredPixels;
+        m_waitMs = std::clamp(waitMs, 0, maxWaitMs);
+    }
     qint64 waitsForPicturesUpTo() const { return m_waitPixels; }
 
     // Whether work is queued or running (for tests).
@@ -101,6 +108,7 @@ private:
     const ArtworkDownloader m_downloader;
     std::function<void()> m_arrived;
     std::atomic<qint64> m_waitPixels{0}; // read by the worker too
+    int m_waitMs = maxWaitMs;
 
     // Owner's thread only.
     std::deque<Finished> m_kept; // newest first

@@ -14,6 +14,7 @@
 #include "platform/OsRelease.h"
 #include "platform/ScriptService.h"
 
+#include <QCoreApplication>
 #include <QPainter>
 #include <algorithm>
 #include <future>
@@ -46,11 +47,19 @@ QImage scaledTo(const QImage &image, const QSizeF &size)
 // as any artwork. At 2,048 pixels a side it takes a while to decode, and the
 // first layout often needs it (a track's own cover is still on its way), so
 // it is decoded on a thread of its own from the first view on, once for all
-// the views of the process.
+// the views of the process, already in the format the stage sizes from.
 const std::shared_future<QImage> &defaultArtworkDecoding()
 {
-    static const std::shared_future<QImage> decoding =
-        std::async(std::launch::async, [] { return loadResourceImage(QStringLiteral("album")); }).share();
+    static const std::shared_future<QImage> decoding = [] {
+        // Decoding and converting lean on Qt's thread pool, which is gone
+        // once the application is: a run that ends within the decoding
+        // (a few frames) waits for it while the application still stands.
+        qAddPostRoutine([] { defaultArtworkDecoding().wait(); });
+        return std::async(std::launch::async, [] {
+                   return loadResourceImage(QStringLiteral("album"))
+                       .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+               }).share();
+    }();
     return decoding;
 }
 

@@ -262,7 +262,7 @@ void DisplaySession::addNewCoverlumeView()
     }
     if (auto *engine = dynamic_cast<NowPlayingEngine *>(&m_view->nowPlaying())) {
         if (PlayerArtwork *artwork = engine->playerArtwork())
-            artwork->worker().waitForSmallPictures(m_options.waitForArtworkPixels);
+            artwork->worker().waitForSmallPictures(m_options.waitForArtworkPixels, m_options.waitForArtworkMs);
     }
     m_view->startAnimation();
     m_view->setArtworkImage(heldArtwork);

@@ -2,6 +2,8 @@
 
 #include "session/CommandLine.h"
 
+#include <limits>
+
 SessionOptions SessionOptions::fromCommandLine(const CommandLine &commandLine)
 {
     SessionOptions options;
@@ -16,7 +18,10 @@ SessionOptions SessionOptions::fromCommandLine(const CommandLine &commandLine)
         options.fullScreen = commandLine.fullscreen;
         options.distributedInProcess = true;
         options.waitForLyrics = commandLine.frames.has_value();
-        options.waitForArtworkPixels = commandLine.frames ? smallArtworkPixels : 0;
+        if (commandLine.frames) {
+            options.waitForArtworkPixels = smallArtworkPixels;
+            options.waitForArtworkMs = std::numeric_limits<int>::max();
+        }
     }
     if (commandLine.size)
         options.frameSize = QSizeF(*commandLine.size);

@@ -28,11 +28,17 @@ struct SessionOptions
     // bounded) instead of showing "not yet", so that a headless run of a
     // given number of frames gives the same pictures every time.
     bool waitForLyrics = false;
-    // For the same reason the layout waits for artwork whose header
-    // declares at most this many pixels (0: never), which decodes in a few
-    // milliseconds; a larger picture arrives later, as in a live run.
-    qint64 waitForArtworkPixels = 0;
+    // A layout waits for a new cover whose header declares at most this
+    // many pixels (0: never), for at most this long: a live display briefly,
+    // so that the cover shows at once rather than the fallback followed by a
+    // second fade; headless runs of a set number of frames, for the same
+    // reason as the lyrics, until it is there (the worker's own bound). A
+    // larger picture arrives later.
+    qint64 waitForArtworkPixels = liveArtworkPixels;
+    int waitForArtworkMs = liveArtworkWaitMs;
 
+    static constexpr qint64 liveArtworkPixels = 1024 * 1024;
+    static constexpr int liveArtworkWaitMs = 60;
     static constexpr qint64 smallArtworkPixels = 512 * 512;
 
     static constexpr double headlessWidth = 1280;

@@ -2,8 +2,11 @@
 // finished picture; the latest request wins; headless waits for small ones.
 #include "artwork/ArtworkWorker.h"
 #include "support/Pixels.h"
+#include "support/TimeFactor.h"
 
+#include <QElapsedTimer>
 #include <QFile>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -99,9 +102,9 @@ private Q_SLOTS:
         QCOMPARE(image->size(), QSize(10, 10));
     }
 
-    // Headless runs wait for what decodes in a few milliseconds; nothing
-    // else, and live runs never, wait. (The large picture takes a tenth of
-    // a second and more to decode; the answer comes once its header is read.)
+    // Waits are for what decodes in a few milliseconds; nothing else waits.
+    // (The large picture takes a tenth of a second and more to decode; the
+    // answer comes once its header is read.)
     void waitsOnlyForSmallPictures_data()
     {
         QTest::addColumn<QSize>("size");
@@ -126,6 +129,23 @@ private Q_SLOTS:
         worker.collect();
         QCOMPARE(arrivals, answered ? 0 : 1); // a picture answered is owed to nobody
         QCOMPARE(worker.picture(request)->size(), size);
+    }
+
+    // A live display's wait is short: a download that never answers is
+    // "not yet" when the time is up, and the picture is still owed.
+    void aWaitEndsInTime()
+    {
+        QTcpServer silent; // listens, never answers
+        QVERIFY(silent.listen(QHostAddress::LocalHost));
+        ArtworkWorker worker;
+        worker.waitForSmallPictures(qint64(1) << 40, 50);
+        const QUrl address(QStringLiteral("http://127.0.0.1:%1/cover.png").arg(silent.serverPort()));
+        QElapsedTimer waited;
+        waited.start();
+        QVERIFY(!worker.picture({QByteArray(), address, 0}));
+        QVERIFY2(waited.elapsed() >= 49 && waited.elapsed() < TimeFactor::ms(1000),
+                 qPrintable(QString::number(waited.elapsed())));
+        QVERIFY(worker.isBusy());
     }
 };
 
