@@ -99,7 +99,7 @@ void printKind(const char *kind, QList<qint64> ns, qint64 cacheBuilds = -1)
 }
 
 // Runs the frames as the window does and sums them up by kind.
-void runDrawn(DisplaySession &session, int frames, const QSize &size)
+void runDrawn(DisplaySession &session, int frames, const QSize &size, bool eachLayout)
 {
     CoverlumeView &view = *session.view();
     auto *stage = dynamic_cast<RenderStage *>(&view.stage());
@@ -123,8 +123,13 @@ void runDrawn(DisplaySession &session, int frames, const QSize &size)
         const int before = view.cycle().framesCount;
         timer.start();
         session.runFrame();
+        const qint64 stepNs = timer.nsecsElapsed();
         const bool drawn = draw();
         const qint64 ns = timer.nsecsElapsed();
+        if (before == 0 && eachLayout)
+            std::printf("  layout at frame %d: step %.3f ms, drawing %.3f ms, %d cache builds\n", i + 1,
+                        static_cast<double>(stepNs) / 1e6, static_cast<double>(ns - stepNs) / 1e6,
+                        stage && drawn ? stage->compositor().lastStatistics().cacheBuilds : 0);
         const int f = view.cycle().framesCount;
         Kind &kind = before == 0                             ? layout
             : view.cycle().isFadeFrame(f)                    ? fade
@@ -192,6 +197,8 @@ int main(int argc, char **argv)
                       QStringLiteral("N")});
     parser.addOption({QStringLiteral("effect"), QStringLiteral("the 3D effect setting"), QStringLiteral("E")});
     parser.addOption({QStringLiteral("artwork-size"), QStringLiteral("the artwork size setting"), QStringLiteral("A")});
+    parser.addOption({QStringLiteral("each-layout"),
+                      QStringLiteral("with --size: a line for every layout frame (frame step, drawing, cache builds)")});
     parser.addOption({QStringLiteral("threads"), QStringLiteral("cap Qt's global thread pool (the drawing's helpers)"),
                       QStringLiteral("N")});
     parser.process(app);
@@ -261,7 +268,7 @@ int main(int argc, char **argv)
 
     const int frames = parser.value(QStringLiteral("frames")).toInt();
     if (size.isValid()) {
-        runDrawn(*session, frames, size);
+        runDrawn(*session, frames, size, parser.isSet(QStringLiteral("each-layout")));
     } else {
         for (int i = 0; i < frames; ++i)
             session->runFrame();

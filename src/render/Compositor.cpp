@@ -7,6 +7,9 @@
 
 #include <QPainter>
 #include <QPixmap>
+#include <QThread>
+#include <QThreadPool>
+#include <atomic>
 #include <cmath>
 
 namespace {
@@ -56,6 +59,12 @@ QTransform yDownToBounds(const Layer &layer)
 Compositor::Compositor(LayerTree &tree)
     : m_tree(tree)
 {
+}
+
+Compositor::~Compositor()
+{
+    if (m_helpers)
+        m_helpers->waitForDone();
 }
 
 bool Compositor::needsRedraw() const
@@ -139,8 +148,35 @@ void Compositor::drawTree(QPainter &painter, const QSizeF &viewSize)
     painter.setWorldTransform(target.deviceToPainter);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
     const QTransform rootToDevice = LayerGeometry::flipY(viewSize.height()) * viewToDevice;
+    m_collecting = true;
+    drawLayer(m_tree.root(), painter, rootToDevice, 1.0, target);
+    m_collecting = false;
+    buildProjections();
     drawLayer(m_tree.root(), painter, rootToDevice, 1.0, target);
     painter.restore();
+}
+
+void Compositor::buildProjections()
+{
+    std::vector<Projection> projections;
+    projections.swap(m_projections);
+    if (projections.size() < 2)
+        return; // made as it is drawn
+    if (!m_helpers) {
+        m_helpers = std::make_unique<QThreadPool>();
+        m_helpers->setMaxThreadCount(std::max(1, QThread::idealThreadCount() - 1));
+        m_helpers->setObjectName(QStringLiteral("projections"));
+    }
+    std::atomic<int> built{0};
+    const auto build = [&built](const Projection &p) {
+        if (buildCache(*p.layer, p.yDownToDevice, p.pixels, p.resolution))
+            ++built;
+    };
+    for (size_t i = 1; i < projections.size(); ++i)
+        m_helpers->start([&build, &projections, i] { build(projections[i]); });
+    build(projections.front());
+    m_helpers->waitForDone();
+    m_statistics.cacheBuilds += built;
 }
 
 void Compositor::drawLayer(Layer &layer, QPainter &painter, const QTransform &superToDevice, double opacity,
@@ -165,7 +201,8 @@ void Compositor::drawLayer(Layer &layer, QPainter &painter, const QTransform &su
     const QRectF deviceBounds = LayerGeometry::mappedBounds(boundsToDevice, bounds);
     if (!deviceBounds.isEmpty() && deviceBounds.intersects(QRectF(target.clipPixels))) {
         painter.setOpacity(opacity);
-        drawBackground(layer, painter, boundsToDevice, target);
+        if (!m_collecting)
+            drawBackground(layer, painter, boundsToDevice, target);
         if (layer.drawsItself() || !layer.contents().isNull()) {
             const QPointF travel = superToDevice.map(layer.expectedTravel()) - superToDevice.map(QPointF(0, 0));
             drawContent(layer, painter, boundsToDevice, deviceBounds, travel, target);
@@ -194,7 +231,8 @@ void Compositor::drawContent(Layer &layer, QPainter &painter, const QTransform &
                              const QRectF &deviceBounds, QPointF deviceTravel, const Target &target)
 {
     const QTransform yDownToDevice = yDownToBounds(layer) * boundsToDevice;
-    if (!layer.drawsItself() && drawDirect(layer, painter, yDownToDevice, target))
+    if (!layer.drawsItself() && (m_collecting ? directPosition(layer, yDownToDevice).has_value()
+                                              : drawDirect(layer, painter, yDownToDevice)))
         return;
 
     const QRect margin = target.devicePixels.adjusted(-kCacheMarginPixels, -kCacheMarginPixels,
@@ -214,9 +252,17 @@ void Compositor::drawContent(Layer &layer, QPainter &painter, const QTransform &
         // the layer sees it, swept back along the travel.
         const QRect swept = margin.united(margin.translated(-deviceTravel.toPoint()));
         const QRect path = deviceTravel.isNull() ? needed : deviceBounds.toAlignedRect() & swept;
-        buildCache(layer, yDownToDevice, path, layer.cacheResolution());
+        if (m_collecting) {
+            if (!layer.drawsItself())
+                m_projections.push_back({&layer, yDownToDevice, path, layer.cacheResolution()});
+            return;
+        }
+        if (buildCache(layer, yDownToDevice, path, layer.cacheResolution()))
+            ++m_statistics.cacheBuilds;
         move = QPointF();
     }
+    if (m_collecting)
+        return;
     if (cache.image.isNull())
         return;
 
@@ -235,7 +281,7 @@ void Compositor::drawContent(Layer &layer, QPainter &painter, const QTransform &
     ++m_statistics.layersDrawn;
 }
 
-bool Compositor::drawDirect(Layer &layer, QPainter &painter, const QTransform &yDownToDevice, const Target &)
+std::optional<QPoint> Compositor::directPosition(const Layer &layer, const QTransform &yDownToDevice)
 {
     // Contents at their drawn size, only moved, need no cache. "Their drawn
     // size" allows for pictures made in whole pixels for a fractional size
@@ -248,7 +294,7 @@ bool Compositor::drawDirect(Layer &layer, QPainter &painter, const QTransform &y
                                                            size.height() / contents.height())
         * yDownToDevice;
     if (imageToDevice.type() > QTransform::TxScale || imageToDevice.m11() <= 0 || imageToDevice.m22() <= 0)
-        return false;
+        return std::nullopt;
     const double drawnWidth = imageToDevice.m11() * contents.width();
     const double drawnHeight = imageToDevice.m22() * contents.height();
     const auto nearlyOne = [](double scale) { return std::abs(scale - 1.0) <= kDirectScaleTolerance; };
@@ -256,15 +302,25 @@ bool Compositor::drawDirect(Layer &layer, QPainter &painter, const QTransform &y
     const auto roundedUp = [](int pixels, double drawn) { return pixels >= drawn - 1e-6 && pixels < drawn + 1.0; };
     const bool withinAPixel = roundedUp(contents.width(), drawnWidth) && roundedUp(contents.height(), drawnHeight);
     if (!sameScale && !withinAPixel)
+        return std::nullopt;
+    return QPoint(int(std::lround(imageToDevice.dx())), int(std::lround(imageToDevice.dy())));
+}
+
+bool Compositor::drawDirect(Layer &layer, QPainter &painter, const QTransform &yDownToDevice)
+{
+    const std::optional<QPoint> at = directPosition(layer, yDownToDevice);
+    if (!at)
         return false;
-    painter.drawImage(QPoint(int(std::lround(imageToDevice.dx())), int(std::lround(imageToDevice.dy()))), contents);
+    painter.drawImage(*at, layer.contents());
     layer.m_cache.dropImages(); // a former projection is of no more use
     ++m_statistics.layersDrawn;
     ++m_statistics.directBlits;
     return true;
 }
 
-void Compositor::buildCache(Layer &layer, const QTransform &yDownToDevice, const QRect &pixels, double resolution)
+// Touches only this layer and its cache: projections of different layers
+// are made side by side.
+bool Compositor::buildCache(Layer &layer, const QTransform &yDownToDevice, const QRect &pixels, double resolution)
 {
     LayerCache &cache = layer.m_cache;
     cache.valid = false;
@@ -273,7 +329,7 @@ void Compositor::buildCache(Layer &layer, const QTransform &yDownToDevice, const
     if (!cache.reuseBuffer(size)) {
         qCWarning(lcRender, "layer %s: cannot make a %dx%d projection", qPrintable(layer.name()), pixels.width(),
                   pixels.height());
-        return;
+        return false;
     }
     cache.image.fill(Qt::transparent);
     const QSizeF bounds = layer.bounds().size();
@@ -297,7 +353,7 @@ void Compositor::buildCache(Layer &layer, const QTransform &yDownToDevice, const
     cache.sourceVersion = layer.m_contentVersion;
     cache.sourceSize = bounds;
     cache.valid = true;
-    ++m_statistics.cacheBuilds;
+    return true;
 }
 
 const QImage &Compositor::prescaledContents(Layer &layer, const QTransform &yDownToDevice)

@@ -4,10 +4,14 @@
 #include <QRegion>
 #include <QSizeF>
 #include <QTransform>
+#include <memory>
+#include <optional>
+#include <vector>
 
 class Layer;
 class LayerTree;
 class QPainter;
+class QThreadPool;
 
 // Draws a layer tree. The same drawing serves the window, snapshots and
 // tests, so all of them see the same pixels.
@@ -20,6 +24,12 @@ class QPainter;
 // blit per layer; a frame that changes nothing costs nothing (needsRedraw()
 // is false, and renderDamage() returns at once). Layers that paint themselves
 // paint straight into their cache, only after setNeedsDisplay().
+//
+// A drawing that needs several projections of contents (a layout turns the
+// cover and its reflection) makes them side by side, one on the calling
+// thread and the others on the compositor's own helper threads, before it
+// draws; layers that paint themselves are always painted on the calling
+// thread.
 //
 // The view is `viewSize` points; the painter's user space is the view's,
 // y-down, origin top-left (the tree's y-up coordinates are turned over here
@@ -38,6 +48,7 @@ public:
     };
 
     explicit Compositor(LayerTree &tree);
+    ~Compositor();
 
     bool needsRedraw() const;
     QRegion damage(const QSizeF &viewSize) const;
@@ -66,16 +77,32 @@ private:
         QTransform deviceToPainter;
     };
 
+    // A projection the drawing needs, found before drawing.
+    struct Projection
+    {
+        Layer *layer = nullptr;
+        QTransform yDownToDevice;
+        QRect pixels;
+        double resolution = 1.0;
+    };
+
     void drawTree(QPainter &painter, const QSizeF &viewSize);
     void drawLayer(Layer &layer, QPainter &painter, const QTransform &superToDevice, double opacity,
                    const Target &target);
+    void buildProjections();
     void drawBackground(Layer &layer, QPainter &painter, const QTransform &boundsToDevice, const Target &target);
     void drawContent(Layer &layer, QPainter &painter, const QTransform &boundsToDevice, const QRectF &deviceBounds,
                      QPointF deviceTravel, const Target &target);
-    bool drawDirect(Layer &layer, QPainter &painter, const QTransform &yDownToDevice, const Target &target);
-    void buildCache(Layer &layer, const QTransform &yDownToDevice, const QRect &pixels, double resolution);
-    const QImage &prescaledContents(Layer &layer, const QTransform &yDownToDevice);
+    static std::optional<QPoint> directPosition(const Layer &layer, const QTransform &yDownToDevice);
+    bool drawDirect(Layer &layer, QPainter &painter, const QTransform &yDownToDevice);
+    static bool buildCache(Layer &layer, const QTransform &yDownToDevice, const QRect &pixels, double resolution);
+    static const QImage &prescaledContents(Layer &layer, const QTransform &yDownToDevice);
 
     LayerTree &m_tree;
     Statistics m_statistics;
+    // While drawTree looks for the projections to make, drawLayer collects
+    // them here and paints nothing.
+    bool m_collecting = false;
+    std::vector<Projection> m_projections;
+    std::unique_ptr<QThreadPool> m_helpers; // made on first need
 };

@@ -165,6 +165,44 @@ private Q_SLOTS:
         QCOMPARE(s.compositor.lastStatistics().cacheBuilds, 1);
     }
 
+    // A drawing that needs several projections makes them side by side; the
+    // picture is the one they make one at a time, and a layer that paints
+    // itself is painted in the same drawing.
+    void projectionsMadeSideBySideMatchOneAtATime()
+    {
+        const auto build = [](LayerScene &s) {
+            std::vector<Layer *> layers;
+            for (int i = 0; i < 3; ++i) {
+                Layer &layer = s.add(QRectF(10 + 95 * i, 30.5, 80, 120), twoTone(QSize(160 + 40 * i, 240)));
+                layer.setAnchorPoint(QPointF(i % 2, 0.8));
+                layer.setTransform(turn(10 + 8 * i, -1.0 / 600));
+                layer.setOpacity(0.9f);
+                layers.push_back(&layer);
+            }
+            return layers;
+        };
+        LayerScene together(QSizeF(300, 200), Qt::black);
+        build(together);
+        CountingLayer painted;
+        together.place(painted, QRectF(20, 160, 260, 20));
+        const QImage all = together.render();
+        QCOMPARE(together.compositor.lastStatistics().cacheBuilds, 4);
+        QCOMPARE(painted.paintings, 1);
+
+        LayerScene apart(QSizeF(300, 200), Qt::black);
+        const std::vector<Layer *> layers = build(apart);
+        for (Layer *layer : layers)
+            layer->setHidden(true);
+        for (Layer *layer : layers) {
+            layer->setHidden(false);
+            apart.render();
+            QCOMPARE(apart.compositor.lastStatistics().cacheBuilds, 1);
+        }
+        CountingLayer paintedApart;
+        apart.place(paintedApart, QRectF(20, 160, 260, 20));
+        QCOMPARE(maxDifference(apart.render(), all), 0);
+    }
+
     void damageCoversWhatChanged()
     {
         LayerScene s(QSizeF(64, 48));
