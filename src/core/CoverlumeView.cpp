@@ -258,7 +258,6 @@ void CoverlumeView::animateOneFrame()
         m_barHeld = true;
     if (m_barHeld) {
         bar = m_barShown;
-        bar.redraw = false;
     } else {
         m_barShown = bar;
     }

@@ -7,7 +7,4 @@ struct ProgressSnapshot
     bool shown = false;
     double maximum = 0;
     double value = 0;
-    // The engine re-read the values and asks for the bar to be redrawn, even
-    // when they did not change.
-    bool redraw = false;
 };

@@ -37,8 +37,7 @@ public:
     virtual NowShowing refresh(ThemeId layout) = 0;
     // What is showing now, without asking the source again.
     virtual NowShowing nowShowing() const = 0;
-    // The progress bar's values; takes the engine's request for a redraw
-    // with it, so the next snapshot asks only if the engine asks again.
+    // The progress bar's values as they stand.
     virtual ProgressSnapshot takeProgress() = 0;
     // The frame cycle forgets the last progress value when it serves a trigger.
     virtual void resetLastProgressValue() = 0;

@@ -92,9 +92,7 @@ NowShowing NowPlayingEngine::nowShowing() const
 ProgressSnapshot NowPlayingEngine::takeProgress()
 {
     ProgressModel &bar = m_state.progress;
-    const ProgressSnapshot snapshot{!bar.hidden, bar.maximum, bar.value, bar.needsDisplay};
-    bar.needsDisplay = false;
-    return snapshot;
+    return ProgressSnapshot{!bar.hidden, bar.maximum, bar.value};
 }
 
 void NowPlayingEngine::describe(QJsonObject &state) const

@@ -62,10 +62,7 @@ void ProgressDetails::updateProgIndValues()
         return;
     if (s.track.iTunesRadio) {
         // A stream has no length: the last track's times would be wrong.
-        if (!bar.hidden) {
-            bar.hidden = true;
-            bar.needsDisplay = true;
-        }
+        bar.hidden = true;
         return;
     }
 
@@ -73,7 +70,6 @@ void ProgressDetails::updateProgIndValues()
     if (facts && facts->showsProgress) {
         setPlayerProgress(*facts);
         bar.hidden = false;
-        bar.needsDisplay = true;
         return;
     }
     if (s.broadcasterPlays() && !m.display.firstRun()) {
@@ -149,7 +145,6 @@ void ProgressDetails::setBroadcasterProgress()
     bar.maximum = duration;
     bar.value = position;
     bar.hidden = false;
-    bar.needsDisplay = true;
 }
 
 void ProgressDetails::setUpProStrings()

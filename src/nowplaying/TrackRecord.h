@@ -42,8 +42,7 @@ struct ProgressModel
     double maximum = 0;
     double value = 0;
     bool hidden = true;
-    // The bar is part of the current theme's view tree.
+    // The bar is part of the current theme's view tree. (The bar itself
+    // tells when its values change what it draws.)
     bool inTree = true;
-    // Set when the bar must be redrawn; cleared when the display takes it.
-    bool needsDisplay = false;
 };

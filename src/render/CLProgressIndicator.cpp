@@ -51,9 +51,19 @@ void CLProgressIndicator::store(T &field, T value)
     setNeedsDisplay();
 }
 
-void CLProgressIndicator::setMinValue(double value) { store(m_minValue, value); }
-void CLProgressIndicator::setMaxValue(double seconds) { store(m_maxValue, seconds); }
-void CLProgressIndicator::setDoubleValue(double seconds) { store(m_doubleValue, seconds); }
+void CLProgressIndicator::storeValue(double &field, double value)
+{
+    if (field == value || (std::isnan(field) && std::isnan(value)))
+        return;
+    const Drawn before = drawn();
+    field = value;
+    if (drawn() != before)
+        setNeedsDisplay();
+}
+
+void CLProgressIndicator::setMinValue(double value) { storeValue(m_minValue, value); }
+void CLProgressIndicator::setMaxValue(double seconds) { storeValue(m_maxValue, seconds); }
+void CLProgressIndicator::setDoubleValue(double seconds) { storeValue(m_doubleValue, seconds); }
 void CLProgressIndicator::setStyle(int style) { store(m_style, style); }
 void CLProgressIndicator::setShowTime(int showTime) { store(m_showTime, showTime); }
 void CLProgressIndicator::setDarkMode(bool dark) { store(m_darkMode, dark); }
@@ -68,8 +78,6 @@ void CLProgressIndicator::update(const ProgressSnapshot &progress)
     setMaxValue(progress.maximum);
     setDoubleValue(progress.value);
     setHidden(!progress.shown);
-    if (progress.redraw)
-        setNeedsDisplay();
 }
 
 bool CLProgressIndicator::hasSomethingToDraw() const
@@ -109,6 +117,30 @@ CLProgressIndicator::Layout CLProgressIndicator::layoutFor(const QSizeF &size) c
     return layout;
 }
 
+QRectF CLProgressIndicator::fillRect(const Layout &layout, double height) const
+{
+    QRectF fill;
+    if (m_style == AppleTV) {
+        const QRectF room = inset(layout.bar, 0, 2 * height / 19.0);
+        fill = inset(room, 0, room.height() / 3.0);
+    } else {
+        const double u = height / 25.0;
+        fill = inset(inset(layout.bar, 2 * u, 6 * u), 3 * u, 3 * u);
+    }
+    if (isDrawable(fill))
+        fill.setWidth(std::floor(filledFraction() * fill.width()));
+    return fill;
+}
+
+CLProgressIndicator::Drawn CLProgressIndicator::drawn() const
+{
+    const QSizeF size = bounds().size();
+    if (!hasSomethingToDraw() || size.isEmpty())
+        return {};
+    const Layout layout = layoutFor(size);
+    return {layout.time, fillRect(layout, size.height()).width()};
+}
+
 void CLProgressIndicator::draw(QPainter &painter, const QSizeF &sizePoints) const
 {
     if (!hasSomethingToDraw() || sizePoints.isEmpty())
@@ -134,15 +166,12 @@ void CLProgressIndicator::drawClassic(QPainter &painter, const Layout &layout, d
         painter.drawRoundedRect(outline, radius, radius);
     }
 
-    QRectF fill = inset(outline, 3 * u, 3 * u);
+    const QRectF fill = fillRect(layout, height);
     if (isDrawable(fill)) {
-        fill.setWidth(std::floor(filledFraction() * fill.width()));
-        if (isDrawable(fill)) {
-            painter.setPen(Qt::NoPen);
-            painter.setBrush(colour);
-            const double radius = fill.height() * 0.5;
-            painter.drawRoundedRect(fill, radius, radius);
-        }
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(colour);
+        const double radius = fill.height() * 0.5;
+        painter.drawRoundedRect(fill, radius, radius);
     }
     drawTime(painter, layout, height, colour);
 }
@@ -160,13 +189,10 @@ void CLProgressIndicator::drawAppleTV(QPainter &painter, const Layout &layout, d
     if (isDrawable(track))
         painter.fillRect(track, grey(level, m_transparency * kTrackAlpha));
 
-    QRectF fill = inset(room, 0, room.height() / 3.0);
+    const QRectF fill = fillRect(layout, height);
     if (isDrawable(fill)) {
-        fill.setWidth(std::floor(filledFraction() * fill.width()));
-        if (isDrawable(fill)) {
-            painter.setBrush(grey(level, m_transparency));
-            painter.drawRoundedRect(fill, u, u);
-        }
+        painter.setBrush(grey(level, m_transparency));
+        painter.drawRoundedRect(fill, u, u);
     }
     drawTime(painter, layout, height, grey(level, m_transparency));
 }

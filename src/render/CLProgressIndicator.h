@@ -8,8 +8,10 @@
 // The progress bar with its time read-out, in the classic style (a pill
 // outline with a pill fill) or the Apple TV style (a thin track with a
 // thicker rounded fill). A layer that paints itself: the owner sets its
-// frame, its values and its fade, and the compositor redraws it when a value
-// changed (every setter that changes what is drawn marks it for display).
+// frame, its values and its fade, and the compositor redraws it when what it
+// draws changed: a new value marks it for display only when the fill moves
+// by a point or the read-out changes (a playing track's position moves five
+// times a second; what is drawn, about once).
 //
 // Draws nothing while hidden, when the maximum is not above 0, when the value
 // lies outside minValue … maxValue, or when either is not a finite number.
@@ -38,8 +40,8 @@ public:
     bool darkMode() const { return m_darkMode; } // Apple TV style only
     void setDarkMode(bool dark);
 
-    // Takes the maximum, value and visibility of a snapshot; redraws when it
-    // asks, even with the same values.
+    // Takes the maximum, value and visibility of a snapshot. Its redraw
+    // flag adds nothing: every change of what is drawn is seen here.
     void update(const ProgressSnapshot &progress);
 
     // Whether the current values draw anything at all.
@@ -59,8 +61,20 @@ private:
         QRectF text;
         QString time;
     };
+    // What the values put on screen at the layer's size, to tell whether a
+    // new value changes it.
+    struct Drawn
+    {
+        QString time;
+        double fillWidth = -1; // none drawn
+        bool operator==(const Drawn &) const = default;
+    };
     Layout layoutFor(const QSizeF &size) const;
     double filledFraction() const;
+    // The fill at the current value: its width is whole points.
+    QRectF fillRect(const Layout &layout, double height) const;
+    Drawn drawn() const;
+    void storeValue(double &field, double value);
     void drawClassic(QPainter &painter, const Layout &layout, double height) const;
     void drawAppleTV(QPainter &painter, const Layout &layout, double height) const;
     void drawTime(QPainter &painter, const Layout &layout, double height, const QColor &colour) const;

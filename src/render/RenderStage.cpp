@@ -388,7 +388,6 @@ void RenderStage::sync(const ProgressSnapshot &progress)
 {
     m_progressShown = progress;
     syncViews();
-    m_progressShown.redraw = false; // asked once, redrawn once
 }
 
 void RenderStage::paint(QPainter &painter, const QSizeF &viewSize) const

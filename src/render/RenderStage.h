@@ -68,8 +68,8 @@ public:
     float imageSizePoints() const override { return m_geometry.imagesize; }
     QPointF randomPoint() const override { return m_geometry.randomPoint; }
     QPointF kenBurnsDirection() const override { return {m_geometry.kenBurnsX, m_geometry.kenBurnsY}; }
-    // Takes the progress (redrawn when the engine asked) and the clock's
-    // minute into their views.
+    // Takes the progress (redrawn when that changes what the bar draws) and
+    // the clock's minute into their views.
     void sync(const ProgressSnapshot &progress) override;
     // Brings the progress bar and the clock up to date, then composites.
     // The window's retained picture is then redrawn whole on its next

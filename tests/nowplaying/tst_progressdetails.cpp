@@ -62,7 +62,7 @@ private Q_SLOTS:
 
         EngineHarness stream(scenario("itunesStream"));
         stream.makeView();
-        stream.state().progress = {100, 50, false, true, false};
+        stream.state().progress = {100, 50, false, true};
         stream.engine().refresh(ThemeId::Classic);
         QVERIFY(stream.state().track.iTunesRadio);
         stream.engine().updateProgIndValues();

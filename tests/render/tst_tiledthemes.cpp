@@ -123,7 +123,7 @@ private Q_SLOTS:
         RenderedView s(oneTrack(), withTheme(1), size);
         ::srandom(seed);
         s.layOut(ThemeId::Text, QImage());
-        s.stage->sync(ProgressSnapshot{true, 200, 100, true});
+        s.stage->sync(ProgressSnapshot{true, 200, 100});
         const StageGeometry &g = s.stage->geometry();
         const double S = g.imagesize, W = size.width();
         QCOMPARE(g.labelRect.size(), QSizeF(1.5 * S, S));
