@@ -40,6 +40,7 @@ bool isDrawable(const QRectF &rect)
 CLProgressIndicator::CLProgressIndicator()
 {
     setName(QStringLiteral("progress"));
+    setTransparency(m_transparency);
 }
 
 template<typename T>
@@ -64,13 +65,32 @@ void CLProgressIndicator::storeValue(double &field, double value)
 void CLProgressIndicator::setMinValue(double value) { storeValue(m_minValue, value); }
 void CLProgressIndicator::setMaxValue(double seconds) { storeValue(m_maxValue, seconds); }
 void CLProgressIndicator::setDoubleValue(double seconds) { storeValue(m_doubleValue, seconds); }
-void CLProgressIndicator::setStyle(int style) { store(m_style, style); }
+void CLProgressIndicator::setStyle(int style)
+{
+    store(m_style, style);
+    setTransparency(m_transparency); // the fade moves between layer and ink
+}
 void CLProgressIndicator::setShowTime(int showTime) { store(m_showTime, showTime); }
 void CLProgressIndicator::setDarkMode(bool dark) { store(m_darkMode, dark); }
 
 void CLProgressIndicator::setTransparency(float alpha)
 {
-    store(m_transparency, std::isnan(alpha) ? 0.0f : std::clamp(alpha, 0.0f, 1.0f));
+    alpha = std::isnan(alpha) ? 0.0f : std::clamp(alpha, 0.0f, 1.0f);
+    // The classic bar's parts lie side by side: fading the layer looks the
+    // same as drawing each part at the alpha, and a fade frame then blends
+    // the bar drawn once. The Apple TV fill lies over its track, which shows
+    // through it as both fade: that bar is drawn again at each alpha.
+    const bool layered = m_style == AppleTV;
+    setOpacity(layered ? 1.0f : alpha);
+    if (layered)
+        store(m_transparency, alpha);
+    else
+        m_transparency = alpha;
+}
+
+float CLProgressIndicator::inkAlpha() const
+{
+    return m_style == AppleTV ? m_transparency : 1.0f;
 }
 
 void CLProgressIndicator::update(const ProgressSnapshot &progress)
@@ -156,7 +176,7 @@ void CLProgressIndicator::draw(QPainter &painter, const QSizeF &sizePoints) cons
 void CLProgressIndicator::drawClassic(QPainter &painter, const Layout &layout, double height) const
 {
     const double u = height / 25.0;
-    const QColor colour = grey(kClassicGrey, m_transparency);
+    const QColor colour = grey(kClassicGrey, inkAlpha());
 
     const QRectF outline = inset(layout.bar, 2 * u, 6 * u);
     if (isDrawable(outline)) {
@@ -187,14 +207,14 @@ void CLProgressIndicator::drawAppleTV(QPainter &painter, const Layout &layout, d
     painter.setPen(Qt::NoPen);
     const QRectF track = inset(room, 0, room.height() / 2.6);
     if (isDrawable(track))
-        painter.fillRect(track, grey(level, m_transparency * kTrackAlpha));
+        painter.fillRect(track, grey(level, inkAlpha() * kTrackAlpha));
 
     const QRectF fill = fillRect(layout, height);
     if (isDrawable(fill)) {
-        painter.setBrush(grey(level, m_transparency));
+        painter.setBrush(grey(level, inkAlpha()));
         painter.drawRoundedRect(fill, u, u);
     }
-    drawTime(painter, layout, height, grey(level, m_transparency));
+    drawTime(painter, layout, height, grey(level, inkAlpha()));
 }
 
 void CLProgressIndicator::drawTime(QPainter &painter, const Layout &layout, double height, const QColor &colour) const

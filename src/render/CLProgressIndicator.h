@@ -16,7 +16,8 @@
 // Draws nothing while hidden, when the maximum is not above 0, when the value
 // lies outside minValue … maxValue, or when either is not a finite number.
 // Everything drawn has the alpha `transparency`, so a transparency of 0 draws
-// an invisible bar. Main thread, like its tree.
+// an invisible bar; the classic bar takes it as its layer's opacity, so its
+// fade frames blend the bar already drawn. Main thread, like its tree.
 class CLProgressIndicator : public Layer
 {
 public:
@@ -74,6 +75,8 @@ private:
     // The fill at the current value: its width is whole points.
     QRectF fillRect(const Layout &layout, double height) const;
     Drawn drawn() const;
+    // The alpha the parts are drawn with (the rest of the fade is the layer's).
+    float inkAlpha() const;
     void storeValue(double &field, double value);
     void drawClassic(QPainter &painter, const Layout &layout, double height) const;
     void drawAppleTV(QPainter &painter, const Layout &layout, double height) const;
