@@ -315,6 +315,10 @@ private Q_SLOTS:
         BridgedView d;
         QTRY_COMPARE_WITH_TIMEOUT(d.bridge.playerFacts(QStringLiteral("Music")).location,
                                   QUrl::fromLocalFile(music(QStringLiteral("one.flac"))).toString(), TimeFactor::ms(10000));
+        // mpv names its track before it has moved to the start asked for; a
+        // display started then reads the track's beginning.
+        QTRY_VERIFY_WITH_TIMEOUT(d.bridge.playerFacts(QStringLiteral("Music")).positionMs >= (position - 1) * 1000 - 500,
+                                 TimeFactor::ms(10000));
 
         // Every address points at a closed loopback port: nothing may leave.
         QTemporaryDir runDir;
