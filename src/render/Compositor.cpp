@@ -61,11 +61,7 @@ Compositor::Compositor(LayerTree &tree)
 {
 }
 
-Compositor::~Compositor()
-{
-    if (m_helpers)
-        m_helpers->waitForDone();
-}
+Compositor::~Compositor() = default; // the helper pool is complete here
 
 bool Compositor::needsRedraw() const
 {
